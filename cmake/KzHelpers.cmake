@@ -1,0 +1,25 @@
+# Helpers that register unit tests and fuzz targets the same way everywhere.
+
+# kz_add_unit_test(<name> SOURCES ... LIBS ...): one GoogleTest binary, registered with ctest.
+function(kz_add_unit_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} kz_test_support GTest::gtest GTest::gtest_main kz_warnings)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+endfunction()
+
+# kz_add_fuzzer(<name> SOURCE <file> LIBS ...): a libFuzzer target under KZ_FUZZ; otherwise a
+# replayer (our own main) that runs every input of the committed seed corpus, registered with ctest.
+function(kz_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "SOURCE" "LIBS" ${ARGN})
+  set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  add_executable(${name} ${ARG_SOURCE})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} kz_warnings)
+  if(KZ_FUZZ)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+    add_test(NAME fuzz_replay.${name} COMMAND ${name} ${corpus})
+    set_tests_properties(fuzz_replay.${name} PROPERTIES LABELS fuzz)
+  endif()
+endfunction()

@@ -1,0 +1,43 @@
+// The gzip member decoder: one gzip member (RFC 1952), or one PKZIP local entry, from the current
+// reader's input into its output file, with the CRC-32 and length of the trailer checked.
+//
+// Calling order for one member: reset the counters and set the budget (resetMemberState), then
+// readMemberHeader, open the output, decodeMember, closeOutput. On any fatal failure the decoder
+// has already called abortEntry: the output is closed and deleted and the buffers are freed.
+#pragma once
+
+#include <cstdint>
+
+#include "package/reader_context.h"
+
+namespace kz {
+
+// Why the last member failed. The updater never shows it; the host tool prints it.
+enum class DecodeFailure {
+  None,
+  InputEnded,      // the input ended inside the member (or the budget was used up)
+  HeaderRefused,   // not a gzip member or PK entry the decoder accepts
+  OutOfMemory,     // "out of memory"
+  FormatViolated,  // "invalid compressed data--format violated"
+  LengthMismatch,  // "invalid compressed data--length mismatch" (stored PK entry)
+  InvalidMethod,   // "internal error, invalid method"
+  CrcError,        // "invalid compressed data--crc error"
+  LengthError,     // "invalid compressed data--length error"
+  WriteError,      // a window flush reported a write error
+};
+
+const char* describeDecodeFailure(DecodeFailure failure);
+DecodeFailure lastDecodeFailure();
+
+// Prepares the current reader for a member of budget bytes: counters to 0, abort flag cleared.
+void resetMemberState(ReaderContext& ctx, uint32_t budget);
+
+// The method (8, or 0 or 8 for a PK entry), or -1 when the member is not acceptable.
+int32_t readMemberHeader();
+// 0 on success, 1 on failure.
+int32_t decodeMember();
+
+// updateCrc(nullptr, any) resets the register and returns 0; otherwise the CRC of all bytes since.
+uint32_t updateCrc(const uint8_t* data, uint32_t count);
+
+}  // namespace kz

@@ -1,0 +1,64 @@
+// The working record of one extraction and the byte operations that the package reader, the gzip
+// member decoder and the inflate engine share.
+//
+// Contract of the byte operations:
+//  - readBytes delivers at most count bytes; 0 means the input has no more bytes.
+//  - seekInput never fails on a memory block: the position is clamped to the block.
+//  - abortEntry acts on the current reader: it sets the abort flag, closes and deletes the output
+//    file, and frees the work buffers. After it, closeOutput and destroyReader do nothing.
+// Only one context is open at a time; the current reader is process-wide.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace kz {
+
+inline constexpr uint32_t kInputBufferSize = 32768 + 64;
+inline constexpr uint32_t kWindowBufferSize = 2 * 32768;
+inline constexpr uint32_t kReaderPathSize = 260;
+
+struct MemoryInput {
+  const uint8_t* base = nullptr;
+  uint32_t size = 0;
+  uint32_t position = 0;
+};
+
+struct ReaderContext {
+  std::FILE* output = nullptr;
+  int16_t abortFlag = 0;
+  uint32_t chunkId = 0;
+  uint32_t chunkLength = 0;
+  MemoryInput input;
+  char outputName[kReaderPathSize] = {};
+  // Input bytes that belong to the current gzip member: the BODY length. A hard limit.
+  uint32_t compressedBudget = 0;
+  // Decoder state that lives with the context (the rest is the decoder's own).
+  uint32_t inputIndex = 0;
+  uint32_t outputCount = 0;
+  uint32_t bytesIn = 0;
+  uint32_t bytesOut = 0;
+  int32_t method = 0;
+  uint8_t* inputBuffer = nullptr;  // kInputBufferSize bytes
+  uint8_t* window = nullptr;       // kWindowBufferSize bytes
+};
+
+enum class SeekOrigin { Start, Current };
+
+bool initReader(ReaderContext& ctx);
+bool destroyReader(ReaderContext& ctx);
+bool openMemoryInput(ReaderContext& ctx, const uint8_t* blockStart);
+bool openOutputFile(ReaderContext& ctx, const char* path);
+bool closeMemoryInput(ReaderContext& ctx);
+bool closeOutput(ReaderContext& ctx);
+uint32_t readBytes(ReaderContext& ctx, void* buffer, uint32_t count);
+uint32_t writeBytes(ReaderContext& ctx, const void* buffer, uint32_t count);
+uint32_t seekInput(ReaderContext& ctx, uint32_t offset, SeekOrigin origin);
+bool inputAtEnd(const ReaderContext& ctx);
+void abortEntry();
+
+// The context most recently opened for input or output; nullptr before any.
+ReaderContext* currentReader();
+
+}  // namespace kz

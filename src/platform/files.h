@@ -1,0 +1,101 @@
+// File services of the platform boundary: folders, files, attributes, times and streams.
+//
+// Paths are NUL-terminated 8-bit strings of at most 259 characters. On Windows they are used as
+// they are. The POSIX stand-in turns the backslashes of a path into slashes, so a relative path
+// such as "bin\name.dll" names the same file on both; absolute paths there are native ones.
+//
+// Every operation reports through its result, as the Win32 call it stands for does. Tests replace
+// the process-wide service with a ScopedFileSystem to observe calls or inject failures.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace kz::platform {
+
+// Windows file attribute bits, used unchanged by both implementations.
+inline constexpr uint32_t kAttrReadOnly = 0x01;
+inline constexpr uint32_t kAttrHidden = 0x02;
+inline constexpr uint32_t kAttrSystem = 0x04;
+inline constexpr uint32_t kAttrDirectory = 0x10;
+inline constexpr uint32_t kAttrArchive = 0x20;
+inline constexpr uint32_t kAttrNormal = 0x80;
+inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+
+inline constexpr uint32_t kMaxPath = 260;
+
+struct FileInfo {
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // GetCurrentDirectoryA: the length written (without NUL), or the size needed when buffer is
+  // too small, or 0 on failure.
+  virtual uint32_t currentDirectory(char* buffer, uint32_t size) = 0;
+  virtual bool setCurrentDirectory(const char* path) = 0;
+  // GetWindowsDirectoryA and GetTempPathA: same length convention as currentDirectory.
+  virtual uint32_t windowsDirectory(char* buffer, uint32_t size) = 0;
+  virtual uint32_t tempPath(char* buffer, uint32_t size) = 0;
+  // GetTempFileNameA with unique number 0: creates an empty file with a new name in folder and
+  // writes its full path into out (260 bytes). Returns 0 on failure.
+  virtual uint32_t tempFileName(const char* folder, const char* prefix, char* out) = 0;
+
+  virtual bool createDirectory(const char* path) = 0;
+  virtual bool deleteFile(const char* path) = 0;
+  // GetFileAttributesA / SetFileAttributesA; kInvalidAttributes when the path cannot be queried.
+  virtual uint32_t fileAttributes(const char* path) = 0;
+  virtual bool setFileAttributes(const char* path, uint32_t attributes) = 0;
+  // GetFileAttributesExA with GetFileExInfoStandard.
+  virtual bool fileInfo(const char* path, FileInfo& info) = 0;
+  // The C runtime's file-time call: last-access and last-write both set to seconds since 1970 UTC.
+  virtual bool setFileTime(const char* path, int64_t secondsSince1970) = 0;
+  // PathFileExistsA.
+  virtual bool pathExists(const char* path) = 0;
+  // A buffered C stream in binary mode ("rb", "wb", "wb+", "rb+"); nullptr when it cannot be opened.
+  virtual std::FILE* openFile(const char* path, const char* mode) = 0;
+};
+
+// The process-wide file service: the real one unless a test installed another.
+FileSystem& fileSystem();
+// The implementation of the operating system this program was built for.
+FileSystem& nativeFileSystem();
+
+// Installs a replacement for its lifetime; replacements nest.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& replacement);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+// Forwards every call to another service; tests derive from it and override the calls they watch.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
+  uint32_t currentDirectory(char* b, uint32_t s) override { return inner_.currentDirectory(b, s); }
+  bool setCurrentDirectory(const char* p) override { return inner_.setCurrentDirectory(p); }
+  uint32_t windowsDirectory(char* b, uint32_t s) override { return inner_.windowsDirectory(b, s); }
+  uint32_t tempPath(char* b, uint32_t s) override { return inner_.tempPath(b, s); }
+  uint32_t tempFileName(const char* f, const char* p, char* o) override { return inner_.tempFileName(f, p, o); }
+  bool createDirectory(const char* p) override { return inner_.createDirectory(p); }
+  bool deleteFile(const char* p) override { return inner_.deleteFile(p); }
+  uint32_t fileAttributes(const char* p) override { return inner_.fileAttributes(p); }
+  bool setFileAttributes(const char* p, uint32_t a) override { return inner_.setFileAttributes(p, a); }
+  bool fileInfo(const char* p, FileInfo& i) override { return inner_.fileInfo(p, i); }
+  bool setFileTime(const char* p, int64_t t) override { return inner_.setFileTime(p, t); }
+  bool pathExists(const char* p) override { return inner_.pathExists(p); }
+  std::FILE* openFile(const char* p, const char* m) override { return inner_.openFile(p, m); }
+
+ protected:
+  FileSystem& inner_;
+};
+
+}  // namespace kz::platform

@@ -1,0 +1,10 @@
+// The kz6 commands: each file registers one subcommand on the tool's command line.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace kz::tool {
+
+// Each adds one subcommand; its callback sets exitCode.
+
+}  // namespace kz::tool

@@ -1,0 +1,16 @@
+// kz6: packs, inspects, verifies, extracts and merges update packages for the maker's build.
+#include <cstdio>
+
+#include "commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"kz6: the maker's tool for Kestrome update packages"};
+  app.require_subcommand(1);
+  int exitCode = 0;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+  return exitCode;
+}
