@@ -1,0 +1,39 @@
+// UpdateApp: the state that lives for the whole run, and the rule that names the merge target.
+#pragma once
+
+#include <cstdint>
+
+namespace kz {
+
+inline constexpr uint32_t kAppPathSize = 260;
+
+struct UpdateApp {
+  // The three product codes this executable is built for: English, Atelier, metric.
+  int32_t languageCode = 1;  // 1 = English; 0 = the second language
+  int32_t editionCode = 1;   // 1 = Atelier, 2 = Studio, 3 = Galleria 5050
+  int32_t unitsCode = 1;     // 0 = imperial, any other value = metric
+  char modulePath[kAppPathSize] = {};
+  char moduleFolder[kAppPathSize] = {};
+  // Without a trailing backslash, except a drive root such as C:\ which keeps it.
+  char mainFolder[kAppPathSize] = {};
+  // Without a trailing backslash once the main dialog has created it; empty when there is none.
+  char workFolder[kAppPathSize] = {};
+  char mergeSourcePath[kAppPathSize] = {};
+  char mergeTargetPath[kAppPathSize] = {};
+};
+
+// The one application object of the process.
+UpdateApp& updateApp();
+
+// The process-wide number of the registered activation message; 0 until start-up registers it.
+uint32_t& activationMessage();
+
+// The file name of the merge target for the given codes: "k", the edition letters, the language
+// letter, the units letter and "_update611.exe" (kaem_update611.exe for this build).
+const char* mergeTargetFileName(const UpdateApp& app, char* out, uint32_t outSize);
+
+// Copies text into a path field of kAppPathSize bytes; false (and the field left as it was)
+// when the text does not fit.
+bool copyPathField(char (&field)[kAppPathSize], const char* text);
+
+}  // namespace kz
