@@ -6,5 +6,6 @@
 namespace kz::tool {
 
 // Each adds one subcommand; its callback sets exitCode.
+void addGunzipCommand(CLI::App& app, int& exitCode);
 
 }  // namespace kz::tool
