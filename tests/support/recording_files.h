@@ -12,7 +12,8 @@ namespace kz::test {
 
 class RecordingFileSystem : public platform::ForwardingFileSystem {
  public:
-  RecordingFileSystem() : ForwardingFileSystem(platform::nativeFileSystem()) {}
+  explicit RecordingFileSystem(platform::FileSystem& inner = platform::nativeFileSystem())
+      : ForwardingFileSystem(inner) {}
 
   // Every recorded call, e.g. "createDirectory misc.set" or "setFileAttributes a.dll 0x21".
   std::vector<std::string> calls;
