@@ -8,6 +8,12 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int exitCode = 0;
   kz::tool::addGunzipCommand(app, exitCode);
+  kz::tool::addPackCommand(app, exitCode);
+  kz::tool::addListCommand(app, exitCode);
+  kz::tool::addVerifyCommand(app, exitCode);
+  kz::tool::addExtractCommand(app, exitCode);
+  kz::tool::addMergeCommand(app, exitCode);
+  kz::tool::addHeaderCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
