@@ -163,7 +163,7 @@ int32_t decodeBody() {
   }
 
   if (ctx.method == gzip::kMethodDeflate) {
-    const int r = inflateMember();
+    const int r = inflateEngine()();
     if (r == kInflateStopped) return 1;
     if (r == kInflateNoMemory) {
       failEntry(DecodeFailure::OutOfMemory);

@@ -529,6 +529,13 @@ class Inflater {
 
 void setTableAllocatorForTesting(TableAllocator allocator) { g_allocator = allocator; }
 
+namespace {
+InflateEngine g_engine = nullptr;
+}
+
+void setInflateEngineForTesting(InflateEngine engine) { g_engine = engine; }
+InflateEngine inflateEngine() { return g_engine != nullptr ? g_engine : &inflateMember; }
+
 void freeHuffmanTable(HuffmanEntry* table) {
   HuffmanEntry* p = table;
   while (p != nullptr) {

@@ -49,4 +49,10 @@ int inflateMember();
 using TableAllocator = void* (*)(size_t);
 void setTableAllocatorForTesting(TableAllocator allocator);
 
+// Test seam: the engine decodeMember runs for method 8 (nullptr restores inflateMember), so that
+// a plain one-byte-at-a-time engine can serve as the fast engine's oracle.
+using InflateEngine = int (*)();
+void setInflateEngineForTesting(InflateEngine engine);
+InflateEngine inflateEngine();
+
 }  // namespace kz

@@ -16,7 +16,9 @@ ReaderContext* currentReader() { return g_currentReader; }
 
 bool initReader(ReaderContext& ctx) {
   if (ctx.inputBuffer == nullptr) ctx.inputBuffer = static_cast<uint8_t*>(std::malloc(kInputBufferSize));
-  if (ctx.window == nullptr) ctx.window = static_cast<uint8_t*>(std::malloc(kWindowBufferSize));
+  // The window starts zeroed, so a damaged member that reaches before its output reads
+  // defined bytes.
+  if (ctx.window == nullptr) ctx.window = static_cast<uint8_t*>(std::calloc(1, kWindowBufferSize));
   if (ctx.inputBuffer == nullptr || ctx.window == nullptr) {
     destroyReader(ctx);
     return false;

@@ -1,0 +1,11 @@
+// A plainly written inflate engine, one input byte at a time through nextInputByte and a 32-bit
+// bit buffer, that serves as the fast engine's oracle: for any input both must give the same
+// result, read the same bytes and write the same bytes.
+#pragma once
+
+namespace kz::test {
+
+// Same contract as kz::inflateMember; install it with kz::setInflateEngineForTesting.
+int referenceInflateMember();
+
+}  // namespace kz::test
