@@ -32,10 +32,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
   // Prints every ratio; returns the number of ratios that could not be computed.
-  int printRatios(const std::vector<RatioSpec>& specs) const {
+  int printRatios(const std::vector<RatioSpec>& ratios) const {
     int missing = 0;
     std::printf("\n");
-    for (const RatioSpec& s : specs) {
+    for (const RatioSpec& s : ratios) {
       const auto a = results_.find(s.ours);
       const auto b = results_.find(s.peer);
       if (a == results_.end() || b == results_.end()) {
@@ -66,11 +66,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
 };
 
 // main() for a benchmark binary that prints ratios.
-inline int runWithRatios(int argc, char** argv, const std::vector<RatioSpec>& specs) {
+inline int runWithRatios(int argc, char** argv, const std::vector<RatioSpec>& ratios) {
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios(specs);
+  reporter.printRatios(ratios);
   benchmark::Shutdown();
   return 0;
 }

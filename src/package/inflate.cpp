@@ -359,6 +359,18 @@ class Inflater {
 
   static constexpr int kLeaveFastPath = -1;
 
+  // Follows link entries into their sub-tables; false at an invalid code.
+  static bool followLinks(const HuffmanEntry*& t, unsigned& e, uint64_t& bits, unsigned& bitCount) {
+    while (e > kEntryLiteral) {
+      if (e == kEntryInvalid) return false;
+      bits >>= t->b;
+      bitCount -= t->b;
+      t = t->v.t + (static_cast<uint32_t>(bits) & kMask[e - 16]);
+      e = t->e;
+    }
+    return true;
+  }
+
   // Fast path: while at least 8 input bytes are in the buffer and the window has room for the
   // longest match, a literal or match needs at most 48 bits, which one refill from the buffer
   // provides, and cannot reach the window's end. The hot state is kept in locals so that stores
@@ -398,15 +410,9 @@ class Inflater {
         e = t->e;
       }
       if (refillFirst) continue;
-      while (e > kEntryLiteral) {
-        if (e == kEntryInvalid) {
-          result = kInflateInvalid;
-          goto done;
-        }
-        bits >>= t->b;
-        bitCount -= t->b;
-        t = t->v.t + (static_cast<uint32_t>(bits) & kMask[e - 16]);
-        e = t->e;
+      if (!followLinks(t, e, bits, bitCount)) {
+        result = kInflateInvalid;
+        break;
       }
       bits >>= t->b;
       bitCount -= t->b;
@@ -427,15 +433,9 @@ class Inflater {
       }
       t = td + (static_cast<uint32_t>(bits) & md);
       e = t->e;
-      while (e > kEntryLiteral) {
-        if (e == kEntryInvalid) {
-          result = kInflateInvalid;
-          goto done;
-        }
-        bits >>= t->b;
-        bitCount -= t->b;
-        t = t->v.t + (static_cast<uint32_t>(bits) & kMask[e - 16]);
-        e = t->e;
+      if (!followLinks(t, e, bits, bitCount)) {
+        result = kInflateInvalid;
+        break;
       }
       bits >>= t->b;
       bitCount -= t->b;
@@ -455,7 +455,6 @@ class Inflater {
         pos = pos_;
       }
     }
-  done:
     bits_ = bits;
     bitCount_ = bitCount;
     index_ = index;
