@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "package/package_area.h"
 #include "package/package_header.h"
 #include "support/form_fixtures.h"
+#include "support/gzip_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace kz {
@@ -189,6 +191,50 @@ TEST_F(Kz6Tool, RefusesFilesWithoutAPackage) {
   const ToolRun empty = kz6(dir, "extract " + q(PROBE_EXE) + " -C " + q(dir.path() / "o"));
   EXPECT_NE(empty.exitCode, 0);
   EXPECT_NE(empty.err.find("no package"), std::string::npos) << empty.err;
+}
+
+// gunzip decodes what the gzip and zip commands produce: a gzip member with a stored name, a
+// deflated zip entry with a data descriptor (zip writing to a pipe), and a stored zip entry.
+TEST_F(Kz6Tool, GunzipDecodesGzipAndZipOutput) {
+  const fs::path input = tree / "bin/kestrome.exe";
+  const std::string in = input.string();
+  ASSERT_EQ(std::system(("gzip -9 -c " + in + " > " + dir.file("a.gz")).c_str()), 0);
+  ASSERT_EQ(std::system(("zip -q -9 -fz- - " + in + " | cat > " + dir.file("piped.zip")).c_str()), 0);
+  ASSERT_EQ(std::system(("zip -q -0 -j " + dir.file("stored.zip") + " " + in).c_str()), 0);
+  for (const char* name : {"a.gz", "piped.zip", "stored.zip"}) {
+    const ToolRun r = kz6(dir, "gunzip " + dir.file(name) + " -o " + dir.file("out.bin"));
+    EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
+    EXPECT_TRUE(readFileBytes(dir.file("out.bin")) == readFileBytes(input)) << name;
+  }
+}
+
+// gunzip refuses damaged members with one line naming the reason, and leaves no output behind.
+TEST_F(Kz6Tool, GunzipRefusesDamagedMembersLeavingNothing) {
+  const Bytes member = test::zlibGzip(test::textBytes(50000, 2), 6, 0);
+  struct Damage {
+    const char* reason;
+    Bytes bytes;
+  };
+  Bytes crc = member;
+  crc[crc.size() - 8] ^= 1;
+  Bytes length = member;
+  length[length.size() - 1] ^= 1;
+  Bytes cut(member.begin(), member.end() - 3);
+  Bytes headerCrc = member;
+  headerCrc[3] = 0x02;
+  Bytes format = member;
+  format[10] = 0xFF;  // first block: type 3
+  for (const Damage& d : {Damage{"crc error", crc}, Damage{"length error", length},
+                          Damage{"input ends inside the member", cut}, Damage{"header refused", headerCrc},
+                          Damage{"format violated", format}}) {
+    writeFileBytes(dir.file("bad.gz"), d.bytes);
+    writeFileBytes(dir.file("out.bin"), {1, 2, 3});  // a file already standing there goes too
+    const ToolRun r = kz6(dir, "gunzip " + dir.file("bad.gz") + " -o " + dir.file("out.bin"));
+    EXPECT_NE(r.exitCode, 0) << d.reason;
+    EXPECT_NE(r.err.find(d.reason), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_FALSE(fs::exists(dir.file("out.bin"))) << d.reason;
+  }
 }
 
 }  // namespace
