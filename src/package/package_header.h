@@ -11,6 +11,7 @@
 namespace kz {
 
 inline constexpr uint32_t kPackageHeaderSize = 72;
+inline constexpr uint32_t kPackageMarkerSize = 16;
 inline constexpr uint32_t kHeaderSearchBlock = 131072;
 
 struct PackageHeader {
@@ -33,11 +34,16 @@ PackageHeader decodePackageHeader(const PackageHeaderBytes& bytes);
 
 // The 16-byte search key, joined at run time from its two halves so that no whole copy of it
 // stands anywhere in the program's image but the one in the package area.
-std::array<char, 16> packageHeaderMarker();
+std::array<char, kPackageMarkerSize> packageHeaderMarker();
 
+// Searches the whole file for the marker. Codes 0 (offset set), 1 (no buffer, or the size cannot be
+// queried or does not fit 32 bits: files of 4 GiB or more), 2, 3, 5, 6. offset is left alone
+// unless the code is 0.
 uint16_t findPackageHeader(const char* path, uint32_t& offset);
+// Reads the 72 bytes at offset. Codes 0, 2 (open or seek), 3 (short read); header set only on 0.
 uint16_t readPackageHeader(const char* path, uint32_t offset, PackageHeader& header);
 // Writes header at offset with transientValue stored as 0, then reads it back and compares.
+// Codes 0, 2 (open, seek, or the read-back differs), 3 (short read-back), 4 (short write).
 uint16_t writePackageHeader(const char* path, uint32_t offset, const PackageHeader& header);
 
 }  // namespace kz

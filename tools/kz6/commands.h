@@ -6,5 +6,6 @@
 namespace kz::tool {
 
 // Each adds one subcommand; its callback sets exitCode.
+void addHeaderCommand(CLI::App& app, int& exitCode);
 
 }  // namespace kz::tool

@@ -1,0 +1,316 @@
+// PackageHeader byte form, the header search and the read and write-back of a header in a file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "package/package_header.h"
+#include "platform/files.h"
+#include "support/header_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace kz {
+namespace {
+
+using test::markerBytes;
+using test::placeBytes;
+using test::placeHeader;
+using test::readFileBytes;
+using test::sampleHeader;
+using test::TempDir;
+using test::writeFileBytes;
+
+// A file service whose openFile can be replaced, to hand out streams that fail on purpose.
+class OpenHook : public platform::ForwardingFileSystem {
+ public:
+  using Hook = std::function<std::FILE*(const char*, const char*)>;
+  explicit OpenHook(Hook hook) : ForwardingFileSystem(platform::nativeFileSystem()), hook_(std::move(hook)) {}
+  std::FILE* openFile(const char* p, const char* m) override { return hook_(p, m); }
+
+ private:
+  Hook hook_;
+};
+
+// A stream over memory whose size, reads and writes can lie, built with fopencookie.
+struct FakeStream {
+  std::vector<uint8_t> data;
+  long claimedSize = -1;     // what a seek to the end reports; -1: the real size
+  bool seekFails = false;
+  bool writeFails = false;
+  long position = 0;
+};
+
+std::FILE* openFake(FakeStream& s, const char* mode) {
+  cookie_io_functions_t io{};
+  io.read = [](void* c, char* buf, size_t size) -> ssize_t {
+    auto& f = *static_cast<FakeStream*>(c);
+    const long left = static_cast<long>(f.data.size()) - f.position;
+    const size_t n = left <= 0 ? 0 : std::min(size, static_cast<size_t>(left));
+    std::memcpy(buf, f.data.data() + f.position, n);
+    f.position += static_cast<long>(n);
+    return static_cast<ssize_t>(n);
+  };
+  io.write = [](void* c, const char* buf, size_t size) -> ssize_t {
+    auto& f = *static_cast<FakeStream*>(c);
+    if (f.writeFails) return -1;
+    if (f.data.size() < f.position + size) f.data.resize(f.position + size);
+    std::memcpy(f.data.data() + f.position, buf, size);
+    f.position += static_cast<long>(size);
+    return static_cast<ssize_t>(size);
+  };
+  io.seek = [](void* c, off64_t* off, int whence) -> int {
+    auto& f = *static_cast<FakeStream*>(c);
+    if (f.seekFails) return -1;
+    const long end = f.claimedSize >= 0 ? f.claimedSize : static_cast<long>(f.data.size());
+    const long base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? f.position : end;
+    f.position = base + static_cast<long>(*off);
+    *off = f.position;
+    return 0;
+  };
+  return fopencookie(&s, mode, io);
+}
+
+uint16_t findIn(const TempDir& dir, const std::vector<uint8_t>& bytes, uint32_t& offset) {
+  const std::string path = dir.file("search.bin");
+  writeFileBytes(path, bytes);
+  return findPackageHeader(path.c_str(), offset);
+}
+
+std::vector<uint8_t> filler(size_t size) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>((i * 131) ^ (i >> 9));
+  // The filler must not hold a marker start of its own.
+  for (auto& b : bytes) {
+    if (b == '[') b = ']';
+  }
+  return bytes;
+}
+
+// Every field lands at its little-endian offset, and decoding gives the record back.
+TEST(PackageHeaderBytes, SerialisesEachFieldLittleEndianAtItsOffset) {
+  PackageHeader h = sampleHeader();
+  h.reserved[3] = 0xAB;
+  h.installValue1 = 0x11223344;
+  h.installValue2 = 5;
+  h.transientValue = 0xCAFEBABE;
+  h.installValue3 = 0x01020304;
+  const PackageHeaderBytes b = encodePackageHeader(h);
+  const std::vector<uint8_t> expected = {
+      '[', 'P', 'I', 'D', '_', 'H', 'E', 'A', 'D', 'E', 'R', '_', 'I', 'D', ']', 0,  // marker
+      0, 0, 0, 0, 0, 0, 0xF0, 0x3F,                                                  // 1.0
+      1, 0, 0, 0,                                                                    // product 1
+      'R', 'V', 0, 0,                                                                // code
+      0, 0, 0, 0xAB, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                             // reserved
+      0x71, 0x3D, 0x0A, 0xD7, 0xA3, 0x70, 0x18, 0x40,                                // 6.11
+      0x44, 0x33, 0x22, 0x11, 5, 0, 0, 0, 0xBE, 0xBA, 0xFE, 0xCA, 4, 3, 2, 1};
+  EXPECT_EQ(std::vector<uint8_t>(b.begin(), b.end()), expected);
+  EXPECT_EQ(encodePackageHeader(decodePackageHeader(b)), b);
+  EXPECT_EQ(decodePackageHeader(b).productNumber, 1);
+  EXPECT_EQ(decodePackageHeader(b).productVersion, 6.11);
+}
+
+// A marker that straddles the 128 KiB block boundary is found at its exact offset, wherever it is cut.
+TEST(FindPackageHeader, FindsMarkerStraddlingTheBlockBoundary) {
+  TempDir dir;
+  for (uint32_t start = kHeaderSearchBlock - 15; start <= kHeaderSearchBlock; ++start) {
+    std::vector<uint8_t> file = filler(3 * kHeaderSearchBlock);
+    placeHeader(file, start, sampleHeader());
+    uint32_t offset = 0;
+    ASSERT_EQ(findIn(dir, file, offset), 0) << start;
+    EXPECT_EQ(offset, start);
+  }
+}
+
+// Markers cut by later block boundaries are found too; the tail carried between blocks is exact.
+TEST(FindPackageHeader, FindsMarkerAcrossLaterBoundaries) {
+  TempDir dir;
+  for (uint32_t start = 2 * kHeaderSearchBlock - 40; start < 2 * kHeaderSearchBlock + 8; ++start) {
+    std::vector<uint8_t> file = filler(2 * kHeaderSearchBlock + 100);
+    placeBytes(file, start, markerBytes());
+    uint32_t offset = 0;
+    ASSERT_EQ(findIn(dir, file, offset), 0) << start;
+    EXPECT_EQ(offset, start);
+  }
+}
+
+// A file that begins with the marker gives offset 0; one that ends with it gives its last 16 bytes.
+TEST(FindPackageHeader, FindsMarkerAtTheStartAndAtTheEnd) {
+  TempDir dir;
+  uint32_t offset = 99;
+  EXPECT_EQ(findIn(dir, markerBytes(), offset), 0);
+  EXPECT_EQ(offset, 0u);
+
+  std::vector<uint8_t> file = filler(kHeaderSearchBlock + 5);
+  placeBytes(file, static_cast<uint32_t>(file.size()), markerBytes());
+  EXPECT_EQ(findIn(dir, file, offset), 0);
+  EXPECT_EQ(offset, file.size() - 16);
+}
+
+// Two well-formed headers give code 6, wherever they are, and the offset is left alone.
+TEST(FindPackageHeader, TwoMarkersGiveCodeSix) {
+  TempDir dir;
+  std::vector<uint8_t> file = filler(kHeaderSearchBlock * 2);
+  placeHeader(file, 100, sampleHeader());
+  placeHeader(file, kHeaderSearchBlock - 3, sampleHeader());
+  uint32_t offset = 1234;
+  EXPECT_EQ(findIn(dir, file, offset), 6);
+  EXPECT_EQ(offset, 1234u);
+
+  std::vector<uint8_t> adjacent = markerBytes();
+  placeBytes(adjacent, 16, markerBytes());
+  EXPECT_EQ(findIn(dir, adjacent, offset), 6);
+}
+
+// No marker, an empty file, and a file that holds only 15 of the 16 bytes all give code 5.
+TEST(FindPackageHeader, AbsentMarkerGivesCodeFive) {
+  TempDir dir;
+  uint32_t offset = 77;
+  EXPECT_EQ(findIn(dir, filler(300000), offset), 5);
+  EXPECT_EQ(findIn(dir, {}, offset), 5);
+  std::vector<uint8_t> truncated = markerBytes();
+  truncated.pop_back();
+  EXPECT_EQ(findIn(dir, truncated, offset), 5);
+  // The marker with its last byte changed is not the marker: all 16 bytes are compared.
+  std::vector<uint8_t> wrongEnd = markerBytes();
+  wrongEnd.back() = ' ';
+  EXPECT_EQ(findIn(dir, wrongEnd, offset), 5);
+  EXPECT_EQ(offset, 77u);
+}
+
+// A partial marker right before the real one does not hide it: restart matching finds the second "[".
+TEST(FindPackageHeader, PartialMarkerBeforeTheRealOne) {
+  TempDir dir;
+  std::vector<uint8_t> file = {'x', '[', 'P', 'I', 'D', '_'};
+  placeBytes(file, static_cast<uint32_t>(file.size()), markerBytes());
+  uint32_t offset = 0;
+  EXPECT_EQ(findIn(dir, file, offset), 0);
+  EXPECT_EQ(offset, 6u);
+
+  // The same with the partial marker ending exactly at the block boundary.
+  std::vector<uint8_t> big = filler(kHeaderSearchBlock + 64);
+  std::vector<uint8_t> partial = markerBytes();
+  partial.resize(15);
+  placeBytes(big, kHeaderSearchBlock - 15, partial);
+  placeBytes(big, kHeaderSearchBlock, markerBytes());
+  EXPECT_EQ(findIn(dir, big, offset), 0);
+  EXPECT_EQ(offset, kHeaderSearchBlock);
+}
+
+// A file that cannot be opened gives code 2.
+TEST(FindPackageHeader, MissingFileGivesCodeTwo) {
+  TempDir dir;
+  uint32_t offset = 0;
+  EXPECT_EQ(findPackageHeader(dir.file("absent.exe").c_str(), offset), 2);
+}
+
+// A size that cannot be queried gives code 1; a read that delivers less than the size promised gives 3.
+TEST(FindPackageHeader, SizeQueryAndShortReadFailures) {
+  FakeStream stream;
+  stream.data = filler(1000);
+  OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
+  platform::ScopedFileSystem scope(hook);
+  uint32_t offset = 0;
+
+  stream.seekFails = true;
+  EXPECT_EQ(findPackageHeader("fake", offset), 1);
+
+  stream.seekFails = false;
+  stream.claimedSize = 5000;
+  stream.position = 0;
+  EXPECT_EQ(findPackageHeader("fake", offset), 3);
+}
+
+// A file of 4 GiB or more cannot be described by 32-bit offsets and is refused with code 1.
+TEST(FindPackageHeader, RefusesFilesOfFourGibibytesOrMore) {
+  FakeStream stream;
+  stream.claimedSize = 0x100000000L;
+  OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
+  platform::ScopedFileSystem scope(hook);
+  uint32_t offset = 0;
+  EXPECT_EQ(findPackageHeader("fake", offset), 1);
+}
+
+// The read takes the 72 bytes at the offset; a missing file gives 2 and a short record 3.
+TEST(ReadPackageHeader, ReadsRecordAndReportsOpenAndShortRead) {
+  TempDir dir;
+  PackageHeader h = sampleHeader();
+  h.installValue2 = 42;
+  std::vector<uint8_t> file = filler(500);
+  placeHeader(file, 200, h);
+  const std::string path = dir.file("a.exe");
+  writeFileBytes(path, file);
+
+  PackageHeader got;
+  ASSERT_EQ(readPackageHeader(path.c_str(), 200, got), 0);
+  EXPECT_EQ(encodePackageHeader(got), encodePackageHeader(h));
+  EXPECT_EQ(readPackageHeader(dir.file("none").c_str(), 0, got), 2);
+  EXPECT_EQ(readPackageHeader(path.c_str(), 500 - 71, got), 3);
+}
+
+// Write-back stores transientValue 0, changes only the 72 bytes, and leaves the caller's record alone.
+TEST(WritePackageHeader, StoresTransientZeroAndKeepsCallersRecord) {
+  TempDir dir;
+  std::vector<uint8_t> file = filler(4000);
+  placeHeader(file, 1000, sampleHeader());
+  const std::string path = dir.file("b.exe");
+  writeFileBytes(path, file);
+
+  PackageHeader h = sampleHeader();
+  h.installValue1 = 5;
+  h.transientValue = 0x77;
+  ASSERT_EQ(writePackageHeader(path.c_str(), 1000, h), 0);
+  EXPECT_EQ(h.transientValue, 0x77u);
+
+  const std::vector<uint8_t> after = readFileBytes(path);
+  PackageHeader stored = h;
+  stored.transientValue = 0;
+  std::vector<uint8_t> expected = file;
+  placeHeader(expected, 1000, stored);
+  EXPECT_EQ(after, expected);
+}
+
+// A file that cannot be opened for update gives 2; a failed write gives 4.
+TEST(WritePackageHeader, OpenFailureAndShortWrite) {
+  TempDir dir;
+  PackageHeader h = sampleHeader();
+  h.transientValue = 9;
+  EXPECT_EQ(writePackageHeader(dir.file("none").c_str(), 0, h), 2);
+
+  FakeStream stream;
+  stream.data = filler(200);
+  stream.writeFails = true;
+  OpenHook hook([&](const char*, const char* mode) {
+    stream.position = 0;
+    return openFake(stream, mode);
+  });
+  platform::ScopedFileSystem scope(hook);
+  EXPECT_EQ(writePackageHeader("fake", 10, h), 4);
+  EXPECT_EQ(h.transientValue, 9u);
+}
+
+// The read-back decides: different bytes give 2, fewer than 72 bytes give 3.
+TEST(WritePackageHeader, VerifiesTheReadBack) {
+  FakeStream written;
+  written.data = filler(200);
+  FakeStream readBack;
+  OpenHook hook([&](const char*, const char* mode) {
+    FakeStream& s = std::string(mode) == "rb" ? readBack : written;
+    s.position = 0;
+    return openFake(s, mode);
+  });
+  platform::ScopedFileSystem scope(hook);
+  PackageHeader h = sampleHeader();
+
+  readBack.data = filler(200);
+  EXPECT_EQ(writePackageHeader("fake", 10, h), 2);
+  readBack.data.resize(50);
+  EXPECT_EQ(writePackageHeader("fake", 10, h), 3);
+  readBack.data = written.data;  // what the write produced: the same bytes read back
+  EXPECT_EQ(writePackageHeader("fake", 10, h), 0);
+}
+
+}  // namespace
+}  // namespace kz
