@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "app/main_folder_lookup.h"
 #include "app/string_table.h"
 #include "app/update_app.h"
 #include "update_dialog.h"
@@ -66,6 +67,7 @@ void runStartup(HINSTANCE instance) {
   char targetName[kAppPathSize];
   std::memcpy(app.mergeTargetPath, app.moduleFolder, kAppPathSize);
   PathAppendA(app.mergeTargetPath, mergeTargetFileName(app, targetName, kAppPathSize));
+  lookUpMainFolder(app.mainFolder);
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
