@@ -3,7 +3,7 @@
 
 #include "startup.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  kz::win::runStartup(instance);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  kz::win::runStartup(instance, commandLine);
   return 0;
 }

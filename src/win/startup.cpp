@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/main_folder_lookup.h"
+#include "app/merge_front.h"
 #include "app/string_table.h"
 #include "app/update_app.h"
 #include "update_dialog.h"
@@ -39,7 +40,7 @@ void deleteWorkFolder(const UpdateApp& app) {
 
 }  // namespace
 
-void runStartup(HINSTANCE instance) {
+void runStartup(HINSTANCE instance, const char* commandLine) {
   _fmode = _O_BINARY;  // every stream this process opens is binary unless it says otherwise
 
   const UINT message = RegisterWindowMessageA(kSharedName);
@@ -72,7 +73,7 @@ void runStartup(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
-  runUpdateDialog(instance);
+  if (!runMergeFront(app, commandLine)) runUpdateDialog(instance);
   deleteWorkFolder(app);
 }
 

@@ -5,7 +5,8 @@
 
 namespace kz::win {
 
-// Runs every step of start-up in order and returns when the process should end.
-void runStartup(HINSTANCE instance);
+// Runs every step of start-up in order and returns when the process should end. commandLine is the
+// text after the program's name, where a merge command may stand.
+void runStartup(HINSTANCE instance, const char* commandLine);
 
 }  // namespace kz::win
