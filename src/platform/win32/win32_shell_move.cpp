@@ -22,12 +22,28 @@ bool toNameList(const char* path, char (&list)[kListBufferSize]) {
   return true;
 }
 
+// The shell creates a missing destination folder on Windows (FOF_NOCONFIRMMKDIR), but Wine's
+// shell cancels such a move (1223); creating the folders first gives both the same contract.
+void createParentFolders(const char* path) {
+  char folder[MAX_PATH] = {};
+  std::memcpy(folder, path, std::strlen(path) + 1);
+  if (!PathRemoveFileSpecA(folder) || PathFileExistsA(folder)) return;
+  for (char* at = folder; *at != '\0'; ++at) {
+    if (*at != '\\' || at == folder || at[-1] == ':') continue;
+    *at = '\0';
+    CreateDirectoryA(folder, nullptr);
+    *at = '\\';
+  }
+  CreateDirectoryA(folder, nullptr);
+}
+
 class Win32ShellMover final : public ShellMover {
  public:
   bool moveFile(const char* source, const char* destination, void* owner) override {
     char from[kListBufferSize];
     char to[kListBufferSize];
     if (!toNameList(source, from) || !toNameList(destination, to)) return false;
+    createParentFolders(to);
     SHFILEOPSTRUCTA op{};
     op.hwnd = static_cast<HWND>(owner);
     op.wFunc = FO_MOVE;
