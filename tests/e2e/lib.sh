@@ -4,7 +4,7 @@
 wine_loader=/usr/lib/wine/wine64
 bin_win='C:\e2e\bin'
 
-# Builds the 64-bit updater and driver, and the native kz6 tool that makes packages.
+# Builds the 64-bit updater and driver, and the native fixture maker.
 e2e_build() {
   local preset
   for preset in mingw64 native; do
@@ -13,7 +13,7 @@ e2e_build() {
     fi
   done
   cmake --build --preset mingw64 -j2 > "${TMPDIR:-/tmp}/kz-e2e-build.log" 2>&1 &&
-    cmake --build --preset native -j2 --target kz6 >> "${TMPDIR:-/tmp}/kz-e2e-build.log" 2>&1 || {
+    cmake --build --preset native -j2 --target kz_e2e_fixture >> "${TMPDIR:-/tmp}/kz-e2e-build.log" 2>&1 || {
       tail -n 40 "${TMPDIR:-/tmp}/kz-e2e-build.log"
       return 1
     }
