@@ -7,5 +7,10 @@ namespace kz::tool {
 
 // Each adds one subcommand; its callback sets exitCode.
 void addHeaderCommand(CLI::App& app, int& exitCode);
+void addPackCommand(CLI::App& app, int& exitCode);
+void addListCommand(CLI::App& app, int& exitCode);
+void addVerifyCommand(CLI::App& app, int& exitCode);
+void addExtractCommand(CLI::App& app, int& exitCode);
+void addMergeCommand(CLI::App& app, int& exitCode);
 
 }  // namespace kz::tool
