@@ -1,11 +1,13 @@
 // The end-to-end driver: `kz_e2e_driver <scenario> <updater.exe> <scratch folder>` runs one scenario
 // and exits 0 when every expectation held; `kz_e2e_driver prepare-prefix` configures a fresh prefix;
-// `kz_e2e_driver list` prints the scenario names.
+// `kz_e2e_driver list` prints the scenario names; `demo-install <updater.exe> <folder>` and
+// `demo-close` are the demo's steps.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "demo.h"
 #include "scenario.h"
 #include "system.h"
 
@@ -34,6 +36,8 @@ int main(int argc, char** argv) {
     e2e::listScenarios();
     return 0;
   }
+  if (argc >= 2 && std::string(argv[1]) == "demo-close") return e2e::closeDemoDialog();
+  if (argc >= 4 && std::string(argv[1]) == "demo-install") return e2e::runDemoInstall(argv[2], argv[3]);
   if (argc < 4) {
     std::printf("usage: kz_e2e_driver <scenario> <updater.exe> <scratch folder>\n");
     return 2;
