@@ -34,6 +34,27 @@ E2E_SCENARIO(quit_asks_no_then_yes) {
   process.kill();
 }
 
+// The window itself: the log is read-only, Install is the default button, the dialog shows in
+// the task bar, and minimised it keeps painting and answering. (Wine answers neither WM_GETICON
+// nor GetSystemMenu for another process's window; the icon resource is checked in the image.)
+E2E_SCENARIO(main_dialog_chrome) {
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  env.check.that((GetWindowLongA(GetDlgItem(dialog, kLog), GWL_STYLE) & ES_READONLY) != 0, "the log is read-only");
+  env.check.that(isDefaultButton(dialog, IDOK), "Install is the default button");
+  env.check.that((GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0, "shown in the task bar");
+  // Minimised, the dialog still answers paint and keeps running.
+  systemCommand(dialog, SC_MINIMIZE);
+  env.check.that(waitUntil([&] { return IsIconic(dialog) != FALSE; }, 5000), "the dialog minimises");
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  env.check.that(SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr) != 0,
+                 "the minimised dialog stays responsive");
+  systemCommand(dialog, SC_RESTORE);
+  waitUntil([&] { return IsIconic(dialog) == FALSE; }, 5000);
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
 // The About box repeats the dialog's title and shows the maker's notice, with the focus on OK.
 E2E_SCENARIO(about_box) {
   Process process;
