@@ -59,7 +59,10 @@ void runStartup(HINSTANCE instance, const char* commandLine) {
   }
 
   UpdateApp& app = updateApp();
-  if (GetModuleFileNameA(nullptr, app.modulePath, kAppPathSize) == 0) {
+  // A name that fills the whole buffer has been cut short (and may lack its NUL): unusable too.
+  const DWORD moduleLength = GetModuleFileNameA(nullptr, app.modulePath, kAppPathSize);
+  if (moduleLength == 0 || moduleLength >= kAppPathSize) {
+    app.modulePath[0] = '\0';
     showInitError(strings::kInitErrorModule);
     return;
   }
@@ -67,7 +70,10 @@ void runStartup(HINSTANCE instance, const char* commandLine) {
   PathRemoveFileSpecA(app.moduleFolder);
   char targetName[kAppPathSize];
   std::memcpy(app.mergeTargetPath, app.moduleFolder, kAppPathSize);
-  PathAppendA(app.mergeTargetPath, mergeTargetFileName(app, targetName, kAppPathSize));
+  // A target name that does not fit is left empty, so that a merge fails instead of writing elsewhere.
+  if (!PathAppendA(app.mergeTargetPath, mergeTargetFileName(app, targetName, kAppPathSize))) {
+    app.mergeTargetPath[0] = '\0';
+  }
   lookUpMainFolder(app.mainFolder);
 
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
