@@ -54,9 +54,13 @@ TableAllocator g_allocator = nullptr;
 
 void* allocateBlock(size_t bytes) { return g_allocator != nullptr ? g_allocator(bytes) : std::malloc(bytes); }
 
+// Eight input bytes as a little-endian number, in one load on little-endian hosts.
 inline uint64_t load64le(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap64(v);
+#endif
   return v;
 }
 
@@ -137,15 +141,6 @@ class Inflater {
       bits_ |= static_cast<uint64_t>(c) << bitCount_;
       bitCount_ += 8;
     }
-  }
-
-  // At least 56 valid bits, from at least 8 bytes left in the buffer; never refills.
-  void refillFromBuffer() {
-    const unsigned take = (63 - bitCount_) >> 3;
-    const uint64_t chunk = load64le(in_ + index_) & ((uint64_t{1} << (take * 8)) - 1);
-    bits_ |= chunk << bitCount_;
-    index_ += take;
-    bitCount_ += take * 8;
   }
 
   uint32_t peek(unsigned n) const { return static_cast<uint32_t>(bits_) & kMask[n]; }
@@ -337,20 +332,24 @@ class Inflater {
   }
 
   // The common case: the match lies wholly behind the position and ends before the window does.
-  void copyNear(uint32_t length, uint32_t distance) {
-    uint8_t* dst = window_ + pos_;
+  // Only the match's own bytes are written: the window bytes after it are history still in reach.
+  static void copyNear(uint8_t* dst, uint32_t length, uint32_t distance) {
     const uint8_t* from = dst - distance;
-    pos_ += length;
-    if (distance >= 8 || distance >= length) {
-      // Eight bytes at a time never read a byte not yet written when the distance is at least 8,
-      // and never overlap when the distance is at least the length.
-      while (length >= 8) {
+    if (distance >= 8 && length >= 8) {
+      // Eight bytes at a time never read a byte this copy has not written yet; the last chunk
+      // ends exactly at the match's end, overlapping the one before it.
+      const uint8_t* const last = from + length - 8;
+      uint8_t* const lastDst = dst + length - 8;
+      while (from < last) {
         std::memcpy(dst, from, 8);
         dst += 8;
         from += 8;
-        length -= 8;
       }
-      while (length-- != 0) *dst++ = *from++;
+      std::memcpy(lastDst, last, 8);
+    } else if (distance >= 4 && length >= 4) {
+      std::memcpy(dst, from, 4);
+      for (uint32_t k = 4; k + 4 <= length; k += 4) std::memcpy(dst + k, from + k, 4);
+      std::memcpy(dst + length - 4, from + length - 4, 4);
     } else if (distance == 1) {
       std::memset(dst, *from, length);
     } else {
@@ -358,49 +357,119 @@ class Inflater {
     }
   }
 
+  static constexpr int kLeaveFastPath = -1;
+
+  // Fast path: while at least 8 input bytes are in the buffer and the window has room for the
+  // longest match, a literal or match needs at most 48 bits, which one refill from the buffer
+  // provides, and cannot reach the window's end. The hot state is kept in locals so that stores
+  // into the window cannot force it back to memory. Leaves with kLeaveFastPath when the careful
+  // path must take over, or with the block's result.
+  int fastCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t ml, uint32_t md) {
+    uint64_t bits = bits_;
+    unsigned bitCount = bitCount_;
+    uint32_t index = index_;
+    uint32_t pos = pos_;
+    if (count_ < 8) return kLeaveFastPath;
+    const uint32_t inLimit = count_ - 8;
+    const uint8_t* const in = in_;
+    uint8_t* const window = window_;
+    int result = kLeaveFastPath;
+    while (index <= inLimit && pos < kWindow - kMaxMatch) {
+      if (bitCount < 48) {
+        const unsigned take = (63 - bitCount) >> 3;
+        bits |= (load64le(in + index) & ((uint64_t{1} << (take * 8)) - 1)) << bitCount;
+        index += take;
+        bitCount += take * 8;
+      }
+      const HuffmanEntry* t = tl + (static_cast<uint32_t>(bits) & ml);
+      unsigned e = t->e;
+      // A run of literals resolved at the first level goes on while 48 bits remain, so that a
+      // match that ends the run still has every bit it needs.
+      bool refillFirst = false;
+      while (e == kEntryLiteral) {
+        bits >>= t->b;
+        bitCount -= t->b;
+        window[pos++] = static_cast<uint8_t>(t->v.n);
+        if (bitCount < 48 || pos >= kWindow - kMaxMatch) {
+          refillFirst = true;
+          break;
+        }
+        t = tl + (static_cast<uint32_t>(bits) & ml);
+        e = t->e;
+      }
+      if (refillFirst) continue;
+      while (e > kEntryLiteral) {
+        if (e == kEntryInvalid) {
+          result = kInflateInvalid;
+          goto done;
+        }
+        bits >>= t->b;
+        bitCount -= t->b;
+        t = t->v.t + (static_cast<uint32_t>(bits) & kMask[e - 16]);
+        e = t->e;
+      }
+      bits >>= t->b;
+      bitCount -= t->b;
+      if (e == kEntryLiteral) {
+        window[pos++] = static_cast<uint8_t>(t->v.n);
+        continue;
+      }
+      if (e == kEntryEndOfBlock) {
+        result = kInflateOk;
+        break;
+      }
+      const uint32_t length = t->v.n + (static_cast<uint32_t>(bits) & kMask[e]);
+      bits >>= e;
+      bitCount -= e;
+      if (td == nullptr) {
+        result = kInflateInvalid;
+        break;
+      }
+      t = td + (static_cast<uint32_t>(bits) & md);
+      e = t->e;
+      while (e > kEntryLiteral) {
+        if (e == kEntryInvalid) {
+          result = kInflateInvalid;
+          goto done;
+        }
+        bits >>= t->b;
+        bitCount -= t->b;
+        t = t->v.t + (static_cast<uint32_t>(bits) & kMask[e - 16]);
+        e = t->e;
+      }
+      bits >>= t->b;
+      bitCount -= t->b;
+      const uint32_t distance = t->v.n + (static_cast<uint32_t>(bits) & kMask[e]);
+      bits >>= e;
+      bitCount -= e;
+      if (distance <= pos) {
+        copyNear(window + pos, length, distance);
+        pos += length;
+      } else {
+        // The source wraps around the window's end: the general copy, which may flush.
+        bits_ = bits;
+        bitCount_ = bitCount;
+        index_ = index;
+        pos_ = pos;
+        if (!copyMatch(length, distance)) return kInflateStopped;
+        pos = pos_;
+      }
+    }
+  done:
+    bits_ = bits;
+    bitCount_ = bitCount;
+    index_ = index;
+    pos_ = pos;
+    return result;
+  }
+
   int inflateCodes(const HuffmanEntry* tl, const HuffmanEntry* td, unsigned bl, unsigned bd) {
     const uint32_t ml = kMask[bl];
     const uint32_t md = kMask[bd];
+    if (tl == nullptr) return kInflateInvalid;
     for (;;) {
-      if (count_ - index_ >= 8 && pos_ < kWindow - kMaxMatch) {
-        // Fast path: one literal or match needs at most 48 bits and cannot reach the window's end.
-        if (bitCount_ < 48) refillFromBuffer();
-        if (tl == nullptr) return kInflateInvalid;
-        const HuffmanEntry* t = tl + (static_cast<uint32_t>(bits_) & ml);
-        unsigned e = t->e;
-        while (e > kEntryLiteral) {
-          if (e == kEntryInvalid) return kInflateInvalid;
-          drop(t->b);
-          t = t->v.t + (static_cast<uint32_t>(bits_) & kMask[e - 16]);
-          e = t->e;
-        }
-        drop(t->b);
-        if (e == kEntryLiteral) {
-          window_[pos_++] = static_cast<uint8_t>(t->v.n);
-          continue;
-        }
-        if (e == kEntryEndOfBlock) return kInflateOk;
-        const uint32_t length = t->v.n + (static_cast<uint32_t>(bits_) & kMask[e]);
-        drop(e);
-        if (td == nullptr) return kInflateInvalid;
-        t = td + (static_cast<uint32_t>(bits_) & md);
-        e = t->e;
-        while (e > kEntryLiteral) {
-          if (e == kEntryInvalid) return kInflateInvalid;
-          drop(t->b);
-          t = t->v.t + (static_cast<uint32_t>(bits_) & kMask[e - 16]);
-          e = t->e;
-        }
-        drop(t->b);
-        const uint32_t distance = t->v.n + (static_cast<uint32_t>(bits_) & kMask[e]);
-        drop(e);
-        if (distance <= pos_) {
-          copyNear(length, distance);
-        } else if (!copyMatch(length, distance)) {
-          return kInflateStopped;
-        }
-        continue;
-      }
+      const int fast = fastCodes(tl, td, ml, md);
+      if (fast != kLeaveFastPath) return fast;
 
       // Careful path: every bit is needed exactly when a one-byte-at-a-time reader would need it.
       if (!need(bl)) return kInflateStopped;

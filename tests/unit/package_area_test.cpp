@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/update_app.h"
 #include "package/extract_package.h"
 #include "package/merge_package.h"
 #include "package/package_area.h"
@@ -41,6 +42,20 @@ TEST(PackageArea, FreshBuildHasNoPackage) {
   test::TempDir dir;
   EXPECT_FALSE(extractPackage(packageArea(), dir.path().string().c_str()));
   EXPECT_TRUE(test::treeOf(dir.path()).empty());
+}
+
+// The updater's own step reads this program's area and UpdateApp's work folder, and restores the
+// current directory; with the empty package of a fresh build it fails.
+TEST(PackageArea, UpdaterStepUsesTheWorkFolder) {
+  test::TempDir dir;
+  const fs::path before = fs::current_path();
+  ASSERT_TRUE(copyPathField(updateApp().workFolder, dir.path().string().c_str()));
+  EXPECT_FALSE(extractPackage());
+  EXPECT_EQ(fs::current_path(), before);
+  ASSERT_TRUE(copyPathField(updateApp().workFolder, (dir.path() / "missing").string().c_str()));
+  EXPECT_FALSE(extractPackage());
+  EXPECT_EQ(fs::current_path(), before);
+  updateApp().workFolder[0] = '\0';
 }
 
 // A merged copy of this program keeps the header offset, differs only in the form part, and its

@@ -6,6 +6,7 @@
 namespace kz::tool {
 
 // Each adds one subcommand; its callback sets exitCode.
+void addGunzipCommand(CLI::App& app, int& exitCode);
 void addHeaderCommand(CLI::App& app, int& exitCode);
 void addPackCommand(CLI::App& app, int& exitCode);
 void addListCommand(CLI::App& app, int& exitCode);

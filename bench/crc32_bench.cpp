@@ -1,0 +1,32 @@
+// CRC-32 throughput: ours against zlib's crc32 over the same 8 MB.
+#include <zlib.h>
+
+#include "package/crc32.h"
+#include "ratio_reporter.h"
+#include "support/gzip_fixtures.h"
+
+namespace {
+
+const kz::test::Bytes& data() {
+  static const kz::test::Bytes d = kz::test::randomBytes(8u << 20, 5);
+  return d;
+}
+
+void BM_OursCrc32(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(kz::crc32(data().data(), data().size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data().size()));
+}
+
+void BM_ZlibCrc32(benchmark::State& state) {
+  for (auto _ : state) benchmark::DoNotOptimize(::crc32(0, data().data(), static_cast<uInt>(data().size())));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data().size()));
+}
+
+BENCHMARK(BM_OursCrc32);
+BENCHMARK(BM_ZlibCrc32);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return kz::bench::runWithRatios(argc, argv, {{"crc32 ours/zlib", "BM_OursCrc32", "BM_ZlibCrc32", true, 1.0}});
+}

@@ -1,0 +1,78 @@
+// Runs the registered benchmarks and prints, after the usual table, the ratio of each of ours to
+// the peer measured in the same run: "ratio NAME: ours / peer = X (target T)".
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kz::bench {
+
+struct RatioSpec {
+  std::string label;
+  std::string ours;  // benchmark name (without arguments)
+  std::string peer;
+  bool higherIsBetter;  // throughput: ours/peer; time: ours/peer as well, lower is better
+  double target;
+};
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      const auto it = run.counters.find("bytes_per_second");
+      const double bps = it != run.counters.end() ? static_cast<double>(it->second) : 0.0;
+      results_[run.run_name.function_name] = {run.GetAdjustedRealTime(), bps};
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  // Prints every ratio; returns the number of ratios that could not be computed.
+  int printRatios(const std::vector<RatioSpec>& specs) const {
+    int missing = 0;
+    std::printf("\n");
+    for (const RatioSpec& s : specs) {
+      const auto a = results_.find(s.ours);
+      const auto b = results_.find(s.peer);
+      if (a == results_.end() || b == results_.end()) {
+        std::printf("ratio %s: not measured\n", s.label.c_str());
+        ++missing;
+        continue;
+      }
+      if (s.higherIsBetter) {
+        const double ratio = a->second.bytesPerSecond / b->second.bytesPerSecond;
+        std::printf("ratio %s: %.1f MB/s / %.1f MB/s = %.3f (target >= %.2f) %s\n", s.label.c_str(),
+                    a->second.bytesPerSecond / 1e6, b->second.bytesPerSecond / 1e6, ratio, s.target,
+                    ratio >= s.target ? "met" : "NOT MET");
+      } else {
+        const double ratio = a->second.time / b->second.time;
+        std::printf("ratio %s: time ours/peer = %.3f (target <= %.2f) %s\n", s.label.c_str(), ratio, s.target,
+                    ratio <= s.target ? "met" : "NOT MET");
+      }
+    }
+    return missing;
+  }
+
+ private:
+  struct Result {
+    double time;
+    double bytesPerSecond;
+  };
+  std::map<std::string, Result> results_;
+};
+
+// main() for a benchmark binary that prints ratios.
+inline int runWithRatios(int argc, char** argv, const std::vector<RatioSpec>& specs) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printRatios(specs);
+  benchmark::Shutdown();
+  return 0;
+}
+
+}  // namespace kz::bench

@@ -1,0 +1,302 @@
+// The gzip member decoder: header rules, trailers, budgets, flush sizes, write errors, PK entries.
+#include "package/gzip_member.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "package/inflate.h"
+#include "platform/files.h"
+#include "support/gzip_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using kz::DecodeFailure;
+using kz::test::Bytes;
+using kz::test::decodeMemberBytes;
+
+class GzipMember : public ::testing::Test {
+ protected:
+  kz::test::TempDir dir_;
+  std::string out_ = dir_.file("out.bin");
+  Bytes data_ = kz::test::textBytes(70000, 9);
+  Bytes member_ = kz::test::zlibGzip(data_, 6, Z_DEFAULT_STRATEGY);
+};
+
+// A member whose magic is the old 1F 9E decodes like one that starts 1F 8B.
+TEST_F(GzipMember, AcceptsOldMagic) {
+  kz::test::GzipHeaderOptions o;
+  o.magic2 = 0x9E;
+  const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
+  EXPECT_EQ(r.header, 8);
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.output == data_);
+}
+
+// The extra field, a stored name and a comment are skipped; the file keeps the reader's name.
+TEST_F(GzipMember, SkipsExtraNameAndComment) {
+  kz::test::GzipHeaderOptions o;
+  o.flags = 0x04 | 0x08 | 0x10 | 0x01;
+  o.extra = Bytes(300, 0xAB);
+  o.name = "other-name.txt";
+  o.comment = "a comment";
+  const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.output == data_);
+  EXPECT_FALSE(std::filesystem::exists(dir_.file("other-name.txt")));
+}
+
+// Header CRC and the reserved flag bits are refused by the header step, before any file exists.
+TEST_F(GzipMember, RefusesHeaderCrcAndReservedFlagsBeforeAnyFileExists) {
+  for (int flag : {0x02, 0x20, 0x40, 0x80}) {
+    kz::test::GzipHeaderOptions o;
+    o.flags = static_cast<uint8_t>(flag);
+    const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
+    EXPECT_EQ(r.header, -1) << int(flag);
+    EXPECT_EQ(r.failure, DecodeFailure::HeaderRefused);
+    EXPECT_FALSE(r.outputExists);
+  }
+}
+
+// Anything but deflate, and anything but a gzip or PK magic, is refused.
+TEST_F(GzipMember, RefusesOtherMethodsAndMagics) {
+  kz::test::GzipHeaderOptions o;
+  o.method = 7;
+  EXPECT_EQ(decodeMemberBytes(kz::test::wrapGzip({}, {}, o), out_).header, -1);
+  EXPECT_EQ(decodeMemberBytes(Bytes{0x1F, 0x8C, 8, 0, 0, 0, 0, 0, 0, 11, 3, 0}, out_).header, -1);
+  EXPECT_EQ(decodeMemberBytes(Bytes{'P', 'K', 1, 2, 0, 0, 0, 0, 0, 0, 0, 0}, out_).header, -1);
+  EXPECT_FALSE(std::filesystem::exists(out_));
+}
+
+// An empty BODY, or one shorter than the header, ends the input inside the member: abort, -1.
+TEST_F(GzipMember, ShortBodiesAbortTheHeaderStep) {
+  for (size_t length : {0u, 1u, 5u, 9u}) {
+    const auto r = decodeMemberBytes(member_, static_cast<uint32_t>(length), out_);
+    EXPECT_EQ(r.header, -1) << length;
+    EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << length;
+    EXPECT_EQ(r.abortFlag, 1) << length;
+    EXPECT_LE(r.inputPosition, length);
+  }
+}
+
+// A member cut anywhere inside its trailer aborts, and the partial output is deleted.
+TEST_F(GzipMember, TrailerCutShortDeletesTheOutput) {
+  for (size_t cut = 1; cut <= 8; ++cut) {
+    const auto budget = static_cast<uint32_t>(member_.size() - cut);
+    const auto r = decodeMemberBytes(member_, budget, out_);
+    EXPECT_EQ(r.decode, 1) << cut;
+    EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << cut;
+    EXPECT_FALSE(r.outputExists) << cut;
+    EXPECT_LE(r.inputPosition, budget) << "the budget is a hard limit";
+  }
+}
+
+// A changed CRC fails as a CRC error; a changed length alone as a length error.
+TEST_F(GzipMember, TrailerMismatchesNameTheirReason) {
+  Bytes badCrc = member_;
+  badCrc[badCrc.size() - 8] ^= 0x01;
+  auto r = decodeMemberBytes(badCrc, out_);
+  EXPECT_EQ(r.decode, 1);
+  EXPECT_EQ(r.failure, DecodeFailure::CrcError);
+  EXPECT_FALSE(r.outputExists);
+
+  Bytes badLength = member_;
+  badLength[badLength.size() - 4] ^= 0x01;
+  r = decodeMemberBytes(badLength, out_);
+  EXPECT_EQ(r.decode, 1);
+  EXPECT_EQ(r.failure, DecodeFailure::LengthError);
+  EXPECT_FALSE(r.outputExists);
+}
+
+// A member that decodes to nothing gives an empty file: CRC 0 and length 0 check out.
+TEST_F(GzipMember, EmptyMemberGivesEmptyFile) {
+  const auto r = decodeMemberBytes(kz::test::zlibGzip({}, 9, Z_DEFAULT_STRATEGY), out_);
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.outputExists);
+  EXPECT_TRUE(r.output.empty());
+}
+
+// Bytes after the trailer are never read: a pad byte or a second member is left alone.
+TEST_F(GzipMember, StopsAtTheTrailer) {
+  Bytes two = member_;
+  const Bytes second = kz::test::zlibGzip(Bytes(10, 'z'), 6, Z_DEFAULT_STRATEGY);
+  two.insert(two.end(), second.begin(), second.end());
+  const auto r = decodeMemberBytes(two, out_);
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.output == data_);
+  EXPECT_EQ(r.inputPosition, std::min<size_t>(two.size(), 32768 * ((member_.size() + 32767) / 32768)))
+      << "only whole refills of this member's budget are read";
+}
+
+// The header step reads exactly one refill of at most 32 KiB, never past the budget.
+TEST_F(GzipMember, RefillsAtMost32KiBWithinTheBudget) {
+  const Bytes big = kz::test::zlibGzip(kz::test::randomBytes(100000, 4), 1, Z_DEFAULT_STRATEGY);
+  kz::ReaderContext ctx{};
+  ASSERT_TRUE(kz::initReader(ctx));
+  kz::openMemoryInput(ctx, big.data());
+  ctx.input.size = static_cast<uint32_t>(big.size());
+  kz::resetMemberState(ctx, 40000);
+  EXPECT_EQ(kz::readMemberHeader(), 8);
+  EXPECT_EQ(ctx.input.position, 32768u);
+  EXPECT_EQ(ctx.bytesIn, 32768u);
+  kz::destroyReader(ctx);
+}
+
+// Output leaves in writes of at most 32,768 bytes: every full window, then the rest once.
+TEST_F(GzipMember, FlushesWholeWindowsThenTheRest) {
+  struct Recorder : kz::platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::vector<size_t> writes;
+    std::FILE* openFile(const char* p, const char* m) override {
+      std::FILE* f = inner_.openFile(p, m);
+      if (f == nullptr) return nullptr;
+      cookie_io_functions_t io{};
+      io.write = [](void* self, const char*, size_t n) -> ssize_t {
+        static_cast<Recorder*>(self)->writes.push_back(n);
+        return static_cast<ssize_t>(n);
+      };
+      io.close = [](void*) { return 0; };
+      std::fclose(f);
+      std::FILE* c = fopencookie(this, "w", io);
+      std::setvbuf(c, nullptr, _IONBF, 0);
+      return c;
+    }
+  } recorder(kz::platform::nativeFileSystem());
+  kz::platform::ScopedFileSystem scope(recorder);
+  const Bytes data = kz::test::textBytes(3 * 32768 + 123, 3);
+  const auto r = decodeMemberBytes(kz::test::zlibGzip(data, 9, Z_DEFAULT_STRATEGY), out_);
+  ASSERT_EQ(r.decode, 0);
+  EXPECT_EQ(recorder.writes, (std::vector<size_t>{32768, 32768, 32768, 123}));
+}
+
+// A write error reported by the runtime aborts the member and deletes the output.
+TEST_F(GzipMember, WriteErrorAbortsAndDeletes) {
+  struct Failing : kz::platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::FILE* openFile(const char* p, const char* m) override {
+      std::FILE* f = inner_.openFile(p, m);  // the file exists, so its deletion can be seen
+      if (f == nullptr) return nullptr;
+      std::fclose(f);
+      cookie_io_functions_t io{};
+      io.write = [](void*, const char*, size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+      };
+      io.close = [](void*) { return 0; };
+      std::FILE* c = fopencookie(nullptr, "w", io);
+      std::setvbuf(c, nullptr, _IONBF, 0);
+      return c;
+    }
+  } failing(kz::platform::nativeFileSystem());
+  kz::platform::ScopedFileSystem scope(failing);
+  const auto r = decodeMemberBytes(member_, out_);
+  EXPECT_EQ(r.decode, 1);
+  EXPECT_EQ(r.failure, DecodeFailure::WriteError);
+  EXPECT_FALSE(r.outputExists);
+}
+
+// Running out of memory for the decoding tables is its own failure.
+TEST_F(GzipMember, TableAllocationFailureIsOutOfMemory) {
+  kz::setTableAllocatorForTesting([](size_t) -> void* { return nullptr; });
+  const auto r = decodeMemberBytes(member_, out_);
+  kz::setTableAllocatorForTesting(nullptr);
+  EXPECT_EQ(r.decode, 1);
+  EXPECT_EQ(r.failure, DecodeFailure::OutOfMemory);
+  EXPECT_FALSE(r.outputExists);
+}
+
+// PK local entries: stored and deflated, with and without the trailing descriptor.
+TEST_F(GzipMember, DecodesPkEntries) {
+  for (int method : {0, 8}) {
+    for (int flags : {0, 8}) {
+      kz::test::PkEntryOptions o;
+      o.method = static_cast<uint16_t>(method);
+      o.flags = static_cast<uint16_t>(flags);
+      const Bytes data = method == 0 && flags == 8 ? Bytes{} : data_;  // a stored entry with a descriptor carries sizes 0
+      const auto r = decodeMemberBytes(kz::test::pkEntry(data, o), out_);
+      EXPECT_EQ(r.header, method) << method << "/" << flags;
+      EXPECT_EQ(r.decode, 0) << method << "/" << flags << ": " << kz::describeDecodeFailure(r.failure);
+      EXPECT_TRUE(r.output == data) << method << "/" << flags;
+    }
+  }
+}
+
+// A descriptor's CRC is checked: a wrong one fails the entry.
+TEST_F(GzipMember, PkDescriptorValuesAreChecked) {
+  kz::test::PkEntryOptions o;
+  o.flags = 8;
+  Bytes entry = kz::test::pkEntry(data_, o);
+  entry[entry.size() - 12] ^= 0xFF;  // the descriptor's CRC
+  const auto r = decodeMemberBytes(entry, out_);
+  EXPECT_EQ(r.failure, DecodeFailure::CrcError);
+}
+
+// Encrypted entries, other methods, and name plus extra beyond the first refill are refused.
+TEST_F(GzipMember, RefusesUnusablePkEntries) {
+  kz::test::PkEntryOptions encrypted;
+  encrypted.flags = 1;
+  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, encrypted), out_).header, -1);
+
+  Bytes other = kz::test::pkEntry(data_);
+  other[8] = 12;
+  EXPECT_EQ(decodeMemberBytes(other, out_).header, -1);
+
+  kz::test::PkEntryOptions longExtra;
+  longExtra.extra = Bytes(40000, 0);
+  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, longExtra), out_).header, -1);
+
+  const Bytes shortHeader = {'P', 'K', 3, 4, 20, 0};  // a signature and nothing else
+  EXPECT_EQ(decodeMemberBytes(shortHeader, out_).header, -1);
+  EXPECT_FALSE(std::filesystem::exists(out_));
+}
+
+// A stored entry whose two sizes differ fails with a length mismatch.
+TEST_F(GzipMember, StoredPkSizesMustAgree) {
+  kz::test::PkEntryOptions o;
+  o.method = 0;
+  Bytes entry = kz::test::pkEntry(data_, o);
+  entry[18] ^= 1;  // compressed size
+  const auto r = decodeMemberBytes(entry, out_);
+  EXPECT_EQ(r.failure, DecodeFailure::LengthMismatch);
+  EXPECT_FALSE(r.outputExists);
+}
+
+// After a PK entry fails, or is accepted but never decoded, the next gzip member is judged by
+// its own header.
+TEST_F(GzipMember, PkStateNeverLeaksIntoTheNextMember) {
+  Bytes broken = kz::test::pkEntry(data_);
+  broken[14] ^= 0xFF;  // CRC in the local header
+  EXPECT_EQ(decodeMemberBytes(broken, out_).failure, DecodeFailure::CrcError);
+  auto r = decodeMemberBytes(member_, out_);
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.output == data_);
+
+  // Header accepted, then the reader gives up before decoding (as when its folder cannot be made).
+  const Bytes pk = kz::test::pkEntry(data_);
+  kz::ReaderContext ctx{};
+  ASSERT_TRUE(kz::initReader(ctx));
+  kz::openMemoryInput(ctx, pk.data());
+  ctx.input.size = static_cast<uint32_t>(pk.size());
+  kz::resetMemberState(ctx, ctx.input.size);
+  ASSERT_EQ(kz::readMemberHeader(), 8);
+  kz::destroyReader(ctx);
+  r = decodeMemberBytes(member_, out_);
+  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+}
+
+// The CRC helper: no data resets, a count of 0 only reports.
+TEST(UpdateCrc, ResetsAccumulatesAndReports) {
+  const uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(kz::updateCrc(nullptr, 0), 0u);
+  kz::updateCrc(digits, 4);
+  EXPECT_EQ(kz::updateCrc(digits + 4, 5), 0xCBF43926u);
+  EXPECT_EQ(kz::updateCrc(digits, 0), 0xCBF43926u);
+  kz::updateCrc(nullptr, 0);
+  EXPECT_EQ(kz::updateCrc(digits, 0), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,384 @@
+// The inflate engine on streams written bit by bit: block types, window edges, code sets, and one
+// test per refusal.
+#include "package/inflate.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+
+#include "package/gzip_member.h"
+#include "support/bit_writer.h"
+#include "support/gzip_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using kz::DecodeFailure;
+using kz::test::BitWriter;
+using kz::test::Bytes;
+
+// Canonical Huffman codes for a list of code lengths, as RFC 1951 assigns them.
+std::vector<uint32_t> canonicalCodes(const std::vector<unsigned>& lengths) {
+  unsigned count[17] = {};
+  for (unsigned l : lengths) ++count[l];
+  count[0] = 0;
+  uint32_t next[17] = {};
+  uint32_t code = 0;
+  for (unsigned bits = 1; bits <= 16; ++bits) {
+    code = (code + count[bits - 1]) << 1;
+    next[bits] = code;
+  }
+  std::vector<uint32_t> codes(lengths.size());
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    if (lengths[i] != 0) codes[i] = next[lengths[i]]++;
+  }
+  return codes;
+}
+
+constexpr unsigned kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// A dynamic block header: HLIT/HDIST fields as given, the code-length code of 4-bit codes for
+// lengths 0..15 (complete), then each length written plainly with it.
+struct Dynamic {
+  std::vector<unsigned> lit;
+  std::vector<unsigned> dist;
+  std::vector<uint32_t> litCodes;
+  std::vector<uint32_t> distCodes;
+};
+
+Dynamic writeDynamicHeader(BitWriter& w, bool final, const std::vector<unsigned>& lit,
+                           const std::vector<unsigned>& dist) {
+  w.bits(final ? 1 : 0, 1);
+  w.bits(2, 2);
+  w.bits(static_cast<uint32_t>(lit.size() - 257), 5);
+  w.bits(static_cast<uint32_t>(dist.size() - 1), 5);
+  w.bits(15, 4);  // all 19 code-length code lengths follow
+  for (unsigned symbol : kOrder) w.bits(symbol < 16 ? 4 : 0, 3);
+  for (unsigned l : lit) w.code(l, 4);
+  for (unsigned l : dist) w.code(l, 4);
+  return {lit, dist, canonicalCodes(lit), canonicalCodes(dist)};
+}
+
+// A complete set for 286 literal/length symbols: 226 codes of 8 bits and 60 of 9 bits.
+std::vector<unsigned> completeLiteralLengths() {
+  std::vector<unsigned> l(286);
+  for (unsigned i = 0; i < 286; ++i) l[i] = i < 226 ? 8 : 9;
+  return l;
+}
+
+class Inflate : public ::testing::Test {
+ protected:
+  kz::test::MemberResult decode(const Bytes& deflate, const Bytes& expected) {
+    return kz::test::decodeMemberBytes(kz::test::wrapGzip(deflate, expected), dir_.file("out.bin"));
+  }
+  kz::test::TempDir dir_;
+};
+
+// One final stored block of length 0 produces nothing and succeeds.
+TEST_F(Inflate, EmptyStoredBlock) {
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(0, 2);
+  w.alignToByte();
+  w.bits(0, 16);
+  w.bits(0xFFFF, 16);
+  const auto r = decode(w.finish(), {});
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.output.empty());
+}
+
+// A stored block longer than the window is flushed when the window fills and goes on at its start.
+TEST_F(Inflate, StoredBlockLongerThanTheWindow) {
+  const Bytes data = kz::test::randomBytes(40000, 1);
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(0, 2);
+  w.alignToByte();
+  w.bits(40000, 16);
+  w.bits(~40000u & 0xFFFF, 16);
+  for (uint8_t b : data) w.byte(b);
+  const auto r = decode(w.finish(), data);
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.output == data);
+}
+
+// A stored block whose NLEN is not LEN's complement is invalid data.
+TEST_F(Inflate, RefusesStoredLengthMismatch) {
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(0, 2);
+  w.alignToByte();
+  w.bits(5, 16);
+  w.bits(0xFFFF, 16);
+  const auto r = decode(w.finish(), {});
+  EXPECT_EQ(r.failure, DecodeFailure::FormatViolated);
+  EXPECT_FALSE(r.outputExists);
+}
+
+// Block type 3 is refused.
+TEST_F(Inflate, RefusesBlockType3) {
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(3, 2);
+  EXPECT_EQ(decode(w.finish(), {}).failure, DecodeFailure::FormatViolated);
+}
+
+// A match of length 258 at distance 1 repeats one byte 258 times.
+TEST_F(Inflate, LongestMatchAtDistanceOne) {
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(1, 2);
+  w.fixedSymbol('k');
+  w.fixedSymbol(285);  // length 258, no extra bits
+  w.fixedDistance(0);  // distance 1
+  w.fixedSymbol(256);
+  const auto r = decode(w.finish(), Bytes(259, 'k'));
+  EXPECT_EQ(r.decode, 0);
+  EXPECT_TRUE(r.output == Bytes(259, 'k'));
+}
+
+// A match that straddles the window's end is split: flushed at 32,768, continued at 0; and its
+// source may itself wrap around the window.
+TEST_F(Inflate, MatchStraddlingTheWindowEnd) {
+  const Bytes head = kz::test::randomBytes(32760, 2);
+  BitWriter w;
+  w.bits(0, 1);
+  w.bits(0, 2);
+  w.alignToByte();
+  w.bits(32760, 16);
+  w.bits(~32760u & 0xFFFF, 16);
+  for (uint8_t b : head) w.byte(b);
+  w.bits(1, 1);
+  w.bits(1, 2);
+  w.fixedSymbol(284);  // length 227 + 5 extra bits
+  w.bits(30, 5);       // 257
+  w.fixedDistance(29);  // distance 24577 + 13 extra bits
+  w.bits(8000, 13);     // 32577
+  w.fixedSymbol(256);
+  Bytes expected = head;
+  for (int i = 0; i < 257; ++i) expected.push_back(expected[expected.size() - 32577]);
+  const auto r = decode(w.finish(), expected);
+  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+  EXPECT_TRUE(r.output == expected);
+}
+
+// Length code 286 and distance code 30 are invalid codes in a fixed block.
+TEST_F(Inflate, RefusesInvalidFixedCodes) {
+  BitWriter a;
+  a.bits(1, 1);
+  a.bits(1, 2);
+  a.fixedSymbol('a');
+  a.fixedSymbol(286);
+  EXPECT_EQ(decode(a.finish(), {}).failure, DecodeFailure::FormatViolated);
+
+  BitWriter b;
+  b.bits(1, 1);
+  b.bits(1, 2);
+  b.fixedSymbol('a');
+  b.fixedSymbol(257);
+  b.fixedDistance(30);
+  EXPECT_EQ(decode(b.finish(), {}).failure, DecodeFailure::FormatViolated);
+}
+
+// A distance that reaches before the start of the output decodes without an engine error and
+// the member then fails its CRC check.
+TEST_F(Inflate, CorruptDistanceIsCaughtByTheCrc) {
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(1, 2);
+  w.fixedSymbol('a');
+  w.fixedSymbol(257);  // length 3
+  w.fixedDistance(10);  // distance 33 + 4 extra bits
+  w.bits(0, 4);
+  w.fixedSymbol(256);
+  const auto r = decode(w.finish(), Bytes{'a', 'a', 'a', 'a'});
+  EXPECT_EQ(r.failure, DecodeFailure::CrcError);
+  EXPECT_FALSE(r.outputExists);
+}
+
+// A dynamic block written with its own code lengths decodes; its distance set may hold a single
+// code of length 1.
+TEST_F(Inflate, DynamicBlockWithSingleDistanceCode) {
+  BitWriter w;
+  std::vector<unsigned> dist = {1};
+  const Dynamic d = writeDynamicHeader(w, true, completeLiteralLengths(), dist);
+  w.code(d.litCodes['x'], d.lit['x']);
+  w.code(d.litCodes[258], d.lit[258]);  // length 4
+  w.code(d.distCodes[0], 1);            // distance 1
+  w.code(d.litCodes[256], d.lit[256]);
+  const auto r = decode(w.finish(), Bytes(5, 'x'));
+  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+  EXPECT_TRUE(r.output == Bytes(5, 'x'));
+}
+
+// HLIT 30 (287 codes) and HDIST 31 (32 codes) are refused.
+TEST_F(Inflate, RefusesTooManyCodes) {
+  for (auto [hlit, hdist] : {std::pair{30u, 0u}, std::pair{0u, 30u}, std::pair{31u, 31u}}) {
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(hlit, 5);
+    w.bits(hdist, 5);
+    w.bits(0, 4);
+    w.bits(0, 32);
+    EXPECT_EQ(decode(w.finish(), {}).failure, DecodeFailure::FormatViolated) << hlit << "/" << hdist;
+  }
+}
+
+// Incomplete literal/length and distance sets are refused in a dynamic block.
+TEST_F(Inflate, RefusesIncompleteDynamicSets) {
+  std::vector<unsigned> lit = completeLiteralLengths();
+  lit[285] = 0;  // one code short
+  BitWriter a;
+  writeDynamicHeader(a, true, lit, {1, 1});
+  a.bits(0, 32);
+  EXPECT_EQ(decode(a.finish(), {}).failure, DecodeFailure::FormatViolated);
+
+  BitWriter b;
+  writeDynamicHeader(b, true, completeLiteralLengths(), {2, 2, 2});  // three of four codes
+  b.bits(0, 32);
+  EXPECT_EQ(decode(b.finish(), {}).failure, DecodeFailure::FormatViolated);
+}
+
+// Over-subscribed and incomplete code-length codes are refused.
+TEST_F(Inflate, RefusesBadCodeLengthCodes) {
+  for (unsigned length : {1u, 7u}) {  // 19 codes of 1 bit are over-subscribed; of 7 bits incomplete
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(0, 5);
+    w.bits(0, 5);
+    w.bits(15, 4);
+    for (int i = 0; i < 19; ++i) w.bits(length, 3);
+    w.bits(0, 32);
+    EXPECT_EQ(decode(w.finish(), {}).failure, DecodeFailure::FormatViolated) << length;
+  }
+}
+
+// A code-length repeat that runs past the list of lengths is refused; one at the very start
+// repeats the length 0.
+TEST_F(Inflate, CodeLengthRepeats) {
+  // Code-length code: symbols 0..15 four bits, 16..18 absent except 16 and 18 take the place of
+  // 14 and 15, keeping the code complete.
+  auto header = [](BitWriter& w, unsigned hlitField) {
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(hlitField, 5);
+    w.bits(0, 5);
+    w.bits(15, 4);
+    for (unsigned symbol : kOrder) w.bits((symbol < 14 || symbol == 16 || symbol == 18) ? 4 : 0, 3);
+  };
+  // Canonical 4-bit codes: 0..13 -> 0..13, 16 -> 14, 18 -> 15.
+  BitWriter over;
+  header(over, 0);
+  over.code(15, 4);  // 18: 11 + 7 bits of zeros
+  over.bits(127, 7);  // 138 zeros
+  over.code(15, 4);
+  over.bits(127, 7);  // 276 > 258
+  EXPECT_EQ(decode(over.finish(), {}).failure, DecodeFailure::FormatViolated);
+
+  BitWriter start;
+  header(start, 0);
+  start.code(14, 4);  // 16 with no length before it: three zeros
+  start.bits(0, 2);
+  start.bits(0, 32);
+  // Only zeros so far then bits that run out: the stream must fail, never crash.
+  const auto r = decode(start.finish(), {});
+  EXPECT_NE(r.decode, 0);
+}
+
+// A dynamic block without any distance code decodes literals, and refuses a match.
+TEST_F(Inflate, EmptyDistanceTable) {
+  BitWriter ok;
+  const Dynamic d = writeDynamicHeader(ok, true, completeLiteralLengths(), {0});
+  ok.code(d.litCodes['q'], d.lit['q']);
+  ok.code(d.litCodes[256], d.lit[256]);
+  EXPECT_EQ(decode(ok.finish(), Bytes{'q'}).decode, 0);
+
+  BitWriter bad;
+  const Dynamic e = writeDynamicHeader(bad, true, completeLiteralLengths(), {0});
+  bad.code(e.litCodes['q'], e.lit['q']);
+  bad.code(e.litCodes[257], e.lit[257]);
+  bad.bits(0, 32);
+  EXPECT_EQ(decode(bad.finish(), {}).failure, DecodeFailure::FormatViolated);
+}
+
+// The table builder's results: complete, incomplete, over-subscribed, empty, narrowed widths.
+TEST(HuffmanTable, BuildResults) {
+  kz::HuffmanEntry* table = nullptr;
+  unsigned m = 9;
+  const unsigned complete[4] = {1, 2, 3, 3};
+  EXPECT_EQ(kz::buildHuffmanTable(complete, 4, 4, nullptr, nullptr, &table, &m), 0);
+  EXPECT_EQ(m, 3u) << "narrowed to the longest code";
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table[0].v.n, 0);  // code 0 (1 bit) at every even index
+  EXPECT_EQ(table[0b001].v.n, 1);  // code 10, read least significant bit first
+  kz::freeHuffmanTable(table);
+
+  const unsigned incomplete[3] = {2, 2, 2};
+  m = 1;
+  EXPECT_EQ(kz::buildHuffmanTable(incomplete, 3, 3, nullptr, nullptr, &table, &m), 1);
+  EXPECT_EQ(m, 2u) << "raised to the shortest code";
+  EXPECT_EQ(table[0b11].e, kz::kEntryInvalid);
+  kz::freeHuffmanTable(table);
+
+  const unsigned over[3] = {1, 1, 1};
+  EXPECT_EQ(kz::buildHuffmanTable(over, 3, 3, nullptr, nullptr, &table, &m), 2);
+
+  const unsigned none[5] = {0, 0, 0, 0, 0};
+  m = 7;
+  EXPECT_EQ(kz::buildHuffmanTable(none, 5, 5, nullptr, nullptr, &table, &m), 0);
+  EXPECT_EQ(table, nullptr);
+  EXPECT_EQ(m, 0u);
+
+  const unsigned single[2] = {0, 1};
+  m = 6;
+  EXPECT_EQ(kz::buildHuffmanTable(single, 2, 2, nullptr, nullptr, &table, &m), 0)
+      << "one code of length 1 counts as complete";
+  kz::freeHuffmanTable(table);
+}
+
+// Codes longer than the first level continue in sub-tables; each is found by its full code.
+TEST(HuffmanTable, LongCodesUseSubTables) {
+  std::vector<unsigned> lengths(286);
+  for (unsigned i = 0; i < 286; ++i) lengths[i] = i < 2 ? 1 + i : (i < 284 ? 12 : 11);
+  // 1/2 + 1/4 + 282/4096 + 2/2048 is incomplete; the builder fills the rest with invalid codes.
+  kz::HuffmanEntry* table = nullptr;
+  unsigned m = 9;
+  const int r = kz::buildHuffmanTable(lengths.data(), 286, 286, nullptr, nullptr, &table, &m);
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(m, 9u);
+  const std::vector<uint32_t> codes = canonicalCodes(lengths);
+  for (unsigned symbol : {0u, 1u, 2u, 100u, 283u, 284u, 285u}) {
+    // Reverse the code into the order the decoder reads bits.
+    uint32_t reversed = 0;
+    for (unsigned i = 0; i < lengths[symbol]; ++i) reversed |= ((codes[symbol] >> i) & 1u) << (lengths[symbol] - 1 - i);
+    const kz::HuffmanEntry* e = table + (reversed & 0x1FF);
+    unsigned used = 0;
+    while (e->e > kz::kEntryLiteral && e->e != kz::kEntryInvalid) {
+      used += e->b;
+      e = e->v.t + ((reversed >> used) & ((1u << (e->e - 16)) - 1));
+    }
+    EXPECT_EQ(e->v.n, symbol);
+    EXPECT_EQ(used + e->b, lengths[symbol]);
+  }
+  kz::freeHuffmanTable(table);
+}
+
+// An allocation failure part-way frees what was built and reports out of memory.
+TEST(HuffmanTable, AllocationFailureFreesEverything) {
+  static int allowed;
+  allowed = 1;
+  kz::setTableAllocatorForTesting([](size_t n) -> void* { return allowed-- > 0 ? std::malloc(n) : nullptr; });
+  std::vector<unsigned> lengths(286, 9);
+  for (unsigned i = 0; i < 20; ++i) lengths[i] = 12;  // needs sub-tables
+  kz::HuffmanEntry* table = nullptr;
+  unsigned m = 9;
+  const int r = kz::buildHuffmanTable(lengths.data(), 286, 286, nullptr, nullptr, &table, &m);
+  kz::setTableAllocatorForTesting(nullptr);
+  EXPECT_EQ(r, 3);
+  EXPECT_EQ(table, nullptr);  // and the sanitizer build sees no leak
+}
+
+}  // namespace
