@@ -7,5 +7,6 @@ namespace kz::tool {
 
 // Each adds one subcommand; its callback sets exitCode.
 void addHeaderCommand(CLI::App& app, int& exitCode);
+void addVersionCommand(CLI::App& app, int& exitCode);
 
 }  // namespace kz::tool

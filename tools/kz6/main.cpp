@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int exitCode = 0;
   kz::tool::addHeaderCommand(app, exitCode);
+  kz::tool::addVersionCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
