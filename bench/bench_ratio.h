@@ -18,6 +18,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
         seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
+        cpuSeconds_[run.benchmark_name()] = run.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);
@@ -27,11 +28,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const auto a = seconds_.find(ours);
     const auto b = seconds_.find(peer);
     if (a == seconds_.end() || b == seconds_.end() || b->second <= 0) return;
-    std::printf("%s: time ratio %s / %s = %.3f\n", label, ours.c_str(), peer.c_str(), a->second / b->second);
+    std::printf("%s: time ratio %s / %s = %.3f (CPU time ratio %.3f)\n", label, ours.c_str(), peer.c_str(),
+                a->second / b->second, cpuSeconds_.at(ours) / cpuSeconds_.at(peer));
   }
 
  private:
   std::map<std::string, double> seconds_;
+  std::map<std::string, double> cpuSeconds_;
 };
 
 inline int runWithRatios(int argc, char** argv,

@@ -23,3 +23,13 @@ function(kz_add_fuzzer name)
     set_tests_properties(fuzz_replay.${name} PROPERTIES LABELS fuzz)
   endif()
 endfunction()
+
+# kz_link_package_area(<target>): the executable carries the package area. Each link is followed
+# by a check of the file itself: exactly one header marker, the whole area behind it, size 0.
+function(kz_link_package_area target)
+  target_link_libraries(${target} PRIVATE kz_package_area)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DFILE=$<TARGET_FILE:${target}> -DAREA_SIZE=7698240
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckPackageArea.cmake
+    VERBATIM)
+endfunction()

@@ -57,6 +57,11 @@ class FileSystem {
   virtual bool pathExists(const char* path) = 0;
   // A buffered C stream in binary mode ("rb", "wb", "wb+", "rb+"); nullptr when it cannot be opened.
   virtual std::FILE* openFile(const char* path, const char* mode) = 0;
+  // A silent shell move (SHFileOperationA FO_MOVE, no owner window, flags 0x0614) of one file onto
+  // a file path: an existing destination is replaced without a question. True on success.
+  virtual bool moveFile(const char* source, const char* destination) = 0;
+  // Whether both paths name one existing file (one volume and file index), however spelt.
+  virtual bool sameFile(const char* first, const char* second) = 0;
 };
 
 // The process-wide file service: the real one unless a test installed another.
@@ -93,6 +98,8 @@ class ForwardingFileSystem : public FileSystem {
   bool setFileTime(const char* p, int64_t t) override { return inner_.setFileTime(p, t); }
   bool pathExists(const char* p) override { return inner_.pathExists(p); }
   std::FILE* openFile(const char* p, const char* m) override { return inner_.openFile(p, m); }
+  bool moveFile(const char* s, const char* d) override { return inner_.moveFile(s, d); }
+  bool sameFile(const char* a, const char* b) override { return inner_.sameFile(a, b); }
 
  protected:
   FileSystem& inner_;

@@ -2,6 +2,7 @@
 #include "support/temp_dir.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -36,6 +37,19 @@ void writeFileBytes(const std::filesystem::path& path, const std::vector<uint8_t
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::string> treeOf(const std::filesystem::path& root) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(root, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::string rel = std::filesystem::relative(it->path(), root, ec).generic_string();
+    if (it->is_directory(ec) && !it->is_symlink(ec)) rel += '/';
+    out.push_back(rel);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
 }
 
 }  // namespace kz::test

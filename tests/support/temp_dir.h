@@ -24,5 +24,7 @@ class TempDir {
 
 std::vector<uint8_t> readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// Every file and folder below root, as sorted relative paths with '/' (folders end in '/').
+std::vector<std::string> treeOf(const std::filesystem::path& root);
 
 }  // namespace kz::test

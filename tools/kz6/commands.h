@@ -7,6 +7,11 @@ namespace kz::tool {
 
 // Each adds one subcommand; its callback sets exitCode.
 void addHeaderCommand(CLI::App& app, int& exitCode);
+void addPackCommand(CLI::App& app, int& exitCode);
+void addListCommand(CLI::App& app, int& exitCode);
+void addVerifyCommand(CLI::App& app, int& exitCode);
+void addExtractCommand(CLI::App& app, int& exitCode);
+void addMergeCommand(CLI::App& app, int& exitCode);
 void addVersionCommand(CLI::App& app, int& exitCode);
 
 }  // namespace kz::tool

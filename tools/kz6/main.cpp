@@ -7,6 +7,11 @@ int main(int argc, char** argv) {
   CLI::App app{"kz6: the maker's tool for Kestrome update packages"};
   app.require_subcommand(1);
   int exitCode = 0;
+  kz::tool::addPackCommand(app, exitCode);
+  kz::tool::addListCommand(app, exitCode);
+  kz::tool::addVerifyCommand(app, exitCode);
+  kz::tool::addExtractCommand(app, exitCode);
+  kz::tool::addMergeCommand(app, exitCode);
   kz::tool::addHeaderCommand(app, exitCode);
   kz::tool::addVersionCommand(app, exitCode);
   try {

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -155,6 +156,30 @@ class PosixFileSystem final : public FileSystem {
 
   std::FILE* openFile(const char* path, const char* mode) override {
     return std::fopen(nativePath(path).c_str(), mode);
+  }
+
+  bool moveFile(const char* source, const char* destination) override {
+    // The shell creates missing folders on the way; the stand-in does the same.
+    const std::string to = nativePath(destination);
+    const size_t slash = to.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) makeParents(to.substr(0, slash));
+    return std::rename(nativePath(source).c_str(), to.c_str()) == 0;
+  }
+
+  bool sameFile(const char* first, const char* second) override {
+    struct stat a {};
+    struct stat b {};
+    if (stat(nativePath(first).c_str(), &a) != 0 || stat(nativePath(second).c_str(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  }
+
+ private:
+  static void makeParents(const std::string& folder) {
+    struct stat st {};
+    if (folder.empty() || stat(folder.c_str(), &st) == 0) return;
+    const size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) makeParents(folder.substr(0, slash));
+    mkdir(folder.c_str(), 0755);
   }
 };
 

@@ -2,11 +2,34 @@
 #include "platform/files.h"
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlwapi.h>
 #include <sys/utime.h>
 
+#include <cstring>
+
 namespace kz::platform {
 namespace {
+
+// The shell takes a list of names ended by an empty one: the path, its NUL and a second NUL.
+bool toShellList(const char* path, char (&list)[kMaxPath + 4]) {
+  const size_t length = std::strlen(path);
+  if (length >= kMaxPath) return false;
+  std::memset(list, 0, sizeof list);
+  std::memcpy(list, path, length);
+  PathRemoveBackslashA(list);
+  return true;
+}
+
+bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
+  // Opened for no access at all: the identity can be read even while another process writes it.
+  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  const BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  return ok != FALSE;
+}
 
 class Win32FileSystem final : public FileSystem {
  public:
@@ -43,6 +66,26 @@ class Win32FileSystem final : public FileSystem {
   }
   bool pathExists(const char* path) override { return PathFileExistsA(path) != FALSE; }
   std::FILE* openFile(const char* path, const char* mode) override { return std::fopen(path, mode); }
+  bool moveFile(const char* source, const char* destination) override {
+    char from[kMaxPath + 4];
+    char to[kMaxPath + 4];
+    if (!toShellList(source, from) || !toShellList(destination, to)) return false;
+    SHFILEOPSTRUCTA op{};
+    op.hwnd = nullptr;
+    op.wFunc = FO_MOVE;
+    op.pFrom = from;
+    op.pTo = to;
+    // Silent, no questions, missing folders created, no error dialogs: the caller reports.
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+    return SHFileOperationA(&op) == 0;
+  }
+  bool sameFile(const char* first, const char* second) override {
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    if (!fileIdentity(first, a) || !fileIdentity(second, b)) return false;
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow;
+  }
 };
 
 }  // namespace

@@ -1,0 +1,10 @@
+// The updater's extraction step: its own package area into the work folder of UpdateApp.
+#include "app/update_app.h"
+#include "package/extract_package.h"
+#include "package/package_area.h"
+
+namespace kz {
+
+bool extractPackage() { return extractPackage(packageArea(), updateApp().workFolder); }
+
+}  // namespace kz

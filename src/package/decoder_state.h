@@ -1,0 +1,39 @@
+// Decoder state that outlives one call: shared by the gzip member decoder and the inflate engine.
+//
+// Design note: only one member is decoded at a time in the whole process, so the part of the
+// decoder's state that is not held in the ReaderContext is process-wide, as are the input and
+// output primitives both layers use. Everything here acts on the current reader.
+#pragma once
+
+#include <cstdint>
+
+#include "package/gzip_member.h"
+#include "package/reader_context.h"
+
+namespace kz::detail {
+
+struct DecoderGlobals {
+  uint32_t inputCount = 0;    // valid bytes in the input buffer
+  uint32_t crcRegister = 0xFFFFFFFFu;  // kept inverted
+  int32_t pkEntry = 0;        // the member is a PK local entry
+  int32_t pkDescriptor = 0;   // its CRC and sizes follow the data
+  uint64_t bitBuffer = 0;     // the inflate engine's bit reader: bits taken from the low end
+  uint32_t bitCount = 0;
+  DecodeFailure lastFailure = DecodeFailure::None;
+};
+
+DecoderGlobals& decoder();
+
+// The next input byte (0..255), or -1 when the input ended inside the member; the entry has then
+// been aborted and nothing more may be read or written.
+int nextInputByte();
+// Refills the input buffer with at most 32 KiB, never past the member's budget. Returns the first
+// byte and leaves the input index at 1, or aborts the entry and returns -1.
+int refillInput();
+// Checksums and writes the first outputCount bytes of the window. false when the runtime reported
+// a write error (or the write came up short); the caller then aborts the entry.
+bool flushWindow();
+// Records why the member failed and aborts the entry (closes and deletes the output, frees buffers).
+void failEntry(DecodeFailure reason);
+
+}  // namespace kz::detail

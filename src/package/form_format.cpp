@@ -1,0 +1,80 @@
+// Writing KZ6 chunks and NAME data, and the rule that keeps entry paths inside their folder.
+#include "package/form_format.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace kz {
+
+void appendBigEndian32(std::vector<uint8_t>& out, uint32_t value) {
+  out.push_back(static_cast<uint8_t>(value >> 24));
+  out.push_back(static_cast<uint8_t>(value >> 16));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+  out.push_back(static_cast<uint8_t>(value));
+}
+
+void appendChunk(std::vector<uint8_t>& out, uint32_t id, const uint8_t* data, uint32_t size) {
+  const uint32_t padded = size + (size & 1u);
+  appendBigEndian32(out, id);
+  appendBigEndian32(out, padded);
+  if (size != 0) out.insert(out.end(), data, data + size);
+  if (padded != size) out.push_back(0);
+}
+
+std::vector<uint8_t> encodeNameData(uint32_t attributes, uint32_t time, uint32_t storedSize,
+                                    uint32_t uncompressedSize, const char* path, const char* note) {
+  std::vector<uint8_t> data;
+  appendBigEndian32(data, attributes);
+  appendBigEndian32(data, time);
+  appendBigEndian32(data, storedSize);
+  appendBigEndian32(data, uncompressedSize);
+  data.insert(data.end(), path, path + std::strlen(path) + 1);
+  data.insert(data.end(), note, note + std::strlen(note) + 1);
+  if (data.size() & 1u) data.push_back(0);
+  return data;
+}
+
+namespace {
+
+bool isDeviceName(const char* component, size_t length) {
+  // The base name before the first '.' decides: "con.txt" is the console too.
+  size_t base = 0;
+  while (base < length && component[base] != '.') ++base;
+  char upper[8] = {};
+  if (base < 3 || base > 4) return false;
+  for (size_t i = 0; i < base; ++i) upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(component[i])));
+  if (base == 3) {
+    for (const char* name : {"CON", "PRN", "AUX", "NUL"}) {
+      if (std::memcmp(upper, name, 3) == 0) return true;
+    }
+    return false;
+  }
+  return (std::memcmp(upper, "COM", 3) == 0 || std::memcmp(upper, "LPT", 3) == 0) && upper[3] >= '0' &&
+         upper[3] <= '9';
+}
+
+bool isSafeComponent(const char* component, size_t length) {
+  if (length == 0) return false;
+  const char last = component[length - 1];
+  if (last == '.' || last == ' ') return false;  // also ".", ".." and "..."
+  return !isDeviceName(component, length);
+}
+
+}  // namespace
+
+bool isSafeEntryPath(const char* path) {
+  if (path == nullptr || *path == '\0') return false;
+  const char* start = path;
+  for (const char* p = path;; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == '\\' || c == '/' || c == '\0') {
+      if (!isSafeComponent(start, static_cast<size_t>(p - start))) return false;
+      if (c == '\0') return true;
+      start = p + 1;
+    } else if (c == ':' || c < 0x20) {
+      return false;
+    }
+  }
+}
+
+}  // namespace kz

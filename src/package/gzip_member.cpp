@@ -1,0 +1,300 @@
+// The gzip member decoder: header, inflation or stored copy, and the CRC-32 and length trailer.
+#include "package/gzip_member.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "package/crc32.h"
+#include "package/decoder_state.h"
+#include "package/gzip_constants.h"
+#include "package/inflate.h"
+
+namespace kz {
+namespace detail {
+
+DecoderGlobals& decoder() {
+  static DecoderGlobals globals;
+  return globals;
+}
+
+void failEntry(DecodeFailure reason) {
+  decoder().lastFailure = reason;
+  abortEntry();
+}
+
+int refillInput() {
+  ReaderContext& ctx = *currentReader();
+  DecoderGlobals& g = decoder();
+  g.inputCount = 0;
+  errno = 0;
+  const uint32_t left = ctx.compressedBudget - ctx.bytesIn;
+  const uint32_t target = left < gzip::kRefillSize ? left : gzip::kRefillSize;
+  while (g.inputCount < target) {
+    const uint32_t got = readBytes(ctx, ctx.inputBuffer + g.inputCount, target - g.inputCount);
+    if (got == 0) break;
+    g.inputCount += got;
+  }
+  if (g.inputCount == 0) {
+    failEntry(DecodeFailure::InputEnded);
+    return -1;
+  }
+  ctx.bytesIn += g.inputCount;
+  ctx.inputIndex = 1;
+  return ctx.inputBuffer[0];
+}
+
+int nextInputByte() {
+  ReaderContext& ctx = *currentReader();
+  if (ctx.inputIndex < decoder().inputCount) return ctx.inputBuffer[ctx.inputIndex++];
+  return refillInput();
+}
+
+bool flushWindow() {
+  ReaderContext& ctx = *currentReader();
+  const uint32_t count = ctx.outputCount;
+  if (count == 0) return true;
+  updateCrc(ctx.window, count);
+  const uint32_t written = writeBytes(ctx, ctx.window, count);
+  ctx.bytesOut += count;
+  ctx.outputCount = 0;
+  // Write errors arrive through the runtime's error indicator; a short write is one too, since
+  // otherwise a truncated file would pass the trailer check, which counts the bytes produced.
+  if (errno != 0 || written != count) {
+    errno = 0;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::decoder;
+using detail::failEntry;
+using detail::nextInputByte;
+
+uint32_t load32le(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Reads n bytes of the member (header fields, trailer) into out; false when the input ended.
+bool readFields(uint8_t* out, unsigned n) {
+  for (unsigned i = 0; i < n; ++i) {
+    const int c = nextInputByte();
+    if (c < 0) return false;
+    out[i] = static_cast<uint8_t>(c);
+  }
+  return true;
+}
+
+// Skips a NUL-terminated field of the header.
+bool skipZeroTerminated() {
+  for (;;) {
+    const int c = nextInputByte();
+    if (c < 0) return false;
+    if (c == 0) return true;
+  }
+}
+
+// The PK local header lies at the start of the first refill, with its name and extra field.
+bool checkPkEntry(ReaderContext& ctx) {
+  detail::DecoderGlobals& g = decoder();
+  const uint8_t* h = ctx.inputBuffer;
+  if (g.inputCount < gzip::kPkFixedHeader) return false;
+  const uint32_t nameLength = static_cast<uint32_t>(h[gzip::kPkOffsetNameLength]) |
+                              (static_cast<uint32_t>(h[gzip::kPkOffsetNameLength + 1]) << 8);
+  const uint32_t extraLength = static_cast<uint32_t>(h[gzip::kPkOffsetExtraLength]) |
+                               (static_cast<uint32_t>(h[gzip::kPkOffsetExtraLength + 1]) << 8);
+  ctx.inputIndex += gzip::kPkFixedHeader + nameLength + extraLength;
+  if (ctx.inputIndex > g.inputCount || load32le(h) != gzip::kPkSignature) return false;
+  ctx.method = h[gzip::kPkOffsetMethod];
+  if (ctx.method != gzip::kMethodStored && ctx.method != gzip::kMethodDeflate) return false;
+  const uint8_t flags = h[gzip::kPkOffsetFlags];
+  if ((flags & gzip::kPkFlagEncrypted) != 0) return false;
+  g.pkDescriptor = (flags & gzip::kPkFlagDescriptor) != 0 ? 1 : 0;
+  g.pkEntry = 1;
+  return true;
+}
+
+// Copies a stored PK entry's data into the window, flushing each time it fills.
+bool copyStored(ReaderContext& ctx, uint32_t length) {
+  detail::DecoderGlobals& g = decoder();
+  uint8_t* window = ctx.window;
+  while (length != 0) {
+    if (ctx.inputIndex >= g.inputCount) {
+      const int c = detail::refillInput();
+      if (c < 0) return false;
+      window[ctx.outputCount++] = static_cast<uint8_t>(c);
+      --length;
+    } else {
+      uint32_t n = g.inputCount - ctx.inputIndex;
+      if (n > length) n = length;
+      if (n > gzip::kWindowSize - ctx.outputCount) n = gzip::kWindowSize - ctx.outputCount;
+      std::memcpy(window + ctx.outputCount, ctx.inputBuffer + ctx.inputIndex, n);
+      ctx.inputIndex += n;
+      ctx.outputCount += n;
+      length -= n;
+    }
+    if (ctx.outputCount == gzip::kWindowSize && !detail::flushWindow()) {
+      failEntry(DecodeFailure::WriteError);
+      return false;
+    }
+  }
+  if (!detail::flushWindow()) {
+    failEntry(DecodeFailure::WriteError);
+    return false;
+  }
+  return true;
+}
+
+int32_t decodeBody() {
+  ReaderContext& ctx = *currentReader();
+  detail::DecoderGlobals& g = decoder();
+  updateCrc(nullptr, 0);
+
+  uint32_t expectedCrc = 0;
+  uint32_t expectedLength = 0;
+  const bool pkWithoutDescriptor = g.pkEntry != 0 && g.pkDescriptor == 0;
+  if (pkWithoutDescriptor) {
+    expectedCrc = load32le(ctx.inputBuffer + gzip::kPkOffsetCrc);
+    expectedLength = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
+  }
+
+  if (ctx.method == gzip::kMethodDeflate) {
+    const int r = inflateMember();
+    if (r == kInflateStopped) return 1;
+    if (r == kInflateNoMemory) {
+      failEntry(DecodeFailure::OutOfMemory);
+      return 1;
+    }
+    if (r != kInflateOk) {
+      failEntry(DecodeFailure::FormatViolated);
+      return 1;
+    }
+  } else if (ctx.method == gzip::kMethodStored && g.pkEntry != 0) {
+    const uint32_t size = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
+    if (size != load32le(ctx.inputBuffer + gzip::kPkOffsetCompressedSize)) {
+      failEntry(DecodeFailure::LengthMismatch);
+      return 1;
+    }
+    if (!copyStored(ctx, size)) return 1;
+  } else {
+    failEntry(DecodeFailure::InvalidMethod);
+    return 1;
+  }
+
+  if (g.pkEntry == 0) {
+    uint8_t trailer[8];
+    if (!readFields(trailer, 8)) return 1;
+    expectedCrc = load32le(trailer);
+    expectedLength = load32le(trailer + 4);
+  } else if (g.pkDescriptor != 0) {
+    uint8_t descriptor[16];
+    if (!readFields(descriptor, 16)) return 1;
+    expectedCrc = load32le(descriptor + 4);
+    expectedLength = load32le(descriptor + 12);
+  }
+  if (expectedCrc != updateCrc(ctx.window, 0)) {
+    failEntry(DecodeFailure::CrcError);
+    return 1;
+  }
+  if (expectedLength != ctx.bytesOut) {
+    failEntry(DecodeFailure::LengthError);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+const char* describeDecodeFailure(DecodeFailure failure) {
+  switch (failure) {
+    case DecodeFailure::None: return "no failure";
+    case DecodeFailure::InputEnded: return "input ends inside the member";
+    case DecodeFailure::HeaderRefused: return "header refused";
+    case DecodeFailure::OutOfMemory: return "out of memory";
+    case DecodeFailure::FormatViolated: return "invalid compressed data--format violated";
+    case DecodeFailure::LengthMismatch: return "invalid compressed data--length mismatch";
+    case DecodeFailure::InvalidMethod: return "internal error, invalid method";
+    case DecodeFailure::CrcError: return "invalid compressed data--crc error";
+    case DecodeFailure::LengthError: return "invalid compressed data--length error";
+    case DecodeFailure::WriteError: return "write error";
+  }
+  return "unknown failure";
+}
+
+DecodeFailure lastDecodeFailure() { return decoder().lastFailure; }
+
+void resetMemberState(ReaderContext& ctx, uint32_t budget) {
+  ctx.inputIndex = 0;
+  ctx.outputCount = 0;
+  ctx.bytesIn = 0;
+  ctx.bytesOut = 0;
+  ctx.compressedBudget = budget;
+  ctx.abortFlag = 0;
+  decoder().inputCount = 0;
+}
+
+uint32_t updateCrc(const uint8_t* data, uint32_t count) {
+  detail::DecoderGlobals& g = decoder();
+  if (data == nullptr) {
+    g.crcRegister = 0xFFFFFFFFu;
+    return 0;
+  }
+  if (count != 0) g.crcRegister = crc32Register(g.crcRegister, data, count);
+  return g.crcRegister ^ 0xFFFFFFFFu;
+}
+
+int32_t readMemberHeader() {
+  ReaderContext& ctx = *currentReader();
+  detail::DecoderGlobals& g = decoder();
+  ctx.method = -1;
+  g.lastFailure = DecodeFailure::None;
+  // A member is judged by its own header only, whatever an earlier member left behind.
+  g.pkEntry = 0;
+  g.pkDescriptor = 0;
+
+  uint8_t magic[2];
+  if (!readFields(magic, 2)) return -1;
+  if (magic[0] == gzip::kMagic1 && (magic[1] == gzip::kMagic2 || magic[1] == gzip::kOldMagic2)) {
+    uint8_t fields[8];
+    if (!readFields(fields, 2)) return -1;
+    ctx.method = fields[0];
+    const uint8_t flags = fields[1];
+    if (ctx.method != gzip::kMethodDeflate || (flags & gzip::kFlagsRefused) != 0) {
+      g.lastFailure = DecodeFailure::HeaderRefused;
+      return -1;
+    }
+    if (!readFields(fields, 6)) return -1;  // modification time, extra flags, operating system
+    if ((flags & gzip::kFlagExtra) != 0) {
+      if (!readFields(fields, 2)) return -1;
+      const unsigned length = fields[0] | (static_cast<unsigned>(fields[1]) << 8);
+      for (unsigned i = 0; i < length; ++i) {
+        if (nextInputByte() < 0) return -1;
+      }
+    }
+    if ((flags & gzip::kFlagName) != 0 && !skipZeroTerminated()) return -1;
+    if ((flags & gzip::kFlagComment) != 0 && !skipZeroTerminated()) return -1;
+    return gzip::kMethodDeflate;
+  }
+  if (magic[0] == 'P' && magic[1] == 'K' && ctx.inputIndex == 2) {
+    ctx.inputIndex = 0;
+    if (checkPkEntry(ctx)) return ctx.method;
+    ctx.method = -1;
+  }
+  g.lastFailure = DecodeFailure::HeaderRefused;
+  return -1;
+}
+
+int32_t decodeMember() {
+  const int32_t result = decodeBody();
+  detail::DecoderGlobals& g = decoder();
+  g.pkEntry = 0;
+  g.pkDescriptor = 0;
+  if (result == 0) g.lastFailure = DecodeFailure::None;
+  return result;
+}
+
+}  // namespace kz

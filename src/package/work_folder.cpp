@@ -1,0 +1,50 @@
+// The temporary folder and the work folder that extraction writes into.
+#include "package/work_folder.h"
+
+#include <cstring>
+
+#include "package/folders.h"
+#include "platform/files.h"
+
+namespace kz {
+namespace {
+
+constexpr uint32_t kPathBuffer = platform::kMaxPath;
+
+bool validLength(uint32_t length) { return length >= 1 && length <= kPathBuffer - 1; }
+
+bool fail(char* out) {
+  out[0] = '\0';
+  return false;
+}
+
+}  // namespace
+
+bool systemTempFolder(char* out) {
+  platform::FileSystem& fs = platform::fileSystem();
+  char windows[kPathBuffer] = {};
+  char saved[kPathBuffer] = {};
+  if (!validLength(fs.windowsDirectory(windows, kPathBuffer))) return fail(out);
+  if (!validLength(fs.currentDirectory(saved, kPathBuffer))) return fail(out);
+  if (!fs.setCurrentDirectory(windows)) return fail(out);
+  // A relative TMP or TEMP then resolves inside the Windows folder, never in wherever we were.
+  const uint32_t length = fs.tempPath(out, kPathBuffer);
+  const bool restored = fs.setCurrentDirectory(saved);
+  if (!restored || !validLength(length)) return fail(out);
+  if (!fs.pathExists(out)) std::memcpy(out, windows, std::strlen(windows) + 1);
+  if (!addBackslash(out, kPathBuffer)) return fail(out);
+  return true;
+}
+
+bool createWorkFolder(char* out) {
+  platform::FileSystem& fs = platform::fileSystem();
+  char temp[kPathBuffer] = {};
+  if (!systemTempFolder(temp)) return fail(out);
+  if (fs.tempFileName(temp, "~KM", out) == 0) return fail(out);
+  fs.deleteFile(out);
+  if (!fs.createDirectory(out) || !fs.pathExists(out)) return fail(out);
+  if (!addBackslash(out, kPathBuffer)) return fail(out);
+  return true;
+}
+
+}  // namespace kz

@@ -1,0 +1,17 @@
+// The system's temporary folder and the work folder made inside it for one run of the updater.
+#pragma once
+
+#include <cstdint>
+
+namespace kz {
+
+// The temporary folder as the system reports it with the Windows folder as the current directory,
+// or the Windows folder when that does not exist; with a trailing backslash. out holds 260 bytes;
+// on failure it is empty and the result false. The current directory is restored.
+bool systemTempFolder(char* out);
+
+// Creates a new folder "~KM<hex>.TMP" in the temporary folder. True and its path with a trailing
+// backslash in out (260 bytes), or false and out empty.
+bool createWorkFolder(char* out);
+
+}  // namespace kz

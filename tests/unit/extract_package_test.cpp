@@ -1,0 +1,333 @@
+// Extraction of KZ6 forms into the work folder: entries, folders, times, attributes, refusals.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "package/extract_package.h"
+#include "package/package_reader.h"
+#include "platform/files.h"
+#include "support/form_fixtures.h"
+#include "support/recording_files.h"
+#include "support/temp_dir.h"
+
+namespace kz {
+namespace {
+
+using test::Bytes;
+using test::FormBuilder;
+using test::FormFile;
+using test::nameData;
+using test::readFileBytes;
+using test::textOf;
+using test::treeOf;
+
+namespace fs = std::filesystem;
+
+class Extraction : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    work = dir.path() / "work";
+    fs::create_directory(work);
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    startDirectory = cwd;
+  }
+  void TearDown() override {
+    // Every path, failures included, gives the current directory back.
+    EXPECT_EQ(fs::current_path(), fs::path(startDirectory));
+  }
+
+  bool extract(const Bytes& form) {
+    return extractForm(form.data(), static_cast<uint32_t>(form.size()), work.string().c_str());
+  }
+  Bytes fileAt(const std::string& rel) { return readFileBytes(work / rel); }
+  std::vector<std::string> workTree() { return treeOf(work); }
+
+  test::TempDir dir;
+  fs::path work;
+  std::string startDirectory;
+};
+
+const Bytes kAlpha = textOf("alpha contents\n");
+const Bytes kBeta = textOf("beta, a little longer than alpha\n");
+
+// A form that holds only VERS extracts nothing and succeeds.
+TEST_F(Extraction, OnlyVersSucceedsWithNothingWritten) {
+  EXPECT_TRUE(extract(FormBuilder().bytes()));
+  EXPECT_TRUE(workTree().empty());
+}
+
+// Entries land under their relative paths with their bytes.
+TEST_F(Extraction, WritesEveryEntry) {
+  const Bytes big = test::textBytes(200000, 7);
+  EXPECT_TRUE(extract(FormBuilder().file({"a.txt", kAlpha}).file({"bin\\big.dll", big}).bytes()));
+  EXPECT_EQ(fileAt("a.txt"), kAlpha);
+  EXPECT_EQ(fileAt("bin/big.dll"), big);
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt", "bin/", "bin/big.dll"}));
+}
+
+// 6.99 is accepted (the minor number is not checked); 7.0 is refused before anything is written.
+TEST_F(Extraction, VersionMajorAboveSixIsRefused) {
+  EXPECT_TRUE(extract(FormBuilder(0x00060063).file({"a.txt", kAlpha}).bytes()));
+  EXPECT_EQ(fileAt("a.txt"), kAlpha);
+  fs::remove(work / "a.txt");
+  EXPECT_FALSE(extract(FormBuilder(0x00070000).file({"a.txt", kAlpha}).bytes()));
+  EXPECT_TRUE(workTree().empty());
+}
+
+// A wrong FORM id, form type (compared case-sensitively) or first chunk fails with nothing written.
+TEST_F(Extraction, RefusesABadFormHead) {
+  Bytes form = FormBuilder().file({"a.txt", kAlpha}).bytes();
+  Bytes badId = form;
+  badId[0] = 'f';
+  EXPECT_FALSE(extract(badId));
+  EXPECT_FALSE(extract(FormBuilder(kFormVersion611, chunkId('k', 'z', '6', ' ')).file({"a.txt", kAlpha}).bytes()));
+  Bytes noVers = form;
+  noVers[12] = 'X';
+  EXPECT_FALSE(extract(noVers));
+  EXPECT_FALSE(extract(Bytes(form.begin(), form.begin() + 22)));  // ends inside the version
+  EXPECT_TRUE(workTree().empty());
+}
+
+// An unknown chunk between entries is skipped by its length, whatever its data looks like.
+TEST_F(Extraction, SkipsUnknownChunks) {
+  const Bytes lookalike = FormBuilder().file({"trap.txt", kBeta}).bytes();
+  EXPECT_TRUE(extract(FormBuilder()
+                          .file({"a.txt", kAlpha})
+                          .chunk(chunkId('X', 'T', 'R', 'A'), lookalike)
+                          .file({"b.txt", kBeta})
+                          .bytes()));
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+// Three folder levels are created in turn, outermost first; a bare file name creates none.
+TEST_F(Extraction, CreatesFoldersOutermostFirst) {
+  test::RecordingFileSystem rec;
+  platform::ScopedFileSystem scope(rec);
+  EXPECT_TRUE(extract(
+      FormBuilder().file({"top.txt", kAlpha}).file({"misc.set\\hlpfiles\\app01\\app01.chm", kBeta}).bytes()));
+  std::vector<std::string> made;
+  for (const std::string& c : rec.callsOf("createDirectory")) {
+    if (c.find("(failed)") == std::string::npos) made.push_back(c);
+  }
+  EXPECT_EQ(made, (std::vector<std::string>{"createDirectory misc.set", "createDirectory misc.set\\hlpfiles",
+                                            "createDirectory misc.set\\hlpfiles\\app01"}));
+  EXPECT_EQ(fileAt("misc.set/hlpfiles/app01/app01.chm"), kBeta);
+}
+
+// Attributes 0x21 make the file read-only (and archive) after its time is set; the last-write time
+// is the entry's time although the file was written just now.
+TEST_F(Extraction, SetsTimeThenAttributes) {
+  test::RecordingFileSystem rec;
+  platform::ScopedFileSystem scope(rec);
+  ASSERT_TRUE(extract(FormBuilder().file({"ro.dll", kAlpha, 0x21, 1000000000}).file({"plain.txt", kBeta, 0x80}).bytes()));
+  const auto touched = rec.callsOf("setFile");
+  EXPECT_EQ(touched, (std::vector<std::string>{"setFileTime ro.dll 1000000000", "setFileAttributes ro.dll 0x21",
+                                               "setFileTime plain.txt 1600000000"}));
+  struct stat st {};
+  ASSERT_EQ(stat((work / "ro.dll").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, 1000000000);
+  EXPECT_EQ(st.st_atime, 1000000000);
+  EXPECT_EQ(st.st_mode & S_IWUSR, 0u);
+  EXPECT_NE(platform::fileSystem().fileAttributes((work / "ro.dll").c_str()) & platform::kAttrReadOnly, 0u);
+}
+
+// A member of odd length sits in a BODY with a pad byte, and the next NAME is still found.
+TEST_F(Extraction, OddMemberIsFollowedByTheNextEntry) {
+  Bytes odd;
+  for (int n = 1; test::gzipMemberOf(odd).size() % 2 == 0; ++n) odd = test::textBytes(static_cast<size_t>(100 + n), 3);
+  EXPECT_TRUE(extract(FormBuilder().file({"odd.bin", odd}).file({"next.txt", kAlpha}).bytes()));
+  EXPECT_EQ(fileAt("odd.bin"), odd);
+  EXPECT_EQ(fileAt("next.txt"), kAlpha);
+}
+
+// The next chunk begins where the BODY length says, not where the decoder stopped reading.
+TEST_F(Extraction, RepositionsByTheChunkLength) {
+  Bytes member = test::gzipMemberOf(kAlpha);
+  Bytes longBody = member;
+  longBody.insert(longBody.end(), {'N', 'A', 'M', 'E', 0, 0, 0, 0});  // would be read if not skipped
+  EXPECT_TRUE(extract(FormBuilder()
+                          .name(nameData("a.txt", 0x20, 1600000000, static_cast<uint32_t>(member.size())))
+                          .body(longBody)
+                          .file({"b.txt", kBeta})
+                          .bytes()));
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+// A corrupt third entry fails the extraction: its partial file is gone, the first two stay.
+TEST_F(Extraction, CorruptEntryLeavesEarlierEntries) {
+  const Bytes big = test::textBytes(300000, 11);
+  Bytes member = test::gzipMemberOf(big);
+  member[member.size() / 2] ^= 0x55;
+  const Bytes form = FormBuilder()
+                         .file({"one.txt", kAlpha})
+                         .file({"two.txt", kBeta})
+                         .name(nameData("three.txt", 0x20, 1600000000, static_cast<uint32_t>(member.size())))
+                         .body(member)
+                         .file({"four.txt", kAlpha})
+                         .bytes();
+  EXPECT_FALSE(extract(form));
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"one.txt", "two.txt"}));
+}
+
+// Fewer than 4 stray bytes after the last entry are the end of the package; 4 make a chunk id
+// without a length, which fails.
+TEST_F(Extraction, StrayBytesAtTheEnd) {
+  for (size_t stray = 1; stray <= 3; ++stray) {
+    EXPECT_TRUE(extract(FormBuilder().file({"a.txt", kAlpha}).raw(Bytes(stray, 'Z')).bytes())) << stray;
+  }
+  EXPECT_FALSE(extract(FormBuilder().file({"a.txt", kAlpha}).raw(textOf("ZZZZ")).bytes()));
+}
+
+// The area's own size field decides how much of the form is read; size 0 means no package.
+TEST_F(Extraction, PackageAreaSizeFieldBoundsTheForm) {
+  const Bytes first = FormBuilder().file({"a.txt", kAlpha}).bytes();
+  const Bytes both = FormBuilder().file({"a.txt", kAlpha}).file({"b.txt", kBeta}).bytes();
+  const Bytes area = test::packageAreaOf(both, 0, static_cast<uint32_t>(first.size()));
+  EXPECT_TRUE(extractPackage(area.data(), work.string().c_str()));
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt"}));
+  EXPECT_FALSE(extractPackage(test::packageAreaOf(both, 0, 0).data(), work.string().c_str()));
+}
+
+// A work folder that cannot be entered fails at once and touches nothing.
+TEST_F(Extraction, MissingWorkFolderFails) {
+  const Bytes form = FormBuilder().file({"a.txt", kAlpha}).bytes();
+  EXPECT_FALSE(extractForm(form.data(), static_cast<uint32_t>(form.size()), (dir.path() / "none").string().c_str()));
+  EXPECT_FALSE(fs::exists(dir.path() / "none"));
+}
+
+// When the saved directory cannot be restored the result is false, though every entry was written.
+TEST_F(Extraction, UnrestorableDirectoryFails) {
+  test::RecordingFileSystem rec;
+  rec.failWhen = [&](const std::string& c) { return c == "setCurrentDirectory " + startDirectory; };
+  platform::ScopedFileSystem scope(rec);
+  const Bytes form = FormBuilder().file({"a.txt", kAlpha}).bytes();
+  EXPECT_FALSE(extract(form));
+  fs::current_path(startDirectory);
+  EXPECT_EQ(fileAt("a.txt"), kAlpha);
+}
+
+// A NAME not followed by a BODY fails, and a file left at that path by an earlier run is deleted.
+TEST_F(Extraction, NameWithoutBodyDeletesThePath) {
+  test::writeFileBytes(work / "a.txt", kBeta);
+  EXPECT_FALSE(extract(FormBuilder().name(nameData("a.txt")).file({"b.txt", kBeta}).bytes()));
+  EXPECT_TRUE(workTree().empty());
+}
+
+// A second extraction rewrites the files of the first.
+TEST_F(Extraction, SecondRunOverwrites) {
+  EXPECT_TRUE(extract(FormBuilder().file({"a.txt", kBeta}).bytes()));
+  EXPECT_TRUE(extract(FormBuilder().file({"a.txt", kAlpha}).bytes()));
+  EXPECT_EQ(fileAt("a.txt"), kAlpha);
+}
+
+// A BODY length far beyond the input ends the walk at the input's end instead of wrapping around
+// to an earlier position (which would extract the same entries again and again).
+TEST_F(Extraction, HugeBodyLengthCannotWrapAround) {
+  const Bytes member = test::gzipMemberOf(kAlpha);
+  Bytes form = FormBuilder()
+                   .file({"a.txt", kAlpha})
+                   .name(nameData("b.txt", 0x20, 1600000000, static_cast<uint32_t>(member.size())))
+                   .chunkHead(kBodyId, 0xFFFFFFF0u)
+                   .raw(member)
+                   .bytes();
+  EXPECT_TRUE(extract(form));
+  EXPECT_EQ(fileAt("b.txt"), kAlpha);
+}
+
+// Paths that could leave the work folder are refused before anything is created for the entry.
+TEST_F(Extraction, RefusesPathsOutsideTheWorkFolder) {
+  const char* bad[] = {"\\abs.txt", "/abs.txt", "C:x.txt", "C:\\x.txt", "\\\\server\\share\\x.txt",
+                       "..\\x.txt", "a\\..\\..\\x.txt", "a/../../x.txt", "a\\\\b.txt", "a\\", "a:stream",
+                       "..", ".\\x.txt", ".. \\x.txt", "a\\x.txt.", "CON", "sub\\nul.txt", "com1.log",
+                       "a\x01.txt"};
+  for (const char* path : bad) {
+    test::RecordingFileSystem rec;
+    platform::ScopedFileSystem scope(rec);
+    EXPECT_FALSE(extract(FormBuilder().file({path, kAlpha}).bytes())) << path;
+    EXPECT_TRUE(rec.callsOf("createDirectory").empty()) << path;
+    EXPECT_TRUE(rec.callsOf("openFile").empty()) << path;
+    EXPECT_TRUE(rec.callsOf("deleteFile").empty()) << path;
+  }
+  EXPECT_TRUE(workTree().empty());
+  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"work/"}));
+}
+
+// The path rule accepts the package's own kind of paths.
+TEST(EntryPath, AcceptsOrdinaryRelativePaths) {
+  for (const char* path : {"a", "bin\\kz.dll", "misc.set\\hlpfiles\\app01\\app01.chm", "bin/x.exe", "a..b",
+                           ".hidden", "console.txt", "com.txt", "COM10", "x y"}) {
+    EXPECT_TRUE(isSafeEntryPath(path)) << path;
+  }
+  EXPECT_FALSE(isSafeEntryPath(""));
+}
+
+class EntryName : public Extraction {
+ protected:
+  // A NAME whose data is given, then a well-formed BODY that a lenient reader would accept.
+  bool extractName(const Bytes& data) {
+    return extract(FormBuilder().name(data).body(test::gzipMemberOf(kAlpha)).bytes());
+  }
+};
+
+// NAME data shorter than the 16 fixed bytes is refused.
+TEST_F(EntryName, RefusesShortData) {
+  EXPECT_FALSE(extractName(Bytes(14, 0)));
+  EXPECT_TRUE(workTree().empty());
+}
+
+// A path or note without its NUL inside the chunk is refused; bytes after the chunk are not read.
+TEST_F(EntryName, RefusesMissingTerminators) {
+  Bytes noPathNul = nameData("abcd");
+  noPathNul.resize(16 + 4);  // "abcd" without NUL; the BODY head that follows begins with 'B'
+  EXPECT_FALSE(extractName(noPathNul));
+  Bytes noNoteNul = nameData("abcd", 0x20, 0, 0, 0, "xyz");
+  noNoteNul.resize(16 + 5 + 3);  // even, so no pad byte supplies the missing NUL
+  EXPECT_FALSE(extractName(noNoteNul));
+  EXPECT_TRUE(workTree().empty());
+}
+
+// A path of 299 characters and a note of 79 fit; one more character in either is refused.
+TEST_F(EntryName, EnforcesTheFieldLimits) {
+  const std::string name = std::string(150, 'p') + "\\" + std::string(148, 'q');
+  ReaderContext ctx{};
+  PackageEntry entry{};
+  auto parse = [&](const Bytes& data) {
+    Bytes chunk;
+    appendBigEndian32(chunk, static_cast<uint32_t>(data.size()));
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    openMemoryInput(ctx, chunk.data());
+    ctx.input.size = static_cast<uint32_t>(chunk.size());
+    const bool ok = readEntryName(ctx, entry);
+    closeMemoryInput(ctx);
+    return ok;
+  };
+  ASSERT_EQ(name.size(), 299u);
+  EXPECT_TRUE(parse(nameData(name, 0x00010021, 7, 8, 9, std::string(79, 'n'))));
+  EXPECT_EQ(std::string(entry.path), name);
+  EXPECT_EQ(std::string(entry.note), std::string(79, 'n'));
+  EXPECT_EQ(entry.attributeHigh, 1);
+  EXPECT_EQ(entry.attributes, 0x21);
+  EXPECT_EQ(entry.time, 7u);
+  EXPECT_EQ(entry.storedSize, 8u);
+  EXPECT_EQ(entry.uncompressedSize, 9u);
+
+  const PackageEntry before = entry;
+  EXPECT_FALSE(parse(nameData(name + "r", 0x20, 1, 1, 1)));
+  EXPECT_FALSE(parse(nameData("x", 0x20, 1, 1, 1, std::string(80, 'n'))));
+  EXPECT_EQ(std::string(entry.path), std::string(before.path));  // a refused NAME leaves the entry alone
+  EXPECT_EQ(entry.time, 7u);
+}
+
+// A NAME length beyond what the input holds is refused without allocating it.
+TEST_F(EntryName, RefusesLengthBeyondTheInput) {
+  EXPECT_FALSE(extract(FormBuilder().chunkHead(kNameId, 0xFFFFFFF0u).raw(nameData("a.txt")).bytes()));
+  EXPECT_TRUE(workTree().empty());
+}
+
+}  // namespace
+}  // namespace kz

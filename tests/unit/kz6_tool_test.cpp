@@ -1,0 +1,195 @@
+// The kz6 host tool end to end: pack, list, verify, extract, merge and header on real trees.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "package/package_area.h"
+#include "package/package_header.h"
+#include "support/form_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace kz {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::readFileBytes;
+using test::writeFileBytes;
+
+struct ToolRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+ToolRun kz6(const test::TempDir& dir, const std::string& args) {
+  const std::string out = dir.file("stdout.txt");
+  const std::string err = dir.file("stderr.txt");
+  const int status = std::system((std::string(KZ6_EXE) + " " + args + " >" + out + " 2>" + err).c_str());
+  auto slurp = [](const std::string& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  };
+  ToolRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
+  fs::remove(out);
+  fs::remove(err);
+  return r;
+}
+
+int64_t mtimeOf(const fs::path& p) {
+  struct stat st {};
+  return stat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
+}
+
+class Kz6Tool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tree = dir.path() / "tree";
+    fs::create_directories(tree / "bin");
+    fs::create_directories(tree / "misc.set/hlpfiles/app01");
+    writeFileBytes(tree / "bin/kestrome.exe", test::systemBinaryBytes(400000));
+    writeFileBytes(tree / "misc.set/hlpfiles/app01/app01.chm", test::textBytes(250000, 9));
+    writeFileBytes(tree / "empty.txt", {});
+    writeFileBytes(tree / "bin/locked.dll", test::randomBytes(5001, 4));
+    fs::permissions(tree / "bin/locked.dll", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    struct timeval times[2] = {{1500000001, 0}, {1500000001, 0}};
+    utimes((tree / "bin/kestrome.exe").c_str(), times);
+  }
+  std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+  test::TempDir dir;
+  fs::path tree;
+};
+
+// A tree packed and extracted again has the same files, bytes, even-second times and read-only bits.
+TEST_F(Kz6Tool, PackThenExtractRoundTrips) {
+  const fs::path form = dir.path() / "p.kz6";
+  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
+  EXPECT_EQ(fs::file_size(form), kInternalBufferSize);
+  const ToolRun ex = kz6(dir, "extract " + q(form) + " -C " + q(dir.path() / "out"));
+  ASSERT_EQ(ex.exitCode, 0) << ex.err;
+  EXPECT_EQ(test::treeOf(dir.path() / "out"), test::treeOf(tree));
+  for (const char* f : {"bin/kestrome.exe", "misc.set/hlpfiles/app01/app01.chm", "empty.txt", "bin/locked.dll"}) {
+    EXPECT_EQ(readFileBytes(dir.path() / "out" / f), readFileBytes(tree / f)) << f;
+    EXPECT_EQ(mtimeOf(dir.path() / "out" / f), mtimeOf(tree / f) & ~int64_t{1}) << f;
+  }
+  EXPECT_EQ(mtimeOf(dir.path() / "out/bin/kestrome.exe"), 1500000000);
+  EXPECT_EQ(fs::status(dir.path() / "out/bin/locked.dll").permissions() & fs::perms::owner_write, fs::perms::none);
+  EXPECT_NE(fs::status(dir.path() / "out/empty.txt").permissions() & fs::perms::owner_write, fs::perms::none);
+}
+
+// list prints one sorted line per entry with attributes, UTC time and both sizes.
+TEST_F(Kz6Tool, ListsEveryEntry) {
+  const fs::path form = dir.path() / "p.kz6";
+  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form) + " --no-pad").exitCode, 0);
+  const ToolRun r = kz6(dir, "list " + q(form));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<std::string> got;
+  for (std::string line; std::getline(lines, line);) got.push_back(line);
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0].rfind("bin\\kestrome.exe  0x00000020  2017-07-14 02:40:00  ", 0), 0u) << got[0];
+  EXPECT_TRUE(got[0].ends_with("  400000")) << got[0];
+  EXPECT_EQ(got[1].rfind("bin\\locked.dll  0x00000021  ", 0), 0u) << got[1];
+  EXPECT_EQ(got[2].rfind("empty.txt  0x00000020  ", 0), 0u) << got[2];
+  EXPECT_TRUE(got[2].ends_with("  0")) << got[2];
+  EXPECT_EQ(got[3].rfind("misc.set\\hlpfiles\\app01\\app01.chm  0x00000020  ", 0), 0u) << got[3];
+}
+
+// verify accepts a sound form and names the entry whose member is damaged, writing nothing.
+TEST_F(Kz6Tool, VerifyFindsADamagedMember) {
+  const fs::path form = dir.path() / "p.kz6";
+  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
+  const ToolRun ok = kz6(dir, "verify " + q(form));
+  EXPECT_EQ(ok.exitCode, 0) << ok.err;
+  EXPECT_EQ(ok.out, "4 entries verified\n");
+
+  Bytes bytes = readFileBytes(form);
+  const Bytes firstMember = test::textOf("bin\\kestrome.exe");
+  const auto at = std::search(bytes.begin(), bytes.end(), firstMember.begin(), firstMember.end());
+  ASSERT_NE(at, bytes.end());
+  *(at + 2000) ^= 0x40;  // inside the first entry's deflate data
+  writeFileBytes(form, bytes);
+  const auto before = test::treeOf(dir.path());
+  const ToolRun bad = kz6(dir, "verify " + q(form));
+  EXPECT_NE(bad.exitCode, 0);
+  EXPECT_EQ(bad.err.rfind("kz6: bin\\kestrome.exe: ", 0), 0u) << bad.err;
+  EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1);
+  EXPECT_EQ(test::treeOf(dir.path()), before);
+}
+
+// A tree larger than the capacity is refused with the size it needs, and no file is written.
+TEST_F(Kz6Tool, TooLargeTreeNamesTheSizeNeeded) {
+  const ToolRun r = kz6(dir, "pack " + q(tree) + " -o " + q(dir.path() / "p.kz6") + " --capacity 10000");
+  EXPECT_NE(r.exitCode, 0);
+  EXPECT_NE(r.err.find("the tree needs "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("capacity is 10000 bytes"), std::string::npos) << r.err;
+  EXPECT_FALSE(fs::exists(dir.path() / "p.kz6"));
+}
+
+// The members are the package's own kind of gzip member: flags 0, time 0, xfl 0, OS 11.
+TEST_F(Kz6Tool, MembersCarryThePackageHeaderFields) {
+  const fs::path form = dir.path() / "p.kz6";
+  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form) + " --no-pad").exitCode, 0);
+  const Bytes bytes = readFileBytes(form);
+  const Bytes body = test::textOf("BODY");
+  int members = 0;
+  for (auto at = std::search(bytes.begin(), bytes.end(), body.begin(), body.end()); at != bytes.end();
+       at = std::search(at + 1, bytes.end(), body.begin(), body.end())) {
+    const Bytes head(at + 8, at + 18);
+    EXPECT_EQ(head, (Bytes{0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 11}));
+    ++members;
+  }
+  EXPECT_GE(members, 4);
+}
+
+// merge writes the updater with the form in its area; the result lists, extracts and runs.
+TEST_F(Kz6Tool, MergeIntoAnUpdaterAndExtractFromIt) {
+  const fs::path form = dir.path() / "p.kz6";
+  const fs::path merged = dir.path() / "kaem_update611";
+  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
+  const ToolRun m = kz6(dir, "merge " + q(PROBE_EXE) + " " + q(form) + " -o " + q(merged));
+  ASSERT_EQ(m.exitCode, 0) << m.err;
+  uint32_t probeAt = 0;
+  uint32_t mergedAt = 0;
+  ASSERT_EQ(findPackageHeader(PROBE_EXE, probeAt), 0);
+  ASSERT_EQ(findPackageHeader(merged.c_str(), mergedAt), 0);
+  EXPECT_EQ(mergedAt, probeAt);
+  EXPECT_EQ(kz6(dir, "header " + q(merged)).exitCode, 0);
+  EXPECT_EQ(kz6(dir, "verify " + q(merged)).out, "4 entries verified\n");
+
+  // The merged program extracts its own image, as the updater does at install time.
+  fs::permissions(merged, fs::perms::owner_exec, fs::perm_options::add);
+  const fs::path out = dir.path() / "self";
+  fs::create_directory(out);
+  ASSERT_EQ(std::system((q(merged) + " " + q(out) + " >/dev/null").c_str()), 0);
+  EXPECT_EQ(readFileBytes(out / "bin/kestrome.exe"), readFileBytes(tree / "bin/kestrome.exe"));
+
+  // A form of the wrong size is refused before anything is written.
+  writeFileBytes(dir.path() / "short.kz6", Bytes(100, 0));
+  const ToolRun bad = kz6(dir, "merge " + q(PROBE_EXE) + " " + q(dir.path() / "short.kz6") + " -o " + q(dir.path() / "x"));
+  EXPECT_NE(bad.exitCode, 0);
+  EXPECT_FALSE(fs::exists(dir.path() / "x"));
+}
+
+// A program without a package area, or with an empty one, is refused in one line.
+TEST_F(Kz6Tool, RefusesFilesWithoutAPackage) {
+  writeFileBytes(dir.path() / "plain", Bytes(1000, 7));
+  const ToolRun none = kz6(dir, "list " + q(dir.path() / "plain"));
+  EXPECT_NE(none.exitCode, 0);
+  EXPECT_EQ(std::count(none.err.begin(), none.err.end(), '\n'), 1);
+  const ToolRun empty = kz6(dir, "extract " + q(PROBE_EXE) + " -C " + q(dir.path() / "o"));
+  EXPECT_NE(empty.exitCode, 0);
+  EXPECT_NE(empty.err.find("no package"), std::string::npos) << empty.err;
+}
+
+}  // namespace
+}  // namespace kz

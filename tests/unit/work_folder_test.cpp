@@ -1,0 +1,184 @@
+// The temporary folder, the work folder, and the folder helpers used for entry paths.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "package/folders.h"
+#include "package/work_folder.h"
+#include "platform/files.h"
+#include "support/recording_files.h"
+#include "support/temp_dir.h"
+
+namespace kz {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file service whose Windows folder and temporary path are chosen by the test, and which notes
+// the current directory at the moment the temporary path is asked for.
+class FakeFolders : public platform::ForwardingFileSystem {
+ public:
+  FakeFolders() : ForwardingFileSystem(platform::nativeFileSystem()) {}
+  std::string windows;
+  std::string temp;
+  std::string cwdAtTempQuery;
+  bool failCurrentDirectory = false;
+
+  uint32_t windowsDirectory(char* b, uint32_t s) override { return copy(windows, b, s); }
+  uint32_t tempPath(char* b, uint32_t s) override {
+    cwdAtTempQuery = fs::current_path().string();
+    return copy(temp, b, s);
+  }
+  uint32_t currentDirectory(char* b, uint32_t s) override {
+    return failCurrentDirectory ? 0 : inner_.currentDirectory(b, s);
+  }
+
+ private:
+  static uint32_t copy(const std::string& v, char* b, uint32_t s) {
+    if (v.size() + 1 > s) return static_cast<uint32_t>(v.size() + 1);
+    std::memcpy(b, v.c_str(), v.size() + 1);
+    return static_cast<uint32_t>(v.size());
+  }
+};
+
+// The temporary path is asked for with the Windows folder current, then the directory is restored.
+TEST(SystemTempFolder, AsksWithTheWindowsFolderCurrent) {
+  test::TempDir dir;
+  const fs::path before = fs::current_path();
+  FakeFolders fake;
+  fake.windows = (dir.path() / "win").string();
+  fake.temp = (dir.path() / "tmp").string();
+  fs::create_directory(fake.windows);
+  fs::create_directory(fake.temp);
+  platform::ScopedFileSystem scope(fake);
+  char out[260];
+  ASSERT_TRUE(systemTempFolder(out));
+  EXPECT_EQ(std::string(out), fake.temp + "\\");
+  EXPECT_EQ(fake.cwdAtTempQuery, fake.windows);
+  EXPECT_EQ(fs::current_path(), before);
+}
+
+// A temporary path that does not exist is replaced by the Windows folder.
+TEST(SystemTempFolder, FallsBackToTheWindowsFolder) {
+  test::TempDir dir;
+  FakeFolders fake;
+  fake.windows = dir.path().string();
+  fake.temp = (dir.path() / "missing").string() + "/";
+  platform::ScopedFileSystem scope(fake);
+  char out[260];
+  ASSERT_TRUE(systemTempFolder(out));
+  EXPECT_EQ(std::string(out), fake.windows + "\\");
+}
+
+// Every failed condition gives false and an empty string.
+TEST(SystemTempFolder, FailuresLeaveAnEmptyString) {
+  test::TempDir dir;
+  FakeFolders fake;
+  platform::ScopedFileSystem scope(fake);
+  char out[260];
+  fake.windows = "";  // length 0
+  fake.temp = dir.path().string();
+  std::strcpy(out, "stale");
+  EXPECT_FALSE(systemTempFolder(out));
+  EXPECT_STREQ(out, "");
+  fake.windows = (dir.path() / "missing").string();  // cannot be made current
+  std::strcpy(out, "stale");
+  EXPECT_FALSE(systemTempFolder(out));
+  EXPECT_STREQ(out, "");
+  fake.windows = dir.path().string();
+  fake.temp = std::string(300, 'x');  // too long for 260 bytes
+  EXPECT_FALSE(systemTempFolder(out));
+  EXPECT_STREQ(out, "");
+  fake.temp = dir.path().string();
+  fake.failCurrentDirectory = true;
+  EXPECT_FALSE(systemTempFolder(out));
+  EXPECT_STREQ(out, "");
+}
+
+// The work folder is a new "~KM....TMP" folder in the temporary folder, given with a backslash.
+TEST(CreateWorkFolder, MakesAFreshFolderNamedLikeATempFile) {
+  test::TempDir dir;
+  FakeFolders fake;
+  fake.windows = dir.path().string();
+  fake.temp = dir.path().string() + "/";
+  platform::ScopedFileSystem scope(fake);
+  char first[260];
+  char second[260];
+  ASSERT_TRUE(createWorkFolder(first));
+  ASSERT_TRUE(createWorkFolder(second));
+  EXPECT_STRNE(first, second);
+  std::string path(first);
+  ASSERT_EQ(path.back(), '\\');
+  path.pop_back();
+  EXPECT_TRUE(fs::is_directory(path));
+  const std::string name = fs::path(path).filename().string();
+  EXPECT_EQ(name.substr(0, 3), "~KM");
+  EXPECT_EQ(name.substr(name.size() - 4), ".TMP");
+  EXPECT_EQ(fs::path(path).parent_path(), dir.path());
+}
+
+// A folder that cannot be created gives false and an empty string, and no file is left behind.
+TEST(CreateWorkFolder, FailureLeavesNothing) {
+  test::TempDir dir;
+  FakeFolders fake;
+  fake.windows = dir.path().string();
+  fake.temp = dir.path().string() + "/";
+  test::RecordingFileSystem rec(fake);
+  rec.failWhen = [](const std::string& c) { return c.rfind("createDirectory", 0) == 0; };
+  platform::ScopedFileSystem scope(rec);
+  char out[260];
+  EXPECT_FALSE(createWorkFolder(out));
+  EXPECT_STREQ(out, "");
+  EXPECT_EQ(rec.callsOf("tempFileName").size(), 1u);
+  EXPECT_EQ(rec.callsOf("deleteFile").size(), 1u);
+  EXPECT_TRUE(test::treeOf(dir.path()).empty());
+}
+
+// The parent part ends at the last separator, or just after a drive colon.
+TEST(Folders, ParentCutRule) {
+  EXPECT_EQ(parentCut("a\\b\\c.txt"), 3u);
+  EXPECT_EQ(parentCut("a/b"), 1u);
+  EXPECT_EQ(parentCut("C:x"), 2u);
+  EXPECT_EQ(parentCut("name"), 0u);
+}
+
+// makeParentFolders creates every missing folder of a file path and is content when they exist.
+TEST(Folders, MakesParentsOfAFilePath) {
+  test::TempDir dir;
+  const std::string file = dir.path().string() + "\\one\\two\\three\\f.txt";
+  EXPECT_TRUE(makeParentFolders(file.c_str()));
+  EXPECT_TRUE(fs::is_directory(dir.path() / "one/two/three"));
+  EXPECT_FALSE(fs::exists(dir.path() / "one/two/three/f.txt"));
+  EXPECT_TRUE(makeParentFolders(file.c_str()));
+  EXPECT_TRUE(makeParentFolders("bare.txt"));
+  EXPECT_TRUE(makeFolders(""));
+}
+
+// A folder under a plain file cannot be made, and that is reported.
+TEST(Folders, ReportsAFolderThatCannotBeMade) {
+  test::TempDir dir;
+  test::writeFileBytes(dir.path() / "file", {1});
+  EXPECT_FALSE(makeFolders((dir.path().string() + "/file/sub/deeper").c_str()));
+}
+
+// Trailing backslashes are added once and removed except from a drive root.
+TEST(Folders, BackslashHelpers) {
+  char path[8] = "C:\\a";
+  EXPECT_TRUE(addBackslash(path, sizeof path));
+  EXPECT_STREQ(path, "C:\\a\\");
+  EXPECT_TRUE(addBackslash(path, sizeof path));
+  EXPECT_STREQ(path, "C:\\a\\");
+  removeBackslash(path);
+  EXPECT_STREQ(path, "C:\\a");
+  char root[8] = "C:\\";
+  removeBackslash(root);
+  EXPECT_STREQ(root, "C:\\");
+  char full[6] = "abcde";
+  EXPECT_FALSE(addBackslash(full, sizeof full));
+  EXPECT_STREQ(full, "abcde");
+}
+
+}  // namespace
+}  // namespace kz
