@@ -144,4 +144,35 @@ E2E_SCENARIO(folder_pick_cancel_changes_nothing) {
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
+// OK on a location that has no path on disk shows an empty warning box with the picker's title,
+// and the picker stays open; the main folder does not change.
+E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
+  const std::string product = join(env.root, "product");
+  makeProductFolders(product);
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  const std::string log = itemText(dialog, kLog);
+  HWND picker = openPicker(env, dialog, process.id());
+  if (picker == nullptr) return process.kill();
+  chooseThrough(picker, join(join(env.root, "nowhere"), "a.b"));
+  HWND box = nullptr;
+  waitUntil([&] { return (box = findDialogOtherThan(process.id(), kPickerTitle, picker)) != nullptr; });
+  if (!env.check.that(box != nullptr, "a warning box with the picker's title" + describeChildren(picker))) {
+    return process.kill();
+  }
+  env.check.equal(itemText(box, kMessageText), "", "the warning has no text");
+  // Owned by the hook's child window, which makes the picker, its top-level window, the owner.
+  env.check.that(GetWindow(box, GW_OWNER) == picker, "the picker owns the warning");
+  press(box, IDOK);
+  env.check.that(waitUntil([&] { return findDialogOtherThan(process.id(), kPickerTitle, picker) == nullptr; }),
+                 "the warning closes");
+  env.check.that(IsWindowVisible(picker) != FALSE, "the picker stays open");
+  press(picker, IDCANCEL);
+  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
+  env.check.equal(itemText(dialog, kLog), log, "the log is untouched");
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
 }  // namespace e2e

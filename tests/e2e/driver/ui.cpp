@@ -54,6 +54,7 @@ struct Search {
   const std::string* caption;
   HWND found = nullptr;
   int count = 0;
+  HWND except = nullptr;
 };
 
 bool ownedVisible(HWND window, DWORD pid) {
@@ -67,7 +68,9 @@ BOOL CALLBACK findCaption(HWND window, LPARAM data) {
   if (!ownedVisible(window, search->pid)) return TRUE;
   char className[64] = {};
   GetClassNameA(window, className, sizeof(className));
-  if (std::string(className) != "#32770" || windowText(window) != *search->caption) return TRUE;
+  if (window == search->except || std::string(className) != "#32770" || windowText(window) != *search->caption) {
+    return TRUE;
+  }
   search->found = window;
   return FALSE;
 }
@@ -82,6 +85,13 @@ BOOL CALLBACK countVisible(HWND window, LPARAM data) {
 
 HWND findDialog(DWORD pid, const std::string& caption) {
   Search search{pid, &caption};
+  EnumWindows(findCaption, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND findDialogOtherThan(DWORD pid, const std::string& caption, HWND except) {
+  Search search{pid, &caption};
+  search.except = except;
   EnumWindows(findCaption, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }

@@ -36,6 +36,8 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs
 // A visible top-level dialog (#32770) of process pid whose caption is exactly caption, or nullptr.
 HWND findDialog(DWORD pid, const std::string& caption);
 HWND waitDialog(DWORD pid, const std::string& caption, DWORD timeoutMs = kWaitMs);
+// As findDialog, but never the window except (two windows may share a caption).
+HWND findDialogOtherThan(DWORD pid, const std::string& caption, HWND except);
 // Every visible top-level window of pid, for counting.
 int visibleWindowCount(DWORD pid);
 
