@@ -139,8 +139,8 @@ E2E_SCENARIO(folder_pick_cancel_changes_nothing) {
   env.check.equal(itemText(dialog, kLog), log, "the log is untouched");
   env.check.equal(focusedId(dialog), kMainFolderButton, "the focus stays");
   // The main folder is still the broken one: Install validates it again.
-  press(dialog, IDOK);
-  env.check.that(waitUntil([&] { return itemText(dialog, kLog) == log; }, 3000), "Install validates the same folder");
+  env.check.that(pressAndWait(dialog, IDOK), "Install runs");
+  env.check.equal(itemText(dialog, kLog), log, "Install validates the same folder");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -172,6 +172,31 @@ E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
   press(picker, IDCANCEL);
   env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
   env.check.equal(itemText(dialog, kLog), log, "the log is untouched");
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
+// Choosing a folder that is not a product installation still replaces the main folder: the log
+// reports it, the focus stays, and Install validates the new folder again.
+E2E_SCENARIO(folder_pick_invalid_choice_replaces_main_folder) {
+  const std::string product = join(env.root, "product");
+  const std::string broken = join(env.root, "broken");
+  makeProductFolders(product);
+  makeProductFolders(broken, "scenes.set");
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  focusMainFolderButton(dialog);
+  HWND picker = openPicker(env, dialog, process.id());
+  if (picker == nullptr) return process.kill();
+  chooseThrough(picker, join(broken, "a.b"));
+  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+  const std::string expected = locationLine(broken) + kCorruptMainFolderError;
+  env.check.equal(itemText(dialog, kLog), expected, "the log reports the chosen folder");
+  env.check.equal(focusedId(dialog), kMainFolderButton, "the focus does not move");
+  env.check.that(pressAndWait(dialog, IDOK), "Install runs");
+  env.check.equal(itemText(dialog, kLog), expected, "Install validates the chosen folder");
+  env.check.equal(itemText(dialog, IDCANCEL), "&Quit", "nothing else changed");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 

@@ -146,6 +146,12 @@ void press(HWND dialog, int id) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+bool pressAndWait(HWND dialog, int id, DWORD timeoutMs) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)), SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
 void systemCommand(HWND window, UINT command) { PostMessageA(window, WM_SYSCOMMAND, command, 0); }
 
 }  // namespace e2e

@@ -51,6 +51,9 @@ HWND focusedWindow(HWND dialog);
 bool isDefaultButton(HWND dialog, int id);
 // Presses a button the way its dialog sees a click: WM_COMMAND posted with the button's id.
 void press(HWND dialog, int id);
+// Presses a button and waits until its handler has returned; only for commands that open no
+// window of their own, since the driver waits meanwhile.
+bool pressAndWait(HWND dialog, int id, DWORD timeoutMs = 60000);
 // Sends SC_CLOSE (the close box) or SC_MINIMIZE through the system menu command.
 void systemCommand(HWND window, UINT command);
 
