@@ -4,6 +4,8 @@
 // `demo-close` are the demo's steps.
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <string>
 
@@ -28,6 +30,27 @@ int preparePrefix() {
   return result == ERROR_SUCCESS ? 0 : 1;
 }
 
+// Ends every updater left running by an earlier scenario that failed or was stopped, so that its
+// single-instance mutex cannot turn this scenario's updater into a second instance.
+void endLeftoverUpdaters() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    const std::string name = entry.szExeFile;
+    if (lstrcmpiA(name.c_str(), "kestrome_update.exe") != 0 && lstrcmpiA(name.c_str(), "kaem_update611.exe") != 0) {
+      continue;
+    }
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
+      TerminateProcess(process, 98);
+      WaitForSingleObject(process, 5000);
+      CloseHandle(process);
+    }
+  }
+  CloseHandle(snapshot);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +73,9 @@ int main(int argc, char** argv) {
   e2e::Env env;
   env.updater = argv[2];
   env.root = argv[3];
+  endLeftoverUpdaters();
   e2e::forgetMainFolder();
   scenario->run(env);
+  endLeftoverUpdaters();
   return env.check.failures() == 0 ? 0 : 1;
 }
