@@ -124,6 +124,12 @@ MergeFailure mergePackage(const char* modulePath, const char* sourcePath, const 
   if (fs.sameFile(targetPath, modulePath) || fs.sameFile(targetPath, sourcePath)) {
     return MergeFailure::TargetIsInput;
   }
+  // The shell's move puts a file into a folder that stands at its destination, and reports
+  // success: a folder in the target's place must fail the merge before anything is written.
+  const uint32_t targetAttributes = fs.fileAttributes(targetPath);
+  if (targetAttributes != platform::kInvalidAttributes && (targetAttributes & platform::kAttrDirectory) != 0) {
+    return MergeFailure::ReplaceFailed;
+  }
 
   // The copy is made beside the target, so that the final move stays on one volume.
   char folder[platform::kMaxPath] = ".";

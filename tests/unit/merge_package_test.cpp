@@ -155,6 +155,15 @@ TEST_F(Merge, UncreatableTargetFails) {
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
 }
 
+// A folder where the target would go fails the merge and is left as it was, with nothing beside it.
+TEST_F(Merge, FolderInTheTargetsPlaceFails) {
+  fs::create_directories(targetPath());
+  writeFileBytes(targetPath() + "/inside", {7});
+  EXPECT_EQ(merge(targetPath()), MergeFailure::ReplaceFailed);
+  EXPECT_EQ(treeOf(dir.path()),
+            (std::vector<std::string>{"kaem_update611.exe/", "kaem_update611.exe/inside", "package.kz6", "updater.exe"}));
+}
+
 // A write that fails half way removes the partial copy.
 TEST_F(Merge, FailedWriteRemovesThePartialCopy) {
   test::RecordingFileSystem rec;

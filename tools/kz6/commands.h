@@ -13,5 +13,6 @@ void addListCommand(CLI::App& app, int& exitCode);
 void addVerifyCommand(CLI::App& app, int& exitCode);
 void addExtractCommand(CLI::App& app, int& exitCode);
 void addMergeCommand(CLI::App& app, int& exitCode);
+void addVersionCommand(CLI::App& app, int& exitCode);
 
 }  // namespace kz::tool

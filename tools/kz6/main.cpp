@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   kz::tool::addExtractCommand(app, exitCode);
   kz::tool::addMergeCommand(app, exitCode);
   kz::tool::addHeaderCommand(app, exitCode);
+  kz::tool::addVersionCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,57 @@
+// The registry lookup of the main folder at start-up: size first, then the value itself.
+#include "app/main_folder_lookup.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/registry.h"
+
+namespace kz {
+namespace {
+
+using platform::RegistryRoot;
+
+// The value of root as a NUL-terminated text of at most kAppPathSize bytes, or false when the
+// hive has none that fits. The block is zero-filled, so a value read whole holds its own NUL
+// within the size the registry reported, or it was stored without one.
+bool readMainFolderValue(RegistryRoot root, char (&out)[kAppPathSize]) {
+  platform::Registry& registry = platform::registry();
+  uint32_t size = 0;
+  if (registry.readString(root, platform::kProductSettingsKey, platform::kMainFolderValue, nullptr, size) != 0 ||
+      size == 0) {
+    return false;
+  }
+  std::unique_ptr<char[]> block(new (std::nothrow) char[size]());
+  if (!block) return false;
+  uint32_t readSize = size;
+  if (registry.readString(root, platform::kProductSettingsKey, platform::kMainFolderValue, block.get(),
+                          readSize) != 0) {
+    return false;
+  }
+  const void* end = std::memchr(block.get(), '\0', size);
+  if (end == nullptr) return false;  // stored without its NUL: the text's end is unknown
+  const size_t length = static_cast<size_t>(static_cast<const char*>(end) - block.get());
+  if (length >= kAppPathSize) return false;
+  std::memcpy(out, block.get(), length + 1);
+  return true;
+}
+
+bool isRoot(const char* path, size_t length) {
+  return (length == 1 && path[0] == '\\') || (length == 3 && path[1] == ':' && path[2] == '\\');
+}
+
+}  // namespace
+
+void lookUpMainFolder(char (&mainFolder)[kAppPathSize]) {
+  char value[kAppPathSize] = {};
+  if (!readMainFolderValue(RegistryRoot::LocalMachine, value) && !readMainFolderValue(RegistryRoot::CurrentUser, value)) {
+    mainFolder[0] = '\0';
+    return;
+  }
+  size_t length = std::strlen(value);
+  if (length > 0 && value[length - 1] == '\\' && !isRoot(value, length)) value[--length] = '\0';
+  std::memcpy(mainFolder, value, length + 1);
+}
+
+}  // namespace kz

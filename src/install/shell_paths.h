@@ -1,0 +1,23 @@
+// Path joins as the shell's path helpers make them, on 260-byte buffers that refuse to overflow.
+#pragma once
+
+#include <cstdint>
+
+namespace kz::paths {
+
+inline constexpr uint32_t kPathSize = 260;
+
+// PathAppendA: joins with one backslash (none added when path is empty or already ends with one;
+// leading backslashes of part are dropped). False, path unchanged, when the result does not fit.
+bool append(char (&path)[kPathSize], const char* part);
+// PathAddBackslashA. False, path unchanged, when there is no room.
+bool addBackslash(char (&path)[kPathSize]);
+// PathRemoveBackslashA: a trailing backslash goes, except the one of a drive root such as "C:\".
+void removeBackslash(char (&path)[kPathSize]);
+// PathRenameExtensionA: replaces the extension of the last component (or adds one). extension
+// includes its dot. False, path unchanged, when the result does not fit.
+bool renameExtension(char (&path)[kPathSize], const char* extension);
+// Copies text into path; false, path unchanged, when it does not fit.
+bool assign(char (&path)[kPathSize], const char* text);
+
+}  // namespace kz::paths

@@ -1,0 +1,76 @@
+// Building the tracked-file table and gathering what each side of a row holds.
+#include "install/tracked_files.h"
+
+#include "platform/file_version.h"
+#include "platform/files.h"
+
+namespace kz {
+namespace {
+
+bool composePath(char (&path)[paths::kPathSize], const char* folder, const char* relative) {
+  if (paths::assign(path, folder) && paths::append(path, relative)) return true;
+  path[0] = '\0';
+  return false;
+}
+
+struct Side {
+  const char* path;
+  bool& exists;
+  uint64_t& version;
+  PackageHeader& header;
+  uint32_t& offset;
+  bool& headerFound;
+};
+
+void gatherSide(const TrackedRow& row, Side side) {
+  platform::FileInfo info;
+  side.exists = side.path[0] != '\0' && platform::fileSystem().fileInfo(side.path, info);
+  if (!side.exists) return;
+  if (row.kind == TrackedKind::Help) return;
+  side.version = ReadProductVersion(side.path);
+  if (row.kind != TrackedKind::Application) return;
+  uint32_t offset = 0;
+  PackageHeader header;
+  if (findPackageHeader(side.path, offset) == 0 && readPackageHeader(side.path, offset, header) == 0) {
+    side.header = header;
+    side.offset = offset;
+    side.headerFound = true;
+  } else {
+    side.header = PackageHeader{};
+    side.offset = 0;
+    side.headerFound = false;
+  }
+}
+
+}  // namespace
+
+bool BuildTrackedFileTable(TrackedFileTable& table, const char* mainFolder, const char* workFolder) {
+  bool allFit = true;
+  for (int i = 0; i < kTrackedFileCount; ++i) {
+    TrackedFile& row = table[i];
+    row = TrackedFile{};
+    allFit = composePath(row.installedPath, mainFolder, kTrackedRows[i].relativePath) && allFit;
+    allFit = composePath(row.newPath, workFolder, kTrackedRows[i].relativePath) && allFit;
+  }
+  return allFit;
+}
+
+void GatherInstalledInfo(TrackedFileTable& table) {
+  for (int i = 0; i < kTrackedFileCount; ++i) {
+    TrackedFile& r = table[i];
+    gatherSide(kTrackedRows[i], {r.installedPath, r.installedExists, r.installedVersion, r.installedHeader,
+                                 r.installedHeaderOffset, r.installedHeaderFound});
+  }
+}
+
+void GatherNewInfo(TrackedFileTable& table) {
+  for (int i = 0; i < kTrackedFileCount; ++i) {
+    TrackedFile& r = table[i];
+    gatherSide(kTrackedRows[i],
+               {r.newPath, r.newExists, r.newVersion, r.newHeader, r.newHeaderOffset, r.newHeaderFound});
+  }
+}
+
+uint64_t ReadProductVersion(const char* path) { return platform::fileVersions().productVersion(path); }
+
+}  // namespace kz

@@ -1,0 +1,210 @@
+// The merge command through the updater's own command line, and installs by the merged updater.
+// The runner has put the update's form (update.kz6, damaged.kz6) and a 6.09 product (product\)
+// into the scratch folder before these scenarios start.
+#include <algorithm>
+
+#include "scenario.h"
+#include "system.h"
+
+namespace e2e {
+namespace {
+
+const std::string kLocationPrefix = "Location of the main folder of Kestrome : ";
+
+// Copies the built updater into folder and runs its merge command on source; returns the
+// message box's text ("" when no box came) after answering it and seeing the process end.
+std::string runMerge(Env& env, const std::string& folder, const std::string& source) {
+  makeFolders(folder);
+  const std::string updater = join(folder, "kestrome_update.exe");
+  CopyFileA(env.updater.c_str(), updater.c_str(), FALSE);
+  Process process;
+  if (!env.check.that(process.start(updater, "MERGE_KZ6_FILE:\"" + source + "\""), "the merge starts")) return "";
+  HWND box = waitMessageBox(process.id(), kMergeCaption);
+  if (!env.check.that(box != nullptr, "the merge reports in a message box")) {
+    process.kill();
+    return "";
+  }
+  const std::string text = itemText(box, kMessageText);
+  env.check.that(findDialog(process.id(), kTitle) == nullptr, "a merge shows no main dialog");
+  press(box, IDOK);
+  env.check.that(process.waitExit(), "the merge run ends after its message");
+  process.kill();
+  return text;
+}
+
+std::string successText(const std::string& target) {
+  return "! ! !   MERGE COMMAND SUCCESSFUL   ! ! !\r\n\r\nMerged target file:\r\n\r\n" + target;
+}
+
+// Merges the update into a copy of the updater; the merged updater's path, or "" on failure.
+std::string mergedUpdater(Env& env, const std::string& form = "update.kz6") {
+  const std::string folder = join(env.root, "tool");
+  const std::string target = join(folder, "kaem_update611.exe");
+  const std::string text = runMerge(env, folder, join(env.root, form));
+  if (!env.check.equal(text, successText(target), "merge message")) return "";
+  return target;
+}
+
+// Registers the product machine-wide and leaves per-user traces that a completed install removes.
+void registerProduct(const std::string& product) {
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  setRegistryString(HKEY_CURRENT_USER, kMainFolderValue, product);
+  setRegistryString(HKEY_CURRENT_USER, "Auto Check New Version - Disabled", "1");
+  setRegistryString(HKEY_CURRENT_USER, "Auto Check New Version - New Upgrade Webpage", "x");
+}
+
+std::string completedLog(const std::string& product) {
+  return locationLine(product) +
+         "\r\n\r\nInitializing......Ok."
+         "\r\nDecompressing files......Ok."
+         "\r\nTesting files compatibility......Ok."
+         "\r\nCopying files......Ok." +
+         kInstallCompleted;
+}
+
+void expectCompletedState(Env& env, HWND dialog, const std::string& product) {
+  env.check.equal(itemText(dialog, kLog), completedLog(product), "log of a completed install");
+  env.check.that(!itemEnabled(dialog, IDOK) && !itemEnabled(dialog, kMainFolderButton),
+                 "Install and the main-folder button are disabled");
+  env.check.equal(itemText(dialog, IDCANCEL), "&Close", "button 2 caption");
+  env.check.equal(focusedId(dialog), IDCANCEL, "focus on Close");
+  env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), product,
+                  "machine-wide main folder");
+  env.check.that(!readRegistryString(HKEY_CURRENT_USER, kMainFolderValue), "per-user main folder deleted");
+  env.check.that(!readRegistryString(HKEY_CURRENT_USER, "Auto Check New Version - Disabled") &&
+                     !readRegistryString(HKEY_CURRENT_USER, "Auto Check New Version - New Upgrade Webpage"),
+                 "per-user update check state deleted");
+}
+
+// After a completed install, Quit closes at once.
+void closeWithoutQuestion(Env& env, HWND dialog, Process& process) {
+  press(dialog, IDCANCEL);
+  env.check.that(process.waitExit(5000), "Close ends the updater at once");
+  env.check.that(findDialog(process.id(), kQuitCaption) == nullptr, "no question after a completed install");
+  process.kill();
+}
+
+}  // namespace
+
+// The merge command writes kaem_update611.exe beside the updater and names it in its message.
+E2E_SCENARIO(merge_succeeds) {
+  const std::string folder = join(env.root, "tool");
+  const std::string target = join(folder, "kaem_update611.exe");
+  env.check.equal(runMerge(env, folder, join(env.root, "update.kz6")), successText(target), "merge message");
+  const auto merged = readFile(target);
+  const auto original = readFile(env.updater);
+  env.check.that(merged && original && merged->size() == original->size(), "the target has the updater's size");
+  env.check.that(merged && original && *merged != *original, "the target carries the package");
+}
+
+// A source whose size is not the capacity stops the merge with 1019 and writes no target.
+E2E_SCENARIO(merge_refuses_wrong_size) {
+  const std::string source = join(env.root, "short.kz6");
+  writeFile(source, std::string(100, 'x'));
+  const std::string folder = join(env.root, "tool");
+  env.check.equal(runMerge(env, folder, source),
+                  "! ! !   MERGE COMMAND STOPPED   ! ! !\n\nCompressed Source File not found OR\n"
+                  "Size of file different from the Internal Buffer Size.",
+                  "merge message");
+  env.check.that(!pathExists(join(folder, "kaem_update611.exe")), "no target");
+}
+
+// A target that cannot be written (a folder stands in its place) fails the merge with 1020 and
+// leaves no partial file behind, neither beside the updater nor inside that folder.
+E2E_SCENARIO(merge_fails_on_unwritable_target) {
+  const std::string folder = join(env.root, "tool");
+  const std::string blocker = join(folder, "kaem_update611.exe");
+  makeFolders(blocker);
+  writeFile(join(blocker, "keep.txt"), "kept");
+  env.check.equal(runMerge(env, folder, join(env.root, "update.kz6")),
+                  "! ! !   MERGE COMMAND FAILED   ! ! !\n\nError during Reading / Writing.", "merge message");
+  const std::set<std::string> besides = {"kaem_update611.exe", "kestrome_update.exe"};
+  env.check.that(folderEntries(folder) == besides, "nothing else written beside the updater");
+  const std::set<std::string> inside = {"keep.txt"};
+  env.check.that(folderEntries(blocker) == inside, "nothing written into the folder in the way");
+}
+
+// The merged updater installs its package over a 6.09 product: the exact log, the buttons, the
+// registry afterwards, and Close without a question. The runner checks the files.
+E2E_SCENARIO(install_complete) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  registerProduct(product);
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  env.check.equal(itemText(dialog, kLog), locationLine(product), "opening log");
+  press(dialog, IDOK);
+  waitRunEnd(dialog);
+  expectCompletedState(env, dialog, product);
+  closeWithoutQuestion(env, dialog, process);
+}
+
+// A tracked file held open by another process stops the install at the running-application
+// check; once it is released, Install runs the whole sequence again and completes.
+E2E_SCENARIO(install_stopped_by_file_in_use) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  registerProduct(product);
+  HANDLE held = CreateFileA(join(product, "bin\\app01.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (!env.check.that(held != INVALID_HANDLE_VALUE, "the driver holds bin\\app01.exe")) return;
+
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) {
+    CloseHandle(held);
+    return process.kill();
+  }
+  press(dialog, IDOK);
+  const std::string log = waitRunEnd(dialog);
+  env.check.equal(log,
+                  locationLine(product) + "\r\n\r\nInitializing......FAILED." +
+                      "\r\n\r\nOne or more Kestrome applications are currently running.\r\n"
+                      "Close all Kestrome applications and click the INSTALL button again.\r\n\r\n"
+                      "If this message appears again then restart your computer and run this update application "
+                      "again.\r\n\r\n\r\nNOTE: The location of this update application on your hard disk is\r\n"
+                      "            \"" + updater + "\".",
+                  "log of a run stopped by a file in use");
+  env.check.that(itemEnabled(dialog, IDOK) && itemEnabled(dialog, kMainFolderButton), "the buttons stay usable");
+  env.check.equal(itemText(dialog, IDCANCEL), "&Quit", "button 2 keeps its caption");
+  env.check.equal(focusedId(dialog), IDOK, "focus on Install");
+
+  CloseHandle(held);
+  press(dialog, IDOK);
+  waitUntil([&] { return itemText(dialog, kLog).find(kInstallCompleted) != std::string::npos; }, 60000);
+  expectCompletedState(env, dialog, product);
+  closeWithoutQuestion(env, dialog, process);
+}
+
+// An install whose extraction fails half way stops with only Close left; the work folder, with
+// what was extracted into it, is gone once the dialog has closed.
+E2E_SCENARIO(failed_install_work_folder_removed) {
+  const std::string updater = mergedUpdater(env, "damaged.kz6");
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  registerProduct(product);
+  const std::string temp = tempFolder();
+  const auto before = folderEntries(temp);
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  press(dialog, IDOK);
+  env.check.equal(waitRunEnd(dialog),
+                  locationLine(product) + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.",
+                  "log of a failed extraction");
+  env.check.that(!itemEnabled(dialog, IDOK) && !itemEnabled(dialog, kMainFolderButton), "only Close is left");
+  env.check.equal(itemText(dialog, IDCANCEL), "&Close", "button 2 caption");
+  auto during = folderEntries(temp);
+  std::vector<std::string> added;
+  std::set_difference(during.begin(), during.end(), before.begin(), before.end(), std::back_inserter(added));
+  env.check.that(added.size() == 1 && !folderEntries(join(temp, added[0])).empty(),
+                 "the work folder holds what was extracted");
+  env.check.equal(readRegistryString(HKEY_CURRENT_USER, kMainFolderValue).value_or("<none>"), product,
+                  "the registry is untouched");
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+  env.check.that(folderEntries(temp) == before, "the temporary folder is as before");
+}
+
+}  // namespace e2e

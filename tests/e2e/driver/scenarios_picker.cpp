@@ -1,0 +1,203 @@
+// The main-folder picker: its look, choosing a folder, and cancelling.
+#include <windows.h>
+
+#include <commdlg.h>
+#include <dlgs.h>
+
+#include "scenario.h"
+#include "system.h"
+
+namespace e2e {
+namespace {
+
+// Every child of window with its id, class, visibility and text, for failure messages.
+std::string describeChildren(HWND window) {
+  std::string out;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    char className[64] = {};
+    GetClassNameA(child, className, sizeof(className));
+    out += "\n      " + std::to_string(GetDlgCtrlID(child)) + " " + className + (IsWindowVisible(child) ? " visible" : " hidden") +
+           " \"" + visible(windowText(child)) + "\"";
+  }
+  return out;
+}
+
+// The hook's child dialog inside the picker, which holds the folder field 1002.
+HWND childDialog(HWND picker) { return FindWindowExA(picker, nullptr, "#32770", nullptr); }
+
+// Puts the focus on the main-folder button, as a click by hand would, so that moves are visible.
+void focusMainFolderButton(HWND dialog) {
+  PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, kMainFolderButton)), TRUE);
+  waitUntil([&] { return focusedId(dialog) == kMainFolderButton; }, 3000);
+}
+
+HWND openPicker(Env& env, HWND dialog, DWORD pid) {
+  press(dialog, kMainFolderButton);
+  HWND picker = waitDialog(pid, kPickerTitle);
+  env.check.that(picker != nullptr, "the picker opens with its title");
+  return picker;
+}
+
+// The picker's look: OK reads "OK", the file-name row is the read-only folder field labelled
+// "Dossier", and there is no file-type choice.
+void expectPickerLook(Env& env, HWND picker) {
+  const std::string layout = describeChildren(picker);
+  env.check.equal(itemText(picker, IDOK), "OK", "the OK button's text" + layout);
+  env.check.equal(itemText(picker, stc3), "Dossier", "the folder label");
+  env.check.that(!itemVisible(picker, edt1) && !itemVisible(picker, cmb13), "the file-name field is hidden" + layout);
+  env.check.that(!itemVisible(picker, stc2) && !itemVisible(picker, cmb1), "the file-type label and choice are hidden");
+  HWND child = childDialog(picker);
+  env.check.that(child != nullptr && itemVisible(child, 1002), "the folder field shows" + layout);
+  if (child == nullptr) return;
+  HWND folderField = GetDlgItem(child, 1002);
+  const LONG style = GetWindowLongA(folderField, GWL_STYLE);
+  env.check.that((style & ES_READONLY) != 0, "the folder field is read-only");
+  // It lies where the hidden file-name field lies.
+  RECT field{};
+  RECT name{};
+  GetWindowRect(folderField, &field);
+  GetWindowRect(GetDlgItem(picker, itemVisible(picker, cmb13) || GetDlgItem(picker, edt1) == nullptr ? cmb13 : edt1), &name);
+  env.check.that(field.left == name.left && field.top == name.top, "the folder field lies over the file-name field");
+  const std::string shown = itemText(child, 1002);
+  env.check.that(!shown.empty() && pathExists(shown), "the folder field shows the browsed folder: " + shown);
+}
+
+// Types a path where the hidden file-name field would take it and presses OK.
+void chooseThrough(HWND picker, const std::string& fileName) {
+  HWND nameField = GetDlgItem(picker, edt1) != nullptr ? GetDlgItem(picker, edt1) : GetDlgItem(picker, cmb13);
+  SendMessageA(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()));
+  press(picker, IDOK);
+}
+
+}  // namespace
+
+// With no known main folder, choosing the product's folder rewrites the log with its location
+// and moves the focus to Install.
+E2E_SCENARIO(folder_pick_chooses_folder) {
+  const std::string product = join(env.root, "product");
+  makeProductFolders(product);
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  env.check.equal(itemText(dialog, kLog), locationLine("") + kNoMainFolderError, "opening log");
+  focusMainFolderButton(dialog);
+  HWND picker = openPicker(env, dialog, process.id());
+  if (picker == nullptr) return process.kill();
+  expectPickerLook(env, picker);
+  RECT pickerRect{};
+  RECT work{};
+  GetWindowRect(picker, &pickerRect);
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  env.check.that(pickerRect.left >= work.left && pickerRect.top >= work.top && pickerRect.right <= work.right &&
+                     pickerRect.bottom <= work.bottom,
+                 "the picker lies inside the work area");
+  chooseThrough(picker, join(product, "a.b"));
+  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+  env.check.equal(itemText(dialog, kLog), locationLine(product), "the log is rewritten for the chosen folder");
+  env.check.that(waitUntil([&] { return focusedId(dialog) == IDOK; }, 3000), "the focus moves to Install");
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
+// Pressing OK at once chooses the folder the picker opened in, the current main folder.
+E2E_SCENARIO(folder_pick_ok_keeps_initial_folder) {
+  const std::string product = join(env.root, "product");
+  makeProductFolders(product);
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  focusMainFolderButton(dialog);
+  HWND picker = openPicker(env, dialog, process.id());
+  if (picker == nullptr) return process.kill();
+  HWND child = childDialog(picker);
+  env.check.equal(child ? itemText(child, 1002) : "", product, "the picker opens in the main folder");
+  press(picker, IDOK);
+  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+  env.check.equal(itemText(dialog, kLog), locationLine(product), "the log names the same folder");
+  env.check.that(waitUntil([&] { return focusedId(dialog) == IDOK; }, 3000), "the focus moves to Install");
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
+// Cancelling the picker changes nothing: the log, the focus and the main folder stay.
+E2E_SCENARIO(folder_pick_cancel_changes_nothing) {
+  const std::string broken = join(env.root, "broken");
+  makeProductFolders(broken, "anim");
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, broken);
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  const std::string log = itemText(dialog, kLog);
+  focusMainFolderButton(dialog);
+  HWND picker = openPicker(env, dialog, process.id());
+  if (picker == nullptr) return process.kill();
+  // Browsing elsewhere first, then cancelling.
+  chooseThrough(picker, env.root);
+  Sleep(300);
+  press(picker, IDCANCEL);
+  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
+  Sleep(200);
+  env.check.equal(itemText(dialog, kLog), log, "the log is untouched");
+  env.check.equal(focusedId(dialog), kMainFolderButton, "the focus stays");
+  // The main folder is still the broken one: Install validates it again.
+  env.check.that(pressAndWait(dialog, IDOK), "Install runs");
+  env.check.equal(itemText(dialog, kLog), log, "Install validates the same folder");
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
+// OK on a location that has no path on disk shows an empty warning box with the picker's title,
+// and the picker stays open; the main folder does not change.
+E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
+  const std::string product = join(env.root, "product");
+  makeProductFolders(product);
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  const std::string log = itemText(dialog, kLog);
+  HWND picker = openPicker(env, dialog, process.id());
+  if (picker == nullptr) return process.kill();
+  chooseThrough(picker, join(join(env.root, "nowhere"), "a.b"));
+  HWND box = nullptr;
+  waitUntil([&] { return (box = findDialogOtherThan(process.id(), kPickerTitle, picker)) != nullptr; });
+  if (!env.check.that(box != nullptr, "a warning box with the picker's title" + describeChildren(picker))) {
+    return process.kill();
+  }
+  env.check.equal(itemText(box, kMessageText), "", "the warning has no text");
+  // Owned by the hook's child window, which makes the picker, its top-level window, the owner.
+  env.check.that(GetWindow(box, GW_OWNER) == picker, "the picker owns the warning");
+  press(box, IDOK);
+  env.check.that(waitUntil([&] { return findDialogOtherThan(process.id(), kPickerTitle, picker) == nullptr; }),
+                 "the warning closes");
+  env.check.that(IsWindowVisible(picker) != FALSE, "the picker stays open");
+  press(picker, IDCANCEL);
+  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
+  env.check.equal(itemText(dialog, kLog), log, "the log is untouched");
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
+// Choosing a folder that is not a product installation still replaces the main folder: the log
+// reports it, the focus stays, and Install validates the new folder again.
+E2E_SCENARIO(folder_pick_invalid_choice_replaces_main_folder) {
+  const std::string product = join(env.root, "product");
+  const std::string broken = join(env.root, "broken");
+  makeProductFolders(product);
+  makeProductFolders(broken, "scenes.set");
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  Process process;
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) return process.kill();
+  focusMainFolderButton(dialog);
+  HWND picker = openPicker(env, dialog, process.id());
+  if (picker == nullptr) return process.kill();
+  chooseThrough(picker, join(broken, "a.b"));
+  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+  const std::string expected = locationLine(broken) + kCorruptMainFolderError;
+  env.check.equal(itemText(dialog, kLog), expected, "the log reports the chosen folder");
+  env.check.equal(focusedId(dialog), kMainFolderButton, "the focus does not move");
+  env.check.that(pressAndWait(dialog, IDOK), "Install runs");
+  env.check.equal(itemText(dialog, kLog), expected, "Install validates the chosen folder");
+  env.check.equal(itemText(dialog, IDCANCEL), "&Quit", "nothing else changed");
+  if (!quitWithYes(env, dialog, process)) process.kill();
+}
+
+}  // namespace e2e

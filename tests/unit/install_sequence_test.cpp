@@ -1,0 +1,261 @@
+// The whole install sequence on a generated 6.09 product, through the presenter and a recording
+// view: the exact log, beeps, button states, registry and files of the success run and of every
+// failure path.
+#include "install/install_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/string_table.h"
+#include "app/update_presenter.h"
+#include "platform/files.h"
+#include "platform/message_format.h"
+#include "platform/shell_move.h"
+#include "support/folder_snapshot.h"
+#include "support/install_scenario.h"
+#include "support/recording_view.h"
+
+namespace {
+
+using kz::platform::RegistryRoot;
+using kz::test::InstallScenario;
+
+const char* kModulePath = "C:\\Downloads\\kaem_update611.exe";
+const char* kAutoCheckValues[] = {
+    "Auto Check New Version - Disabled",
+    "Auto Check New Version - Last Date Disabled",
+    "Auto Check New Version - Last Date Checked",
+    "Auto Check New Version - New Update Available",
+    "Auto Check New Version - New Upgrade Available",
+    "Auto Check New Version - New Upgrade Webpage",
+    "Auto Check New Version - New Update Upgrade Last Date Shown",
+};
+
+struct Dialog {
+  InstallScenario& scenario;
+  kz::UpdateApp app;
+  kz::test::RecordingView view;
+  bool extractionWorks = true;
+  kz::UpdatePresenter presenter;
+
+  explicit Dialog(InstallScenario& s) : scenario(s), presenter(app, view, steps()) {
+    kz::copyPathField(app.mainFolder, s.mainFolderText().c_str());
+    kz::copyPathField(app.modulePath, kModulePath);
+    presenter.OnInitDialog();
+    view.beeps.clear();
+  }
+
+  kz::PackageSteps steps() {
+    return {[this](char* out) {
+              std::snprintf(out, 260, "%s\\", scenario.workFolderText().c_str());
+              return true;
+            },
+            [this] {
+              const bool wrote = scenario.extraction()();
+              return wrote && extractionWorks;
+            }};
+  }
+
+  std::string location() const { return "Location of the main folder of Kestrome : \"" + scenario.mainFolderText() + "\\\""; }
+
+  void expectButtons(bool installEnabled, const char* quitCaption, int focus) {
+    EXPECT_EQ(view.enabled[kz::kControlInstall], installEnabled);
+    EXPECT_EQ(view.enabled[kz::kControlMainFolder], installEnabled);
+    EXPECT_EQ(view.captions[kz::kControlQuit], quitCaption);
+    EXPECT_EQ(view.focus, focus);
+  }
+};
+
+const std::string kSuccessStages =
+    "\r\n\r\nInitializing......Ok.\r\nDecompressing files......Ok.\r\nTesting files compatibility......Ok."
+    "\r\nCopying files......Ok.\r\n\r\nInstallation of the update completed and successful.";
+
+// The success run: the exact log, the plain beep, only Close left, the registry recorded and
+// cleared, every file replaced with its install values carried, the old help files gone, and
+// quitting no longer asks.
+TEST(InstallSequence, UpdatesA609ProductTo611) {
+  InstallScenario s;
+  auto& reg = s.registry();
+  const char* key = kz::platform::kProductSettingsKey;
+  ASSERT_EQ(reg.setString(RegistryRoot::CurrentUser, key, "Main Folder Path", "C:\\Old"), 0u);
+  for (const char* v : kAutoCheckValues) ASSERT_EQ(reg.setString(RegistryRoot::CurrentUser, key, v, "1"), 0u);
+  ASSERT_EQ(reg.setString(RegistryRoot::CurrentUser, key, "Units", "mm"), 0u);
+
+  Dialog d(s);
+  d.presenter.OnInstall();
+  EXPECT_EQ(d.view.log, d.location() + kSuccessStages);
+  EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x00});
+  d.expectButtons(false, "&Close", kz::kControlQuit);
+  EXPECT_TRUE(d.presenter.updateComplete());
+
+  EXPECT_EQ(s.registryValue(RegistryRoot::LocalMachine, "Main Folder Path"), s.mainFolderText());
+  EXPECT_EQ(s.registryValue(RegistryRoot::CurrentUser, "Main Folder Path"), "<missing>");
+  for (const char* v : kAutoCheckValues) EXPECT_EQ(s.registryValue(RegistryRoot::CurrentUser, v), "<missing>") << v;
+  EXPECT_EQ(s.registryValue(RegistryRoot::CurrentUser, "Units"), "mm");
+
+  for (int row = 0; row < kz::kTrackedFileCount; ++row) {
+    const auto path = kz::test::productPath(s.mainFolder(), kz::kTrackedRows[row].relativePath);
+    uint32_t offset = 0;
+    const std::vector<uint8_t> update = kz::test::productFileBytes(row, s.update().files[row], &offset);
+    if (kz::kTrackedRows[row].kind != kz::TrackedKind::Application) {
+      EXPECT_EQ(kz::test::readFileBytes(path), update) << row;
+      continue;
+    }
+    kz::PackageHeader h;
+    ASSERT_EQ(kz::readPackageHeader(path.c_str(), offset, h), 0) << row;
+    EXPECT_EQ(h.productVersion, 6.11);
+    EXPECT_EQ(h.installValue1, 5u);
+    EXPECT_EQ(h.installValue2, 0x1234u);
+    EXPECT_EQ(h.installValue3, static_cast<uint32_t>(77 + row - 2));
+    EXPECT_EQ(h.transientValue, 0u);
+  }
+  for (const char* gone : {"misc.set/hlpfiles/app01/app01_help.hlp", "misc.set/hlpfiles/app06/app06_help.gid",
+                           "misc.set/hlpfiles/tool04/tool04_help.hlp"}) {
+    EXPECT_FALSE(std::filesystem::exists(s.mainFolder() / gone)) << gone;
+  }
+
+  d.presenter.OnQuit();
+  EXPECT_TRUE(d.view.questions.empty());
+  EXPECT_EQ(d.view.closedWith, kz::kDialogResultCancel);
+}
+
+// An invalid main folder stops the run at the validation: nothing but its text, its beep, and no
+// button, caption or extraction touched.
+TEST(InstallSequence, InvalidMainFolderStopsAtValidation) {
+  for (const bool emptyFolder : {true, false}) {
+    InstallScenario s;
+    Dialog d(s);
+    if (emptyFolder) {
+      d.app.mainFolder[0] = '\0';
+    } else {
+      std::filesystem::remove_all(s.mainFolder() / "fonts");
+    }
+    d.presenter.OnInstall();
+    const char* error = kz::strings::lookup(emptyFolder ? kz::strings::kErrorNoMainFolder : kz::strings::kErrorCorruptMainFolder);
+    const std::string location = emptyFolder ? "Location of the main folder of Kestrome : Unknown" : d.location();
+    EXPECT_EQ(d.view.log, location + error);
+    EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
+    d.expectButtons(true, "&Quit", kz::kControlInstall);
+    EXPECT_EQ(s.extractions(), 0);
+    EXPECT_FALSE(d.presenter.updateComplete());
+  }
+}
+
+// A tracked file held open stops the run after "Initializing...": message 1502 names this
+// executable, the exclamation beep sounds and Install keeps the focus; once the file is released a
+// second press runs the whole sequence from the validation.
+TEST(InstallSequence, HeldFileStopsAtInitializingAndAllowsRetry) {
+  InstallScenario s;
+  Dialog d(s);
+  std::FILE* held = std::fopen((s.mainFolder() / "bin/tool03.exe").c_str(), "rb");
+  ASSERT_NE(held, nullptr);
+  d.presenter.OnInstall();
+  const std::string advice =
+      kz::platform::messageFormatter().format(kz::strings::lookup(kz::strings::kApplicationsRunning), {kModulePath});
+  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......FAILED." + advice);
+  EXPECT_NE(d.view.log.find("is\r\n            \"C:\\Downloads\\kaem_update611.exe\"."), std::string::npos);
+  EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x30});
+  d.expectButtons(true, "&Quit", kz::kControlInstall);
+  EXPECT_EQ(s.extractions(), 0);
+
+  std::fclose(held);
+  d.view.beeps.clear();
+  d.presenter.OnInstall();
+  EXPECT_EQ(d.view.log, d.location() + kSuccessStages);
+  EXPECT_TRUE(d.presenter.updateComplete());
+}
+
+// A failed extraction ends the run with the hand beep and only Close left; quitting asks.
+TEST(InstallSequence, ExtractionFailureLeavesOnlyClose) {
+  InstallScenario s;
+  Dialog d(s);
+  d.extractionWorks = false;
+  const auto before = kz::test::snapshotFolder(s.mainFolder());
+  d.presenter.OnInstall();
+  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.");
+  EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
+  d.expectButtons(false, "&Close", kz::kControlQuit);
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
+  d.presenter.OnQuit();
+  EXPECT_EQ(d.view.questions.size(), 1u);
+}
+
+// Each compatibility rule that fails gives the same report: "...FAILED." after the test's heading,
+// the exclamation beep, the Quit caption back, both buttons enabled and Install focused; nothing in
+// the main folder changes, and the next press extracts again.
+TEST(InstallSequence, CompatibilityFailureReturnsToReady) {
+  struct Breakage {
+    const char* name;
+    std::function<void(kz::test::ProductSpec&)> change;
+  };
+  const Breakage breakages[] = {
+      {"fourth component", [](kz::test::ProductSpec& u) { u.files[0].version = kz::makeVersion(6, 11, 0, 112); }},
+      {"lower major", [](kz::test::ProductSpec& u) { u.files[10].version = kz::makeVersion(5, 11, 0, 111); }},
+      {"lower minor", [](kz::test::ProductSpec& u) { u.files[14].version = kz::makeVersion(6, 8, 0, 111); }},
+      {"product code", [](kz::test::ProductSpec& u) { u.files[3].header->productCode = {'K', 'A', 'F', '\0'}; }},
+      {"product number", [](kz::test::ProductSpec& u) { u.files[5].header->productNumber = 9; }},
+      {"product version", [](kz::test::ProductSpec& u) { u.files[8].header->productVersion = 6.05; }},
+      {"no header", [](kz::test::ProductSpec& u) { u.files[6].header.reset(); }},
+      {"help file missing", [](kz::test::ProductSpec& u) { u.files[22].present = false; }},
+      {"new file missing", [](kz::test::ProductSpec& u) { u.files[1].present = false; }},
+  };
+  for (const Breakage& b : breakages) {
+    kz::test::ProductSpec update = kz::test::updateFiles();
+    b.change(update);
+    InstallScenario s(kz::test::installedProduct(), update);
+    Dialog d(s);
+    const auto before = kz::test::snapshotFolder(s.mainFolder());
+    d.presenter.OnInstall();
+    EXPECT_EQ(d.view.log, d.location() +
+                              "\r\n\r\nInitializing......Ok.\r\nDecompressing files......Ok.\r\nTesting files "
+                              "compatibility......FAILED.")
+        << b.name;
+    EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x30}) << b.name;
+    d.expectButtons(true, "&Quit", kz::kControlInstall);
+    EXPECT_FALSE(d.presenter.updateComplete());
+    EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "") << b.name;
+    d.presenter.OnInstall();
+    EXPECT_EQ(s.extractions(), 2) << b.name;
+  }
+}
+
+// A move that fails in the copy step: "...FAILED." after "Copying files...", the hand beep, only
+// Close left, no registry change, and the main folder exactly as before the run.
+TEST(InstallSequence, CopyFailureRestoresTheMainFolder) {
+  struct FailingMover final : kz::platform::ShellMover {
+    bool moveFile(const char* from, const char* to, void* owner) override {
+      if (std::string(from).find("tool02.exe") != std::string::npos) return false;
+      return kz::platform::nativeShellMover().moveFile(from, to, owner);
+    }
+  } mover;
+  InstallScenario s;
+  Dialog d(s);
+  const auto before = kz::test::snapshotFolder(s.mainFolder());
+  {
+    kz::platform::ScopedShellMover scoped(mover);
+    d.presenter.OnInstall();
+  }
+  EXPECT_EQ(d.view.log, d.location() +
+                            "\r\n\r\nInitializing......Ok.\r\nDecompressing files......Ok.\r\nTesting files "
+                            "compatibility......Ok.\r\nCopying files......FAILED.");
+  EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
+  d.expectButtons(false, "&Close", kz::kControlQuit);
+  EXPECT_FALSE(d.presenter.updateComplete());
+  EXPECT_EQ(s.registryValue(RegistryRoot::LocalMachine, "Main Folder Path"), "<missing>");
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
+}
+
+// A registry that cannot be written does not keep the installation from completing.
+TEST(InstallSequence, RegistryFailureIsIgnored) {
+  InstallScenario s;
+  kz::platform::FileRegistry unwritable((s.workFolder() / "no-folder" / "registry.txt").string());
+  kz::platform::ScopedRegistry scoped(unwritable);
+  Dialog d(s);
+  d.presenter.OnInstall();
+  EXPECT_EQ(d.view.log, d.location() + kSuccessStages);
+  EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x00});
+  EXPECT_TRUE(d.presenter.updateComplete());
+}
+
+}  // namespace

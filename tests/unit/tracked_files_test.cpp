@@ -1,0 +1,99 @@
+// The tracked-file table: its paths, and what gathering finds on each side of a row.
+#include "install/tracked_files.h"
+
+#include <gtest/gtest.h>
+
+#include "support/header_fixtures.h"
+#include "support/product_fixtures.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using kz::makeVersion;
+
+// Folders with and without a trailing backslash give exactly one between folder and file.
+TEST(BuildTrackedFileTable, JoinsWithOneBackslash) {
+  kz::TrackedFileTable table{};
+  ASSERT_TRUE(kz::BuildTrackedFileTable(table, "D:\\", "C:\\Temp\\~KM1.TMP"));
+  EXPECT_STREQ(table[0].installedPath, "D:\\bin\\lib01.dll");
+  EXPECT_STREQ(table[0].newPath, "C:\\Temp\\~KM1.TMP\\bin\\lib01.dll");
+  EXPECT_STREQ(table[22].installedPath, "D:\\misc.set\\hlpfiles\\tool04\\tool04_help.chm");
+}
+
+// Rebuilding clears every flag and gathered value of an earlier attempt.
+TEST(BuildTrackedFileTable, ClearsEarlierAttempt) {
+  kz::TrackedFileTable table{};
+  table[3].copy = table[3].installedExists = table[3].newHeaderFound = true;
+  table[3].newVersion = 42;
+  table[3].newHeader.installValue1 = 5;
+  kz::BuildTrackedFileTable(table, "D:\\K", "W");
+  EXPECT_FALSE(table[3].copy || table[3].installedExists || table[3].newHeaderFound);
+  EXPECT_EQ(table[3].newVersion, 0u);
+  EXPECT_EQ(table[3].newHeader.installValue1, 0u);
+}
+
+// A path that does not fit is left empty rather than cut or left pointing at the folder itself.
+TEST(BuildTrackedFileTable, TooLongPathIsLeftEmpty) {
+  kz::TrackedFileTable table{};
+  const std::string longFolder(240, 'x');
+  EXPECT_FALSE(kz::BuildTrackedFileTable(table, longFolder.c_str(), "W"));
+  EXPECT_STREQ(table[22].installedPath, "");
+  EXPECT_STREQ(table[22].newPath, "W\\misc.set\\hlpfiles\\tool04\\tool04_help.chm");
+}
+
+// Gathering a product: versions of libraries, applications and tools, headers and their offsets
+// for applications, existence only for help files, and nothing for missing files.
+TEST(GatherInfo, ReadsVersionsHeadersAndExistence) {
+  kz::test::TempDir dir;
+  kz::test::ProductSpec spec = kz::test::installedProduct(9);
+  spec.files[1].present = false;
+  spec.files[2].version.reset();
+  spec.files[4].header.reset();
+  kz::test::writeProduct(dir.path(), spec);
+  kz::TrackedFileTable table{};
+  kz::BuildTrackedFileTable(table, dir.path().c_str(), "W");
+  kz::GatherInstalledInfo(table);
+
+  EXPECT_TRUE(table[0].installedExists);
+  EXPECT_EQ(table[0].installedVersion, makeVersion(6, 9, 2, 111));
+  EXPECT_FALSE(table[1].installedExists);
+  EXPECT_EQ(table[1].installedVersion, 0u);
+  EXPECT_TRUE(table[2].installedExists);
+  EXPECT_EQ(table[2].installedVersion, 0u);
+
+  uint32_t offset = 0;
+  kz::test::productFileBytes(3, spec.files[3], &offset);
+  EXPECT_TRUE(table[3].installedHeaderFound);
+  EXPECT_EQ(table[3].installedHeaderOffset, offset);
+  EXPECT_EQ(table[3].installedHeader.installValue1, 5u);
+  EXPECT_EQ(table[3].installedHeader.productNumber, 1);
+
+  EXPECT_FALSE(table[4].installedHeaderFound);
+  EXPECT_EQ(table[4].installedHeaderOffset, 0u);
+  EXPECT_EQ(kz::encodePackageHeader(table[4].installedHeader), kz::encodePackageHeader(kz::PackageHeader{}));
+
+  EXPECT_TRUE(table[16].installedExists);
+  EXPECT_EQ(table[16].installedVersion, 0u);
+  EXPECT_FALSE(table[0].newExists);  // the new side was not gathered
+}
+
+// An application whose marker occurs twice gets an all-zero header, as one without any.
+TEST(GatherInfo, TwoMarkersCountAsNoHeader) {
+  kz::test::TempDir dir;
+  kz::test::ProductSpec spec = kz::test::updateFiles();
+  kz::test::writeProduct(dir.path(), spec);
+  const auto path = kz::test::productPath(dir.path(), "bin\\app02.exe");
+  std::vector<uint8_t> bytes = kz::test::readFileBytes(path);
+  kz::test::placeHeader(bytes, static_cast<uint32_t>(bytes.size()), spec.files[4].header.value());
+  kz::test::writeFileBytes(path, bytes);
+  kz::TrackedFileTable table{};
+  kz::BuildTrackedFileTable(table, "M", dir.path().c_str());
+  kz::GatherNewInfo(table);
+  EXPECT_TRUE(table[4].newExists);
+  EXPECT_FALSE(table[4].newHeaderFound);
+  EXPECT_EQ(table[4].newHeaderOffset, 0u);
+  EXPECT_EQ(table[4].newHeader.productNumber, 0);
+  EXPECT_TRUE(table[3].newHeaderFound);
+}
+
+}  // namespace
