@@ -5,11 +5,11 @@
 
 namespace kz::test {
 
-std::vector<uint8_t> updatePackageOf(const ProductSpec& spec) {
+std::vector<uint8_t> updatePackageOf(const ProductLayout& layout) {
   FormBuilder form;
   for (int row = 0; row < kTrackedFileCount; ++row) {
-    if (!spec.files[row].present) continue;
-    form.file(FormFile(kTrackedRows[row].relativePath, productFileBytes(row, spec.files[row])));
+    if (!layout.files[row].present) continue;
+    form.file(FormFile(kTrackedRows[row].relativePath, productFileBytes(row, layout.files[row])));
   }
   return packageAreaOf(form.bytes());
 }

@@ -9,7 +9,7 @@
 
 namespace kz::test {
 
-// The package area (header, size, form) that carries the files of spec.
-std::vector<uint8_t> updatePackageOf(const ProductSpec& spec);
+// The package area (header, size, form) that carries the files of layout.
+std::vector<uint8_t> updatePackageOf(const ProductLayout& layout);
 
 }  // namespace kz::test

@@ -226,21 +226,21 @@ TEST(InstallSequence, ExtractionFailureLeavesOnlyClose) {
 TEST(InstallSequence, CompatibilityFailureReturnsToReady) {
   struct Breakage {
     const char* name;
-    std::function<void(kz::test::ProductSpec&)> change;
+    std::function<void(kz::test::ProductLayout&)> change;
   };
   const Breakage breakages[] = {
-      {"fourth component", [](kz::test::ProductSpec& u) { u.files[0].version = kz::makeVersion(6, 11, 0, 112); }},
-      {"lower major", [](kz::test::ProductSpec& u) { u.files[10].version = kz::makeVersion(5, 11, 0, 111); }},
-      {"lower minor", [](kz::test::ProductSpec& u) { u.files[14].version = kz::makeVersion(6, 8, 0, 111); }},
-      {"product code", [](kz::test::ProductSpec& u) { u.files[3].header->productCode = {'K', 'A', 'F', '\0'}; }},
-      {"product number", [](kz::test::ProductSpec& u) { u.files[5].header->productNumber = 9; }},
-      {"product version", [](kz::test::ProductSpec& u) { u.files[8].header->productVersion = 6.05; }},
-      {"no header", [](kz::test::ProductSpec& u) { u.files[6].header.reset(); }},
-      {"help file missing", [](kz::test::ProductSpec& u) { u.files[22].present = false; }},
-      {"new file missing", [](kz::test::ProductSpec& u) { u.files[1].present = false; }},
+      {"fourth component", [](kz::test::ProductLayout& u) { u.files[0].version = kz::makeVersion(6, 11, 0, 112); }},
+      {"lower major", [](kz::test::ProductLayout& u) { u.files[10].version = kz::makeVersion(5, 11, 0, 111); }},
+      {"lower minor", [](kz::test::ProductLayout& u) { u.files[14].version = kz::makeVersion(6, 8, 0, 111); }},
+      {"product code", [](kz::test::ProductLayout& u) { u.files[3].header->productCode = {'K', 'A', 'F', '\0'}; }},
+      {"product number", [](kz::test::ProductLayout& u) { u.files[5].header->productNumber = 9; }},
+      {"product version", [](kz::test::ProductLayout& u) { u.files[8].header->productVersion = 6.05; }},
+      {"no header", [](kz::test::ProductLayout& u) { u.files[6].header.reset(); }},
+      {"help file missing", [](kz::test::ProductLayout& u) { u.files[22].present = false; }},
+      {"new file missing", [](kz::test::ProductLayout& u) { u.files[1].present = false; }},
   };
   for (const Breakage& b : breakages) {
-    kz::test::ProductSpec update = kz::test::updateFiles();
+    kz::test::ProductLayout update = kz::test::updateFiles();
     b.change(update);
     InstallScenario s(kz::test::installedProduct(), update);
     Dialog d(s);
