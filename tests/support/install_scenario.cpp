@@ -3,7 +3,7 @@
 
 namespace kz::test {
 
-InstallScenario::InstallScenario(const ProductSpec& installed, const ProductSpec& update)
+InstallScenario::InstallScenario(const ProductLayout& installed, const ProductLayout& update)
     : main_(dir_.path() / "Kestrome"),
       work_(dir_.path() / "~KM1A2.TMP"),
       registry_((dir_.path() / "registry.txt").string()),

@@ -16,8 +16,8 @@ namespace kz::test {
 
 class InstallScenario {
  public:
-  explicit InstallScenario(const ProductSpec& installed = installedProduct(),
-                           const ProductSpec& update = updateFiles());
+  explicit InstallScenario(const ProductLayout& installed = installedProduct(),
+                           const ProductLayout& update = updateFiles());
 
   const std::filesystem::path& mainFolder() const { return main_; }
   const std::filesystem::path& workFolder() const { return work_; }
@@ -28,7 +28,7 @@ class InstallScenario {
   // Writes the update's files into the work folder; counts its calls.
   std::function<bool()> extraction();
   int extractions() const { return extractions_; }
-  ProductSpec& update() { return update_; }
+  ProductLayout& update() { return update_; }
 
   // A value of the product's key in one hive; "<missing>" when it is not there.
   std::string registryValue(platform::RegistryRoot root, const char* name);
@@ -39,7 +39,7 @@ class InstallScenario {
   std::filesystem::path work_;
   platform::FileRegistry registry_;
   platform::ScopedRegistry scopedRegistry_;
-  ProductSpec update_;
+  ProductLayout update_;
   int extractions_ = 0;
 };
 

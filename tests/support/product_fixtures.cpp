@@ -1,4 +1,4 @@
-// Product trees written from a ProductSpec.
+// Product trees written from a ProductLayout.
 #include "support/product_fixtures.h"
 
 #include <algorithm>
@@ -28,10 +28,10 @@ PackageHeader applicationHeader(int application, double productVersion) {
   return h;
 }
 
-ProductSpec installedProduct(uint16_t minor) {
-  ProductSpec spec;
+ProductLayout installedProduct(uint16_t minor) {
+  ProductLayout layout;
   for (int row = 0; row < kTrackedFileCount; ++row) {
-    ProductFile& f = spec.files[row];
+    ProductFile& f = layout.files[row];
     f.version = makeVersion(6, minor, 2, 111);
     f.content = "installed 6." + std::to_string(minor) + " row " + std::to_string(row);
     if (kTrackedRows[row].kind == TrackedKind::Application) {
@@ -44,15 +44,15 @@ ProductSpec installedProduct(uint16_t minor) {
       f.header = h;
     }
   }
-  return spec;
+  return layout;
 }
 
-ProductSpec updateFiles() {
-  ProductSpec spec;
-  spec.dataFolders = false;
-  spec.helpCompanions = false;
+ProductLayout updateFiles() {
+  ProductLayout layout;
+  layout.dataFolders = false;
+  layout.helpCompanions = false;
   for (int row = 0; row < kTrackedFileCount; ++row) {
-    ProductFile& f = spec.files[row];
+    ProductFile& f = layout.files[row];
     f.version = makeVersion(6, 11, 0, 111);
     f.content = "update 6.11 row " + std::to_string(row);
     if (kTrackedRows[row].kind == TrackedKind::Application) {
@@ -61,7 +61,7 @@ ProductSpec updateFiles() {
       f.header = h;
     }
   }
-  return spec;
+  return layout;
 }
 
 std::vector<uint8_t> productFileBytes(int row, const ProductFile& file, uint32_t* headerOffset) {
@@ -80,18 +80,18 @@ std::vector<uint8_t> productFileBytes(int row, const ProductFile& file, uint32_t
   return pe.bytes;
 }
 
-void writeProduct(const std::filesystem::path& root, const ProductSpec& spec) {
+void writeProduct(const std::filesystem::path& root, const ProductLayout& layout) {
   std::filesystem::create_directories(root);
-  if (spec.dataFolders) {
+  if (layout.dataFolders) {
     for (const char* folder : kDataFolders) std::filesystem::create_directories(root / folder);
   }
   for (int row = 0; row < kTrackedFileCount; ++row) {
-    const ProductFile& file = spec.files[row];
+    const ProductFile& file = layout.files[row];
     if (!file.present) continue;
     const std::filesystem::path path = productPath(root, kTrackedRows[row].relativePath);
     std::filesystem::create_directories(path.parent_path());
     writeFileBytes(path, productFileBytes(row, file));
-    if (spec.helpCompanions && kTrackedRows[row].kind == TrackedKind::Help) {
+    if (layout.helpCompanions && kTrackedRows[row].kind == TrackedKind::Help) {
       std::filesystem::path hlp = path;
       writeFileBytes(hlp.replace_extension(".hlp"), std::vector<uint8_t>(100, 'h'));
       writeFileBytes(hlp.replace_extension(".gid"), std::vector<uint8_t>(20, 'g'));

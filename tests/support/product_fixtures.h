@@ -25,7 +25,7 @@ struct ProductFile {
   std::string content;
 };
 
-struct ProductSpec {
+struct ProductLayout {
   std::array<ProductFile, kTrackedFileCount> files;
   bool dataFolders = true;     // the thirteen sub-folders
   bool helpCompanions = true;  // the .hlp and .gid beside each help file
@@ -36,13 +36,13 @@ PackageHeader applicationHeader(int application, double productVersion);
 
 // An installed product of version 6.minor (6.09: minor 9), build code 111, whose application
 // headers carry install values 5, 0x1234 and 77 + application and a transient value of 3.
-ProductSpec installedProduct(uint16_t minor = 9);
+ProductLayout installedProduct(uint16_t minor = 9);
 // The files of this update: version 6.11.0.111, headers for 6.11 with no install values and a
 // transient value of 9.
-ProductSpec updateFiles();
+ProductLayout updateFiles();
 
 // Writes the product under root (which need not exist); the new side needs no data folders.
-void writeProduct(const std::filesystem::path& root, const ProductSpec& spec);
+void writeProduct(const std::filesystem::path& root, const ProductLayout& layout);
 
 // The bytes written for one tracked file, and where its header lies in them (for application rows).
 std::vector<uint8_t> productFileBytes(int row, const ProductFile& file, uint32_t* headerOffset = nullptr);

@@ -87,9 +87,9 @@ TEST(CopyNewFiles, NothingMarkedChangesNothing) {
 // An application added by the update whose new file has no header is moved in unchanged: the
 // start of the file is never overwritten with an empty record.
 TEST(CopyNewFiles, NewFileWithoutHeaderIsNotWrittenTo) {
-  kz::test::ProductSpec installed = kz::test::installedProduct();
+  kz::test::ProductLayout installed = kz::test::installedProduct();
   installed.files[5].present = false;
-  kz::test::ProductSpec update = kz::test::updateFiles();
+  kz::test::ProductLayout update = kz::test::updateFiles();
   update.files[5].header.reset();
   InstallScenario s(installed, update);
   kz::TrackedFileTable table = prepare(s);

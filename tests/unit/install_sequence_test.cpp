@@ -11,9 +11,11 @@
 #include "app/update_presenter.h"
 #include "platform/files.h"
 #include "platform/message_format.h"
+#include "package/extract_package.h"
 #include "platform/shell_move.h"
 #include "support/folder_snapshot.h"
 #include "support/install_scenario.h"
+#include "support/product_package.h"
 #include "support/recording_view.h"
 
 namespace {
@@ -37,6 +39,8 @@ struct Dialog {
   kz::UpdateApp app;
   kz::test::RecordingView view;
   bool extractionWorks = true;
+  // When set, the real extraction step runs over this package area instead of the stand-in.
+  std::vector<uint8_t> package;
   kz::UpdatePresenter presenter;
 
   explicit Dialog(InstallScenario& s) : scenario(s), presenter(app, view, steps()) {
@@ -52,6 +56,7 @@ struct Dialog {
               return true;
             },
             [this] {
+              if (!package.empty()) return kz::extractPackage(package.data(), app.workFolder);
               const bool wrote = scenario.extraction()();
               return wrote && extractionWorks;
             }};
@@ -118,6 +123,40 @@ TEST(InstallSequence, UpdatesA609ProductTo611) {
   d.presenter.OnQuit();
   EXPECT_TRUE(d.view.questions.empty());
   EXPECT_EQ(d.view.closedWith, kz::kDialogResultCancel);
+}
+
+// The same update made into a real package and extracted by the package reader: the run ends
+// with the exact log and every tracked file replaced.
+TEST(InstallSequence, InstallsFromARealPackage) {
+  InstallScenario s;
+  Dialog d(s);
+  d.package = kz::test::updatePackageOf(s.update());
+  d.presenter.OnInstall();
+  EXPECT_EQ(d.view.log, d.location() + kSuccessStages);
+  EXPECT_TRUE(d.presenter.updateComplete());
+  EXPECT_EQ(kz::test::readFileBytes(s.mainFolder() / "bin/tool07.exe"),
+            kz::test::productFileBytes(15, s.update().files[15]));
+  EXPECT_EQ(kz::test::readFileBytes(s.mainFolder() / "misc.set/hlpfiles/app03/app03_help.chm"),
+            kz::test::productFileBytes(18, s.update().files[18]));
+  kz::PackageHeader h;
+  uint32_t offset = 0;
+  ASSERT_EQ(kz::findPackageHeader((s.mainFolder() / "bin/app06.exe").c_str(), offset), 0);
+  ASSERT_EQ(kz::readPackageHeader((s.mainFolder() / "bin/app06.exe").c_str(), offset, h), 0);
+  EXPECT_EQ(h.installValue3, 77u + 6);
+  EXPECT_EQ(h.transientValue, 0u);
+}
+
+// A damaged package fails at "Decompressing files..." and leaves the product as it was.
+TEST(InstallSequence, DamagedPackageFailsExtraction) {
+  InstallScenario s;
+  Dialog d(s);
+  d.package = kz::test::updatePackageOf(s.update());
+  d.package[kz::kPackageHeaderSize + 4 + 200] ^= 0xFF;
+  const auto before = kz::test::snapshotFolder(s.mainFolder());
+  d.presenter.OnInstall();
+  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.");
+  EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
 // An invalid main folder stops the run at the validation: nothing but its text, its beep, and no
@@ -187,21 +226,21 @@ TEST(InstallSequence, ExtractionFailureLeavesOnlyClose) {
 TEST(InstallSequence, CompatibilityFailureReturnsToReady) {
   struct Breakage {
     const char* name;
-    std::function<void(kz::test::ProductSpec&)> change;
+    std::function<void(kz::test::ProductLayout&)> change;
   };
   const Breakage breakages[] = {
-      {"fourth component", [](kz::test::ProductSpec& u) { u.files[0].version = kz::makeVersion(6, 11, 0, 112); }},
-      {"lower major", [](kz::test::ProductSpec& u) { u.files[10].version = kz::makeVersion(5, 11, 0, 111); }},
-      {"lower minor", [](kz::test::ProductSpec& u) { u.files[14].version = kz::makeVersion(6, 8, 0, 111); }},
-      {"product code", [](kz::test::ProductSpec& u) { u.files[3].header->productCode = {'K', 'A', 'F', '\0'}; }},
-      {"product number", [](kz::test::ProductSpec& u) { u.files[5].header->productNumber = 9; }},
-      {"product version", [](kz::test::ProductSpec& u) { u.files[8].header->productVersion = 6.05; }},
-      {"no header", [](kz::test::ProductSpec& u) { u.files[6].header.reset(); }},
-      {"help file missing", [](kz::test::ProductSpec& u) { u.files[22].present = false; }},
-      {"new file missing", [](kz::test::ProductSpec& u) { u.files[1].present = false; }},
+      {"fourth component", [](kz::test::ProductLayout& u) { u.files[0].version = kz::makeVersion(6, 11, 0, 112); }},
+      {"lower major", [](kz::test::ProductLayout& u) { u.files[10].version = kz::makeVersion(5, 11, 0, 111); }},
+      {"lower minor", [](kz::test::ProductLayout& u) { u.files[14].version = kz::makeVersion(6, 8, 0, 111); }},
+      {"product code", [](kz::test::ProductLayout& u) { u.files[3].header->productCode = {'K', 'A', 'F', '\0'}; }},
+      {"product number", [](kz::test::ProductLayout& u) { u.files[5].header->productNumber = 9; }},
+      {"product version", [](kz::test::ProductLayout& u) { u.files[8].header->productVersion = 6.05; }},
+      {"no header", [](kz::test::ProductLayout& u) { u.files[6].header.reset(); }},
+      {"help file missing", [](kz::test::ProductLayout& u) { u.files[22].present = false; }},
+      {"new file missing", [](kz::test::ProductLayout& u) { u.files[1].present = false; }},
   };
   for (const Breakage& b : breakages) {
-    kz::test::ProductSpec update = kz::test::updateFiles();
+    kz::test::ProductLayout update = kz::test::updateFiles();
     b.change(update);
     InstallScenario s(kz::test::installedProduct(), update);
     Dialog d(s);

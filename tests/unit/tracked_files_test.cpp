@@ -45,11 +45,11 @@ TEST(BuildTrackedFileTable, TooLongPathIsLeftEmpty) {
 // for applications, existence only for help files, and nothing for missing files.
 TEST(GatherInfo, ReadsVersionsHeadersAndExistence) {
   kz::test::TempDir dir;
-  kz::test::ProductSpec spec = kz::test::installedProduct(9);
-  spec.files[1].present = false;
-  spec.files[2].version.reset();
-  spec.files[4].header.reset();
-  kz::test::writeProduct(dir.path(), spec);
+  kz::test::ProductLayout layout = kz::test::installedProduct(9);
+  layout.files[1].present = false;
+  layout.files[2].version.reset();
+  layout.files[4].header.reset();
+  kz::test::writeProduct(dir.path(), layout);
   kz::TrackedFileTable table{};
   kz::BuildTrackedFileTable(table, dir.path().c_str(), "W");
   kz::GatherInstalledInfo(table);
@@ -62,7 +62,7 @@ TEST(GatherInfo, ReadsVersionsHeadersAndExistence) {
   EXPECT_EQ(table[2].installedVersion, 0u);
 
   uint32_t offset = 0;
-  kz::test::productFileBytes(3, spec.files[3], &offset);
+  kz::test::productFileBytes(3, layout.files[3], &offset);
   EXPECT_TRUE(table[3].installedHeaderFound);
   EXPECT_EQ(table[3].installedHeaderOffset, offset);
   EXPECT_EQ(table[3].installedHeader.installValue1, 5u);
@@ -80,11 +80,11 @@ TEST(GatherInfo, ReadsVersionsHeadersAndExistence) {
 // An application whose marker occurs twice gets an all-zero header, as one without any.
 TEST(GatherInfo, TwoMarkersCountAsNoHeader) {
   kz::test::TempDir dir;
-  kz::test::ProductSpec spec = kz::test::updateFiles();
-  kz::test::writeProduct(dir.path(), spec);
+  kz::test::ProductLayout layout = kz::test::updateFiles();
+  kz::test::writeProduct(dir.path(), layout);
   const auto path = kz::test::productPath(dir.path(), "bin\\app02.exe");
   std::vector<uint8_t> bytes = kz::test::readFileBytes(path);
-  kz::test::placeHeader(bytes, static_cast<uint32_t>(bytes.size()), spec.files[4].header.value());
+  kz::test::placeHeader(bytes, static_cast<uint32_t>(bytes.size()), layout.files[4].header.value());
   kz::test::writeFileBytes(path, bytes);
   kz::TrackedFileTable table{};
   kz::BuildTrackedFileTable(table, "M", dir.path().c_str());
