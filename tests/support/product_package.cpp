@@ -1,4 +1,4 @@
-// Update packages from product specs, built with the form fixtures.
+// Update packages from product layouts, built with the form fixtures.
 #include "support/product_package.h"
 
 #include "support/form_fixtures.h"
