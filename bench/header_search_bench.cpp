@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_ratio.h"
+#include "ratio_reporter.h"
 #include "package/package_header.h"
 #include "support/header_fixtures.h"
 #include "support/temp_dir.h"
@@ -81,6 +81,6 @@ BENCHMARK(BM_Memmem)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  return kz::bench::runWithRatios(argc, argv,
-                                  {{{"BM_FindPackageHeader", "BM_Memmem"}, "header search (target <= 2.0)"}});
+  return kz::bench::runWithRatios(
+      argc, argv, {{"header search ours/memmem", "BM_FindPackageHeader", "BM_Memmem", false, 2.0}});
 }

@@ -26,7 +26,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       const auto it = run.counters.find("bytes_per_second");
       const double bps = it != run.counters.end() ? static_cast<double>(it->second) : 0.0;
-      results_[run.run_name.function_name] = {run.GetAdjustedRealTime(), bps};
+      results_[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), bps};
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -50,7 +50,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
                     ratio >= s.target ? "met" : "NOT MET");
       } else {
         const double ratio = a->second.time / b->second.time;
-        std::printf("ratio %s: time ours/peer = %.3f (target <= %.2f) %s\n", s.label.c_str(), ratio, s.target,
+        std::printf("ratio %s: time ours/peer = %.3f, CPU time ours/peer = %.3f (target <= %.2f) %s\n",
+                    s.label.c_str(), ratio, a->second.cpuTime / b->second.cpuTime, s.target,
                     ratio <= s.target ? "met" : "NOT MET");
       }
     }
@@ -60,6 +61,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
  private:
   struct Result {
     double time;
+    double cpuTime;
     double bytesPerSecond;
   };
   std::map<std::string, Result> results_;
