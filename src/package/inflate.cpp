@@ -462,6 +462,26 @@ class Inflater {
     return result;
   }
 
+  // Looks up one code in table (m first-level bits), following links, and drops its bits. An
+  // empty table or an invalid code is invalid data.
+  int decodeSymbol(const HuffmanEntry* table, unsigned m, const HuffmanEntry*& out) {
+    if (!need(m)) return kInflateStopped;
+    if (table == nullptr) return kInflateInvalid;
+    const HuffmanEntry* t = table + peek(m);
+    unsigned e = t->e;
+    while (e > kEntryLiteral) {
+      if (e == kEntryInvalid) return kInflateInvalid;
+      drop(t->b);
+      e -= 16;
+      if (!need(e)) return kInflateStopped;
+      t = t->v.t + peek(e);
+      e = t->e;
+    }
+    drop(t->b);
+    out = t;
+    return kInflateOk;
+  }
+
   int inflateCodes(const HuffmanEntry* tl, const HuffmanEntry* td, unsigned bl, unsigned bd) {
     const uint32_t ml = kMask[bl];
     const uint32_t md = kMask[bd];
@@ -471,19 +491,10 @@ class Inflater {
       if (fast != kLeaveFastPath) return fast;
 
       // Careful path: every bit is needed exactly when a one-byte-at-a-time reader would need it.
-      if (!need(bl)) return kInflateStopped;
-      if (tl == nullptr) return kInflateInvalid;
-      const HuffmanEntry* t = tl + peek(bl);
+      const HuffmanEntry* t = nullptr;
+      int r = decodeSymbol(tl, bl, t);
+      if (r != kInflateOk) return r;
       unsigned e = t->e;
-      while (e > kEntryLiteral) {
-        if (e == kEntryInvalid) return kInflateInvalid;
-        drop(t->b);
-        e -= 16;
-        if (!need(e)) return kInflateStopped;
-        t = t->v.t + peek(e);
-        e = t->e;
-      }
-      drop(t->b);
       if (e == kEntryLiteral) {
         window_[pos_++] = static_cast<uint8_t>(t->v.n);
         if (pos_ == kWindow && !flush()) return kInflateStopped;
@@ -493,19 +504,9 @@ class Inflater {
       if (!need(e)) return kInflateStopped;
       const uint32_t length = t->v.n + peek(e);
       drop(e);
-      if (!need(bd)) return kInflateStopped;
-      if (td == nullptr) return kInflateInvalid;
-      t = td + peek(bd);
+      r = decodeSymbol(td, bd, t);
+      if (r != kInflateOk) return r;
       e = t->e;
-      while (e > kEntryLiteral) {
-        if (e == kEntryInvalid) return kInflateInvalid;
-        drop(t->b);
-        e -= 16;
-        if (!need(e)) return kInflateStopped;
-        t = t->v.t + peek(e);
-        e = t->e;
-      }
-      drop(t->b);
       if (!need(e)) return kInflateStopped;
       const uint32_t distance = t->v.n + peek(e);
       drop(e);
