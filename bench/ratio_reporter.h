@@ -16,7 +16,7 @@ struct RatioSpec {
   std::string ours;  // benchmark name (without arguments)
   std::string peer;
   bool higherIsBetter;  // throughput: ours/peer; time: ours/peer as well, lower is better
-  double target;
+  double target;  // 0 for a ratio printed for information only
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -43,7 +43,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
         ++missing;
         continue;
       }
-      if (s.higherIsBetter) {
+      if (s.higherIsBetter && s.target <= 0) {
+        std::printf("ratio %s: %.1f MB/s / %.1f MB/s = %.3f (for information)\n", s.label.c_str(),
+                    a->second.bytesPerSecond / 1e6, b->second.bytesPerSecond / 1e6,
+                    a->second.bytesPerSecond / b->second.bytesPerSecond);
+      } else if (s.higherIsBetter) {
         const double ratio = a->second.bytesPerSecond / b->second.bytesPerSecond;
         std::printf("ratio %s: %.1f MB/s / %.1f MB/s = %.3f (target >= %.2f) %s\n", s.label.c_str(),
                     a->second.bytesPerSecond / 1e6, b->second.bytesPerSecond / 1e6, ratio, s.target,
