@@ -67,6 +67,15 @@ std::vector<unsigned> completeLiteralLengths() {
   return l;
 }
 
+// A stored block's header: the final flag, type 00, the byte alignment, LEN and NLEN.
+void storedHeader(BitWriter& w, bool final, uint32_t length, uint32_t complement) {
+  w.bits(final ? 1 : 0, 1);
+  w.bits(0, 2);
+  w.alignToByte();
+  w.bits(length, 16);
+  w.bits(complement, 16);
+}
+
 class Inflate : public ::testing::Test {
  protected:
   kz::test::MemberResult decode(const Bytes& deflate, const Bytes& expected) {
@@ -78,11 +87,7 @@ class Inflate : public ::testing::Test {
 // One final stored block of length 0 produces nothing and succeeds.
 TEST_F(Inflate, EmptyStoredBlock) {
   BitWriter w;
-  w.bits(1, 1);
-  w.bits(0, 2);
-  w.alignToByte();
-  w.bits(0, 16);
-  w.bits(0xFFFF, 16);
+  storedHeader(w, true, 0, 0xFFFF);
   const auto r = decode(w.finish(), {});
   EXPECT_EQ(r.decode, 0);
   EXPECT_TRUE(r.output.empty());
@@ -92,11 +97,7 @@ TEST_F(Inflate, EmptyStoredBlock) {
 TEST_F(Inflate, StoredBlockLongerThanTheWindow) {
   const Bytes data = kz::test::randomBytes(40000, 1);
   BitWriter w;
-  w.bits(1, 1);
-  w.bits(0, 2);
-  w.alignToByte();
-  w.bits(40000, 16);
-  w.bits(~40000u & 0xFFFF, 16);
+  storedHeader(w, true, 40000, ~40000u & 0xFFFF);
   for (uint8_t b : data) w.byte(b);
   const auto r = decode(w.finish(), data);
   EXPECT_EQ(r.decode, 0);
@@ -106,11 +107,7 @@ TEST_F(Inflate, StoredBlockLongerThanTheWindow) {
 // A stored block whose NLEN is not LEN's complement is invalid data.
 TEST_F(Inflate, RefusesStoredLengthMismatch) {
   BitWriter w;
-  w.bits(1, 1);
-  w.bits(0, 2);
-  w.alignToByte();
-  w.bits(5, 16);
-  w.bits(0xFFFF, 16);
+  storedHeader(w, true, 5, 0xFFFF);
   const auto r = decode(w.finish(), {});
   EXPECT_EQ(r.failure, DecodeFailure::FormatViolated);
   EXPECT_FALSE(r.outputExists);
@@ -143,11 +140,7 @@ TEST_F(Inflate, LongestMatchAtDistanceOne) {
 TEST_F(Inflate, MatchStraddlingTheWindowEnd) {
   const Bytes head = kz::test::randomBytes(32760, 2);
   BitWriter w;
-  w.bits(0, 1);
-  w.bits(0, 2);
-  w.alignToByte();
-  w.bits(32760, 16);
-  w.bits(~32760u & 0xFFFF, 16);
+  storedHeader(w, false, 32760, ~32760u & 0xFFFF);
   for (uint8_t b : head) w.byte(b);
   w.bits(1, 1);
   w.bits(1, 2);
