@@ -2,6 +2,7 @@
 #include "install/copy_files.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/files.h"
@@ -37,6 +38,7 @@ class CopyRun {
     const bool installed = row.installedExists ||
                            platform::fileSystem().fileAttributes(row.installedPath) != platform::kInvalidAttributes;
     if (installed && !setAside(row.installedPath, descriptor.relativePath)) return false;
+    noteMissingFolders(row.installedPath);
     if (!MoveFileIntoPlace(row.newPath, row.installedPath, owner_)) return false;
     record(row.installedPath, row.newPath, !installed);
     if (descriptor.kind == TrackedKind::Help) setAsideWinHelpFiles(descriptor.relativePath);
@@ -51,6 +53,11 @@ class CopyRun {
       if (it->addedFile) DeleteFileForced(it->current);
     }
     journal_.clear();
+    // The folders the moves made, latest and innermost first; one that is not empty stays.
+    for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
+      (void)platform::fileSystem().removeDirectory(it->c_str());
+    }
+    createdFolders_.clear();
   }
 
  private:
@@ -82,6 +89,22 @@ class CopyRun {
     }
   }
 
+  // Remembers, outermost first, the folders below the main folder that a move to path will create,
+  // so that a rollback takes them away again.
+  void noteMissingFolders(const char* path) {
+    std::vector<std::string> missing;
+    std::string folder = path;
+    const size_t rootLength = std::strlen(mainFolder_);
+    for (;;) {
+      const size_t cut = folder.find_last_of("\\/");
+      if (cut == std::string::npos || cut <= rootLength) break;
+      folder.resize(cut);
+      if (platform::fileSystem().pathExists(folder.c_str())) break;
+      missing.push_back(folder);
+    }
+    createdFolders_.insert(createdFolders_.end(), missing.rbegin(), missing.rend());
+  }
+
   void record(const char* current, const char* original, bool addedFile) {
     JournalEntry entry;
     std::memcpy(entry.current, current, std::strlen(current) + 1);
@@ -94,6 +117,7 @@ class CopyRun {
   const char* workFolder_;
   void* owner_;
   std::vector<JournalEntry> journal_;
+  std::vector<std::string> createdFolders_;
 };
 
 }  // namespace

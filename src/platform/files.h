@@ -45,6 +45,8 @@ class FileSystem {
   virtual uint32_t tempFileName(const char* folder, const char* prefix, char* out) = 0;
 
   virtual bool createDirectory(const char* path) = 0;
+  // RemoveDirectoryA: only an empty folder goes.
+  virtual bool removeDirectory(const char* path) = 0;
   virtual bool deleteFile(const char* path) = 0;
   // GetFileAttributesA / SetFileAttributesA; kInvalidAttributes when the path cannot be queried.
   virtual uint32_t fileAttributes(const char* path) = 0;
@@ -91,6 +93,7 @@ class ForwardingFileSystem : public FileSystem {
   uint32_t tempPath(char* b, uint32_t s) override { return inner_.tempPath(b, s); }
   uint32_t tempFileName(const char* f, const char* p, char* o) override { return inner_.tempFileName(f, p, o); }
   bool createDirectory(const char* p) override { return inner_.createDirectory(p); }
+  bool removeDirectory(const char* p) override { return inner_.removeDirectory(p); }
   bool deleteFile(const char* p) override { return inner_.deleteFile(p); }
   uint32_t fileAttributes(const char* p) override { return inner_.fileAttributes(p); }
   bool setFileAttributes(const char* p, uint32_t a) override { return inner_.setFileAttributes(p, a); }

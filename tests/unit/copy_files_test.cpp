@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "install/compatibility.h"
 #include "platform/files.h"
@@ -112,6 +113,38 @@ TEST(CopyNewFiles, CreatesMissingFoldersAndReplacesReadOnlyFiles) {
   EXPECT_EQ(kz::platform::nativeFileSystem().fileAttributes((s.mainFolder() / "bin/lib02.dll").c_str()) &
                 kz::platform::kAttrReadOnly,
             0u);
+}
+
+// A copy that fails after it made a missing help folder takes that folder away again: the main
+// folder ends as it was, folders included.
+TEST(CopyNewFiles, RollbackRemovesTheFoldersItMade) {
+  InstallScenario s;
+  std::filesystem::remove_all(s.mainFolder() / "misc.set/hlpfiles/app01");
+  kz::TrackedFileTable table = prepare(s);
+  const kz::test::FolderSnapshot before = kz::test::snapshotFolder(s.mainFolder());
+
+  // The last row's move into the main folder fails, after every other row has been replaced;
+  // moves after it (the rollback's) go through.
+  struct FailLastMove final : kz::platform::ShellMover {
+    std::string mainFolder;
+    bool failed = false;
+    bool moveFile(const char* from, const char* to, void* owner) override {
+      const std::string destination = to;
+      if (!failed && destination.rfind(mainFolder, 0) == 0 &&
+          destination.find("tool04_help.chm") != std::string::npos) {
+        failed = true;
+        return false;
+      }
+      return kz::platform::nativeShellMover().moveFile(from, to, owner);
+    }
+  } mover;
+  mover.mainFolder = s.mainFolderText();
+  kz::platform::ScopedShellMover scope(mover);
+
+  EXPECT_FALSE(copy(s, table));
+  EXPECT_TRUE(mover.failed);
+  EXPECT_FALSE(std::filesystem::exists(s.mainFolder() / "misc.set/hlpfiles/app01"));
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
 // Makes one chosen call of the copy step's file operations fail, and counts them all.

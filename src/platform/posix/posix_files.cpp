@@ -97,6 +97,8 @@ class PosixFileSystem final : public FileSystem {
     return mkdir(nativePath(path).c_str(), 0755) == 0;
   }
 
+  bool removeDirectory(const char* path) override { return rmdir(nativePath(path).c_str()) == 0; }
+
   bool deleteFile(const char* path) override {
     const std::string p = nativePath(path);
     struct stat st {};

@@ -45,6 +45,7 @@ class Win32FileSystem final : public FileSystem {
     return GetTempFileNameA(folder, prefix, 0, out);
   }
   bool createDirectory(const char* path) override { return CreateDirectoryA(path, nullptr) != FALSE; }
+  bool removeDirectory(const char* path) override { return RemoveDirectoryA(path) != FALSE; }
   bool deleteFile(const char* path) override { return DeleteFileA(path) != FALSE; }
   uint32_t fileAttributes(const char* path) override { return GetFileAttributesA(path); }
   bool setFileAttributes(const char* path, uint32_t attributes) override {
