@@ -59,7 +59,10 @@ bool extractForm(const uint8_t* form, uint32_t size, const char* workFolder) {
 }
 
 bool extractPackage(const uint8_t* area, const char* workFolder) {
-  return extractForm(area + kPackageFormOffset, packageSizeOf(area), workFolder);
+  // The size field is data like any other: a damaged one must not take the reader past the end
+  // of the area, so the form is never read beyond the capacity.
+  const uint32_t size = packageSizeOf(area);
+  return extractForm(area + kPackageFormOffset, size < kInternalBufferSize ? size : kInternalBufferSize, workFolder);
 }
 
 }  // namespace kz

@@ -10,7 +10,8 @@ namespace kz {
 // restored, even if every entry was written. Size 0 means no package: false.
 bool extractForm(const uint8_t* form, uint32_t size, const char* workFolder);
 
-// The same for a package area: the header, the little-endian package size, then the form.
+// The same for a package area: the header, the little-endian package size, then the form. A
+// size field above the capacity reads only the capacity's bytes.
 bool extractPackage(const uint8_t* area, const char* workFolder);
 
 // The updater's own step: its package area into UpdateApp's work folder (declared here, defined

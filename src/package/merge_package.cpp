@@ -119,6 +119,9 @@ const char* describeMergeFailure(MergeFailure failure) {
 MergeFailure mergePackage(const char* modulePath, const char* sourcePath, const char* targetPath,
                           uint32_t capacity) {
   platform::FileSystem& fs = platform::fileSystem();
+  // Without a name there is nothing to write to, and the temporary copy would otherwise be made
+  // in the current directory before the final move fails.
+  if (targetPath[0] == '\0') return MergeFailure::OpenFailed;
   uint32_t headerOffset = 0;
   if (findPackageHeader(modulePath, headerOffset) != 0) return MergeFailure::HeaderNotFound;
   if (fs.sameFile(targetPath, modulePath) || fs.sameFile(targetPath, sourcePath)) {

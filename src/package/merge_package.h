@@ -32,8 +32,8 @@ const char* describeMergeFailure(MergeFailure failure);
 // Writes targetPath: the updater's bytes up to the end of its PackageHeader, the capacity as the
 // package size, the capacity bytes of the source, then the rest of the updater. The copy is
 // written to a temporary file beside the target and moved onto it only when complete, so a failed
-// merge leaves an existing target as it was and no partial file behind. A target that is the
-// updater or the source is refused before anything is written.
+// merge leaves an existing target as it was and no partial file behind. An empty target path, or
+// a target that is the updater or the source, is refused before anything is written.
 MergeFailure mergePackage(const char* modulePath, const char* sourcePath, const char* targetPath,
                           uint32_t capacity);
 

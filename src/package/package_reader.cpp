@@ -79,8 +79,9 @@ bool extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* out
   errno = 0;  // the decoder's window flush reports write errors through it
   if (!openOutputFile(ctx, outputPath)) return false;
   const bool failed = decodeMember() != 0 || ctx.abortFlag != 0;
-  closeOutput(ctx);
-  if (failed) return false;
+  // A close that cannot write the last bytes leaves a short file: the entry fails as well.
+  const bool closed = closeOutput(ctx);
+  if (failed || !closed) return false;
 
   // Time first: on Windows a read-only file could not have its time set afterwards.
   if (!fs.setFileTime(outputPath, static_cast<int64_t>(entry.time))) return false;

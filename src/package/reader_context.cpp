@@ -56,11 +56,11 @@ bool closeMemoryInput(ReaderContext& ctx) {
 }
 
 bool closeOutput(ReaderContext& ctx) {
-  if (ctx.output != nullptr) {
-    std::fclose(ctx.output);
-    ctx.output = nullptr;
-  }
-  return true;
+  if (ctx.output == nullptr) return true;
+  // Closing writes the last buffered bytes: on a full disk that is where the write fails.
+  const bool closed = std::fclose(ctx.output) == 0;
+  ctx.output = nullptr;
+  return closed;
 }
 
 uint32_t readBytes(ReaderContext& ctx, void* buffer, uint32_t count) {

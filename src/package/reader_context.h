@@ -4,6 +4,8 @@
 // Contract of the byte operations:
 //  - readBytes delivers at most count bytes; 0 means the input has no more bytes.
 //  - seekInput never fails on a memory block: the position is clamped to the block.
+//  - closeOutput is false when the close fails, for instance when the last buffered bytes cannot
+//    be written; the stream is closed either way.
 //  - abortEntry acts on the current reader: it sets the abort flag, closes and deletes the output
 //    file, and frees the work buffers. After it, closeOutput and destroyReader do nothing.
 // Only one context is open at a time; the current reader is process-wide.

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "package/extract_package.h"
+#include "package/package_area.h"
 #include "package/package_reader.h"
 #include "platform/files.h"
 #include "support/form_fixtures.h"
@@ -191,6 +193,46 @@ TEST_F(Extraction, PackageAreaSizeFieldBoundsTheForm) {
   EXPECT_TRUE(extractPackage(area.data(), work.string().c_str()));
   EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt"}));
   EXPECT_FALSE(extractPackage(test::packageAreaOf(both, 0, 0).data(), work.string().c_str()));
+}
+
+// A size field beyond the capacity cannot take the reader past the area: entries that stand
+// behind the capacity, where a damaged size field would point, are never reached.
+TEST_F(Extraction, PackageSizeIsCappedAtTheCapacity) {
+  Bytes form = FormBuilder().file({"a.txt", kAlpha}).bytes();
+  ASSERT_TRUE(padForm(form, kInternalBufferSize));
+  // The chunks of a second entry, without their own form head: FORM, length, type and VERS.
+  const Bytes second = FormBuilder().file({"beyond.txt", kBeta}).bytes();
+  const Bytes behind(second.begin() + 24, second.end());
+  Bytes area = test::packageAreaOf(form, kInternalBufferSize,
+                                   kInternalBufferSize + static_cast<uint32_t>(behind.size()));
+  ASSERT_EQ(area.size(), kPackageAreaSize);
+  area.insert(area.end(), behind.begin(), behind.end());
+  EXPECT_TRUE(extractPackage(area.data(), work.string().c_str()));
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt"}));
+}
+
+// Closing an entry's file writes its last buffered bytes; when that fails (here every stream
+// writes to a full device) the entry fails and its file is deleted; earlier entries stay.
+TEST_F(Extraction, FailedCloseFailsTheEntry) {
+  class FullDisk : public platform::ForwardingFileSystem {
+   public:
+    FullDisk() : ForwardingFileSystem(platform::nativeFileSystem()) {}
+    std::FILE* openFile(const char* path, const char* mode) override {
+      if (std::string(path) != "b.txt") return inner_.openFile(path, mode);
+      // The file exists under its name, but its bytes go to a device that is always full, held
+      // in a buffer large enough that only the close tries to write them.
+      std::FILE* real = inner_.openFile(path, mode);
+      if (real != nullptr) std::fclose(real);
+      std::FILE* full = std::fopen("/dev/full", "wb+");
+      if (full != nullptr && std::setvbuf(full, nullptr, _IOFBF, 1 << 16) == 0) ++handedOut;
+      return full;
+    }
+    int handedOut = 0;
+  } disk;
+  platform::ScopedFileSystem scope(disk);
+  EXPECT_FALSE(extract(FormBuilder().file({"a.txt", kAlpha}).file({"b.txt", kBeta}).file({"c.txt", kAlpha}).bytes()));
+  EXPECT_EQ(disk.handedOut, 1);
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt"}));
 }
 
 // A work folder that cannot be entered fails at once and touches nothing.

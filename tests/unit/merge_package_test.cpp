@@ -149,6 +149,21 @@ TEST_F(Merge, RefusesToOverwriteItsInputs) {
   EXPECT_EQ(readFileBytes(sourcePath()), form);
 }
 
+// An empty target path is refused before anything is opened for writing or created, also the
+// temporary copy that would otherwise go into the current directory.
+TEST_F(Merge, EmptyTargetIsRefusedBeforeWriting) {
+  test::RecordingFileSystem rec;
+  platform::ScopedFileSystem scope(rec);
+  const fs::path started = fs::current_path();
+  fs::current_path(dir.path());
+  const MergeFailure failure = merge("");
+  fs::current_path(started);
+  EXPECT_EQ(failure, MergeFailure::OpenFailed);
+  EXPECT_TRUE(rec.callsOf("tempFileName").empty());
+  for (const std::string& c : rec.callsOf("openFile")) EXPECT_EQ(c.substr(c.size() - 3), " rb") << c;
+  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+}
+
 // A target in a folder that does not exist cannot be created: failure, nothing left anywhere.
 TEST_F(Merge, UncreatableTargetFails) {
   EXPECT_EQ(merge(dir.file("missing/kaem_update611.exe")), MergeFailure::OpenFailed);

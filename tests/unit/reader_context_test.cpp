@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "support/temp_dir.h"
@@ -68,6 +69,18 @@ TEST_F(ReaderContextTest, AbortAfterCloseKeepsTheFile) {
   kz::abortEntry();
   EXPECT_TRUE(std::filesystem::exists(path));
   EXPECT_EQ(ctx_.window, nullptr);
+}
+
+// A close that cannot write the buffered bytes (a full disk) is reported, and the stream is gone.
+TEST_F(ReaderContextTest, FailedCloseIsReported) {
+  ctx_.output = std::fopen("/dev/full", "wb");
+  ASSERT_NE(ctx_.output, nullptr);
+  // Everything stays in the stream's buffer until the close, which then has to write it.
+  ASSERT_EQ(std::setvbuf(ctx_.output, nullptr, _IOFBF, 1 << 16), 0);
+  EXPECT_EQ(kz::writeBytes(ctx_, block_, sizeof block_), sizeof block_);
+  EXPECT_FALSE(kz::closeOutput(ctx_));
+  EXPECT_EQ(ctx_.output, nullptr);
+  EXPECT_TRUE(kz::closeOutput(ctx_));
 }
 
 // An output path that does not fit the context's name field is refused, not cut.
