@@ -82,6 +82,9 @@ bool extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* out
   // A close that cannot write the last bytes leaves a short file: the entry fails as well.
   const bool closed = closeOutput(ctx);
   if (failed || !closed) return false;
+  // Judged by the file itself as well: it must hold every byte the decoder gave it.
+  platform::FileInfo written;
+  if (!fs.fileInfo(outputPath, written) || written.size != ctx.bytesOut) return false;
 
   // Time first: on Windows a read-only file could not have its time set afterwards.
   if (!fs.setFileTime(outputPath, static_cast<int64_t>(entry.time))) return false;

@@ -57,10 +57,13 @@ bool closeMemoryInput(ReaderContext& ctx) {
 
 bool closeOutput(ReaderContext& ctx) {
   if (ctx.output == nullptr) return true;
-  // Closing writes the last buffered bytes: on a full disk that is where the write fails.
+  // Closing writes the last buffered bytes: on a full disk that is where the write fails. The
+  // flush is asked for on its own first, since not every C runtime's fclose reports a flush that
+  // failed (Wine's returns 0 and only sets errno).
+  const bool flushed = std::fflush(ctx.output) == 0 && std::ferror(ctx.output) == 0;
   const bool closed = std::fclose(ctx.output) == 0;
   ctx.output = nullptr;
-  return closed;
+  return flushed && closed;
 }
 
 uint32_t readBytes(ReaderContext& ctx, void* buffer, uint32_t count) {

@@ -235,6 +235,28 @@ TEST_F(Extraction, FailedCloseFailsTheEntry) {
   EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt"}));
 }
 
+// However the stream reports, the file must hold every byte decoded for it: here the entry's
+// bytes go elsewhere and its file stays empty, so the entry fails and its file is deleted.
+TEST_F(Extraction, EntryFileMustHoldEveryDecodedByte) {
+  class LostWrites : public platform::ForwardingFileSystem {
+   public:
+    explicit LostWrites(std::string elsewhere) : ForwardingFileSystem(platform::nativeFileSystem()), elsewhere_(std::move(elsewhere)) {}
+    std::FILE* openFile(const char* path, const char* mode) override {
+      if (std::string(path) != "b.txt") return inner_.openFile(path, mode);
+      std::FILE* real = inner_.openFile(path, mode);
+      if (real != nullptr) std::fclose(real);
+      return std::fopen(elsewhere_.c_str(), mode);
+    }
+
+   private:
+    std::string elsewhere_;
+  } disk((dir.path() / "elsewhere.bin").string());
+  platform::ScopedFileSystem scope(disk);
+  EXPECT_FALSE(extract(FormBuilder().file({"a.txt", kAlpha}).file({"b.txt", kBeta}).bytes()));
+  EXPECT_EQ(readFileBytes(dir.path() / "elsewhere.bin"), kBeta) << "the stream itself worked";
+  EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt"}));
+}
+
 // A work folder that cannot be entered fails at once and touches nothing.
 TEST_F(Extraction, MissingWorkFolderFails) {
   const Bytes form = FormBuilder().file({"a.txt", kAlpha}).bytes();
