@@ -8,18 +8,10 @@
 
 #include <cstring>
 
+#include "platform/win32/win32_shell_operation.h"
+
 namespace kz::platform {
 namespace {
-
-// The shell takes a list of names ended by an empty one: the path, its NUL and a second NUL.
-bool toShellList(const char* path, char (&list)[kMaxPath + 4]) {
-  const size_t length = std::strlen(path);
-  if (length >= kMaxPath) return false;
-  std::memset(list, 0, sizeof list);
-  std::memcpy(list, path, length);
-  PathRemoveBackslashA(list);
-  return true;
-}
 
 bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
   // Opened for no access at all: the identity can be read even while another process writes it.
@@ -68,17 +60,7 @@ class Win32FileSystem final : public FileSystem {
   bool pathExists(const char* path) override { return PathFileExistsA(path) != FALSE; }
   std::FILE* openFile(const char* path, const char* mode) override { return std::fopen(path, mode); }
   bool moveFile(const char* source, const char* destination) override {
-    char from[kMaxPath + 4];
-    char to[kMaxPath + 4];
-    if (!toShellList(source, from) || !toShellList(destination, to)) return false;
-    SHFILEOPSTRUCTA op{};
-    op.hwnd = nullptr;
-    op.wFunc = FO_MOVE;
-    op.pFrom = from;
-    op.pTo = to;
-    // Silent, no questions, missing folders created, no error dialogs: the caller reports.
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    return SHFileOperationA(&op) == 0;
+    return shellMoveFile(source, destination, nullptr);
   }
   bool sameFile(const char* first, const char* second) override {
     BY_HANDLE_FILE_INFORMATION a{};

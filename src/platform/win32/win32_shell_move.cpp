@@ -1,32 +1,23 @@
 // The move into place through SHFileOperationA.
 #include <windows.h>
-#include <shellapi.h>
 #include <shlwapi.h>
 
 #include <cstring>
 
 #include "platform/shell_move.h"
+#include "platform/win32/win32_shell_operation.h"
 
 namespace kz::platform {
 namespace {
-
-// MAX_PATH plus room for the second NUL that ends the shell's list of names.
-constexpr size_t kListBufferSize = 264;
-
-bool toNameList(const char* path, char (&list)[kListBufferSize]) {
-  const size_t length = std::strlen(path);
-  if (length >= MAX_PATH) return false;
-  std::memset(list, 0, sizeof list);
-  std::memcpy(list, path, length);
-  PathRemoveBackslashA(list);
-  return true;
-}
 
 // The shell creates a missing destination folder on Windows (FOF_NOCONFIRMMKDIR), but Wine's
 // shell cancels such a move (1223); creating the folders first gives both the same contract.
 void createParentFolders(const char* path) {
   char folder[MAX_PATH] = {};
-  std::memcpy(folder, path, std::strlen(path) + 1);
+  const size_t length = std::strlen(path);
+  if (length >= MAX_PATH) return;
+  std::memcpy(folder, path, length + 1);
+  PathRemoveBackslashA(folder);
   if (!PathRemoveFileSpecA(folder) || PathFileExistsA(folder)) return;
   for (char* at = folder; *at != '\0'; ++at) {
     if (*at != '\\' || at == folder || at[-1] == ':') continue;
@@ -40,19 +31,9 @@ void createParentFolders(const char* path) {
 class Win32ShellMover final : public ShellMover {
  public:
   bool moveFile(const char* source, const char* destination, void* owner) override {
-    char from[kListBufferSize];
-    char to[kListBufferSize];
-    if (!toNameList(source, from) || !toNameList(destination, to)) return false;
-    createParentFolders(to);
-    SHFILEOPSTRUCTA op{};
-    op.hwnd = static_cast<HWND>(owner);
-    op.wFunc = FO_MOVE;
-    op.pFrom = from;
-    op.pTo = to;
-    // FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI (0x0614): replace and
-    // create folders without asking, and show no window at all.
-    op.fFlags = static_cast<FILEOP_FLAGS>(FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI);
-    return SHFileOperationA(&op) == 0;
+    if (source[0] == '\0' || destination[0] == '\0' || std::strlen(destination) >= MAX_PATH) return false;
+    createParentFolders(destination);
+    return shellMoveFile(source, destination, static_cast<HWND>(owner));
   }
 };
 
