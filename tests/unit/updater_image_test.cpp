@@ -27,6 +27,7 @@ struct Build {
   const char* preset;
   uint16_t machine;
   const char* manifestArchitecture;
+  bool crashPoint;  // the end-to-end tests' crash point, which only the Wine build may carry
 };
 
 std::string lower(std::string text) {
@@ -226,8 +227,17 @@ TEST_P(UpdaterImage, CarriesIconAndVersion611) {
   EXPECT_EQ(info.fileVersionMS, 0x0006000Bu);
 }
 
+// The crash point reads its environment variable by name, so the name is in the program exactly
+// when the crash point is: never in the release, always in the Wine build that the end-to-end
+// suite runs.
+TEST_P(UpdaterImage, CarriesTheCrashPointOnlyInTheTestBuild) {
+  const std::string name = "KZ_CRASH_AFTER_MOVES";
+  const bool found = std::search(bytes_.begin(), bytes_.end(), name.begin(), name.end()) != bytes_.end();
+  EXPECT_EQ(found, GetParam().crashPoint) << name << (found ? " found" : " not found") << " in " << path_;
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, UpdaterImage,
-                         ::testing::Values(Build{"mingw32", 0x014C, "x86"}, Build{"mingw64", 0x8664, "amd64"}),
+                         ::testing::Values(Build{"mingw32", 0x014C, "x86", false}, Build{"mingw64", 0x8664, "amd64", true}),
                          [](const auto& built) { return std::string(built.param.preset); });
 
 }  // namespace
