@@ -58,6 +58,13 @@ e2e_stop() {
     wineserver -k > /dev/null 2>&1 || true
     wineserver -w > /dev/null 2>&1 || true
   fi
+  # A volume that a scenario mounted inside the run folder and could not unmount (an interrupted run).
+  if [ -n "${run:-}" ]; then
+    local mounted
+    for mounted in $(findmnt -rn -o TARGET | grep "^$run/" | sort -r); do
+      umount "$mounted" 2> /dev/null || umount -l "$mounted" 2> /dev/null || true
+    done
+  fi
   if [ -n "${xvfb_pid:-}" ]; then
     kill "$xvfb_pid" 2> /dev/null || true
     wait "$xvfb_pid" 2> /dev/null || true
