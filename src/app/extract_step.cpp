@@ -5,6 +5,6 @@
 
 namespace kz {
 
-bool extractPackage() { return extractPackage(packageArea(), updateApp().workFolder); }
+bool extractPackage(ExtractionFailure* failure) { return extractPackage(packageArea(), updateApp().workFolder, failure); }
 
 }  // namespace kz

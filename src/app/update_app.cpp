@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace kz {
 
@@ -28,6 +29,32 @@ const char* mergeTargetFileName(const UpdateApp& app, char* out, uint32_t outSiz
   const char* units = app.unitsCode == 0 ? "i" : "m";
   std::snprintf(out, outSize, "k%s%s%s_update611.exe", edition, language, units);
   return out;
+}
+
+namespace {
+
+// The path folded for comparison, with one separator at its end.
+std::string comparable(const char* path) {
+  std::string out;
+  for (const char* p = path; *p != '\0'; ++p) {
+    char c = *p == '/' ? '\\' : *p;
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    out += c;
+  }
+  if (out.empty() || out.back() != '\\') out += '\\';
+  return out;
+}
+
+}  // namespace
+
+bool workFolderMayBeDeleted(const UpdateApp& app) {
+  if (app.workFolder[0] == '\0') return false;
+  if (app.mainFolder[0] == '\0') return true;
+  const std::string work = comparable(app.workFolder);
+  const std::string main = comparable(app.mainFolder);
+  const bool mainHoldsWork = work.compare(0, main.size(), main) == 0;
+  const bool workHoldsMain = main.compare(0, work.size(), work) == 0;
+  return !mainHoldsWork && !workHoldsMain;
 }
 
 bool copyPathField(char (&field)[kAppPathSize], const char* text) {

@@ -32,6 +32,12 @@ uint32_t& activationMessage();
 // letter, the units letter and "_update611.exe" (kaem_update611.exe for this build).
 const char* mergeTargetFileName(const UpdateApp& app, char* out, uint32_t outSize);
 
+// Whether the work folder may be deleted with everything in it when the dialog has closed: it is
+// set, and it neither is nor holds nor lies inside the main folder (compared without regard to
+// ASCII letter case or the kind of slash), so that the deletion can never reach a product file or
+// the set-aside folder's originals.
+bool workFolderMayBeDeleted(const UpdateApp& app);
+
 // Copies text into a path field of kAppPathSize bytes; false (and the field left as it was)
 // when the text does not fit.
 bool copyPathField(char (&field)[kAppPathSize], const char* text);

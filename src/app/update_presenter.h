@@ -20,7 +20,7 @@ namespace kz {
 struct PackageSteps {
   // Creates the work folder and writes its path, with a trailing backslash, into out (260 bytes).
   std::function<bool(char* out)> createWorkFolder;
-  std::function<bool()> extractPackage;
+  ExtractStep extractPackage;
 };
 
 // The version this update installs, and its text in titles ("%0.2lf" of it).

@@ -2,27 +2,49 @@
 #include "install/compatibility.h"
 
 #include <cstddef>
+#include <cstdio>
+#include <string>
 
 namespace kz {
 namespace {
 
 char foldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
+std::string versionText(uint64_t v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", versionMajor(v), versionMinor(v), versionThird(v), versionFourth(v));
+  return text;
+}
+
+std::string productVersionText(double v) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%0.2f", v);
+  return text;
+}
+
 // Version rule; sets copy when the row passes and is not an application (whose header comes next).
-bool versionRulePasses(TrackedFile& row, TrackedKind kind, bool& compareHeader) {
+bool versionRulePasses(TrackedFile& row, const TrackedRow& descriptor, bool& compareHeader, StepFailure* failure) {
   compareHeader = false;
   if (!row.installedExists) {
     // Not installed: added when the package brings it, nothing compared.
     row.copy = row.newExists;
     return true;
   }
-  if (!row.newExists) return false;
-  if (versionFourth(row.installedVersion) != versionFourth(row.newVersion)) return false;
+  if (!row.newExists) {
+    noteFailure(failure, FailureCause::NewFileMissing, descriptor.relativePath);
+    return false;
+  }
+  const auto refuse = [&] {
+    noteFailure(failure, FailureCause::VersionNotReplaced, row.installedPath, versionText(row.installedVersion),
+                versionText(row.newVersion));
+    return false;
+  };
+  if (versionFourth(row.installedVersion) != versionFourth(row.newVersion)) return refuse();
   const uint16_t installedMajor = versionMajor(row.installedVersion);
   const uint16_t newMajor = versionMajor(row.newVersion);
-  if (installedMajor > newMajor) return false;
-  if (installedMajor == newMajor && versionMinor(row.installedVersion) > versionMinor(row.newVersion)) return false;
-  if (kind == TrackedKind::Application) {
+  if (installedMajor > newMajor) return refuse();
+  if (installedMajor == newMajor && versionMinor(row.installedVersion) > versionMinor(row.newVersion)) return refuse();
+  if (descriptor.kind == TrackedKind::Application) {
     compareHeader = true;
   } else {
     row.copy = true;
@@ -30,11 +52,25 @@ bool versionRulePasses(TrackedFile& row, TrackedKind kind, bool& compareHeader) 
   return true;
 }
 
-bool headerRulePasses(TrackedFile& row) {
-  if (!sameProductCode(row.installedHeader, row.newHeader)) return false;
-  if (row.installedHeader.productNumber != row.newHeader.productNumber) return false;
+bool headerRulePasses(TrackedFile& row, StepFailure* failure) {
+  if (!sameProductCode(row.installedHeader, row.newHeader) ||
+      row.installedHeader.productNumber != row.newHeader.productNumber) {
+    // Without a header a side compares as an all-zero record; saying so is the plainer reason.
+    if (!row.installedHeaderFound) {
+      noteFailure(failure, FailureCause::HeaderMissing, row.installedPath);
+    } else if (!row.newHeaderFound) {
+      noteFailure(failure, FailureCause::HeaderMissing, row.newPath);
+    } else {
+      noteFailure(failure, FailureCause::OtherProduct, row.installedPath);
+    }
+    return false;
+  }
   // Written so that a NaN on either side fails: only an ordered "not greater" passes.
-  if (!(row.installedHeader.productVersion <= row.newHeader.productVersion)) return false;
+  if (!(row.installedHeader.productVersion <= row.newHeader.productVersion)) {
+    noteFailure(failure, FailureCause::ProductVersionLater, row.installedPath,
+                productVersionText(row.installedHeader.productVersion), productVersionText(row.newHeader.productVersion));
+    return false;
+  }
   row.newHeader.installValue1 = row.installedHeader.installValue1;
   row.newHeader.installValue2 = row.installedHeader.installValue2;
   row.newHeader.installValue3 = row.installedHeader.installValue3;
@@ -42,15 +78,18 @@ bool headerRulePasses(TrackedFile& row) {
   return true;
 }
 
-bool examineRow(TrackedFileTable& table, int index) {
+bool examineRow(TrackedFileTable& table, int index, StepFailure* failure) {
   const TrackedRow& descriptor = kTrackedRows[index];
   TrackedFile& row = table[index];
   bool compareHeader = false;
-  if (!versionRulePasses(row, descriptor.kind, compareHeader)) return false;
-  if (compareHeader && !headerRulePasses(row)) return false;
+  if (!versionRulePasses(row, descriptor, compareHeader, failure)) return false;
+  if (compareHeader && !headerRulePasses(row, failure)) return false;
   if (descriptor.helpRow != kNoHelpRow && row.copy) {
     TrackedFile& help = table[descriptor.helpRow];
-    if (!help.newExists) return false;
+    if (!help.newExists) {
+      noteFailure(failure, FailureCause::NewFileMissing, kTrackedRows[descriptor.helpRow].relativePath);
+      return false;
+    }
     help.copy = true;
   }
   return true;
@@ -68,7 +107,7 @@ bool sameProductCode(const PackageHeader& a, const PackageHeader& b) {
   return true;  // four characters without a NUL: the field ends the text
 }
 
-bool TestCompatibility(TrackedFileTable& table, const ProductCodes& codes) {
+bool TestCompatibility(TrackedFileTable& table, const ProductCodes& codes, StepFailure* failure) {
   const bool notGalleria = codes.editionCode != 3;
   const bool toolFourExamined = codes.languageCode != 0 && notGalleria &&
                                 !(codes.editionCode == 2 && codes.unitsCode == 1);
@@ -92,7 +131,7 @@ bool TestCompatibility(TrackedFileTable& table, const ProductCodes& codes) {
   for (const Step& step : steps) {
     if (!step.examined) continue;
     for (int i = step.first; i <= step.last; ++i) {
-      if (!examineRow(table, i)) return false;
+      if (!examineRow(table, i, failure)) return false;
     }
   }
   return true;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "install/step_failure.h"
 #include "install/tracked_files.h"
 
 namespace kz {
@@ -16,8 +17,9 @@ struct ProductCodes {
 
 // Walks the examined rows in order and stops at the first incompatible one (false). Sets the copy
 // flag of every row to be replaced and carries the three install values of each installed
-// application's header into its replacement's header.
-bool TestCompatibility(TrackedFileTable& table, const ProductCodes& codes);
+// application's header into its replacement's header. failure, when given, names the file that
+// stopped the test and why.
+bool TestCompatibility(TrackedFileTable& table, const ProductCodes& codes, StepFailure* failure = nullptr);
 
 // The product codes of two headers, as NUL-terminated texts of at most four bytes, compared
 // without regard to ASCII letter case.

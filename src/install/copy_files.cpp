@@ -1,10 +1,12 @@
-// The copy step with its set-aside journal and rollback.
+// The copy step as a transaction over the set-aside folder and its journal.
 #include "install/copy_files.h"
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "install/set_aside.h"
+#include "platform/crash_hook.h"
 #include "platform/files.h"
 #include "platform/shell_move.h"
 
@@ -13,130 +15,224 @@ namespace {
 
 using Path = char[paths::kPathSize];
 
-// One move already made, and how to undo it: move current back to original.
-struct JournalEntry {
-  char current[paths::kPathSize] = {};
-  char original[paths::kPathSize] = {};
-  // A new file placed where no installed file stood: undoing it takes it out of the main folder.
-  bool addedFile = false;
+bool exists(const char* path) { return platform::fileSystem().fileAttributes(path) != platform::kInvalidAttributes; }
+
+// One plan entry with what the forward path needs beside the journal record.
+struct Step {
+  JournalRecord record;
+  const char* newPath = nullptr;  // the new file that goes in; none for an older help file
 };
 
 class CopyRun {
  public:
-  CopyRun(const char* mainFolder, const char* workFolder, void* owner)
-      : mainFolder_(mainFolder), workFolder_(workFolder), owner_(owner) {}
+  CopyRun(TrackedFileTable& table, const char* mainFolder, void* owner, StepFailure* failure)
+      : table_(table), mainFolder_(mainFolder), owner_(owner), failure_(failure) {}
 
-  bool replaceRow(TrackedFile& row, const TrackedRow& descriptor) {
-    // An application's header goes into the new file first; the installed file is untouched yet.
-    // A new file without a header is not written to: offset 0 would then be the file's start.
-    if (descriptor.kind == TrackedKind::Application && row.newHeaderFound &&
-        writePackageHeader(row.newPath, row.newHeaderOffset, row.newHeader) != 0) {
-      return false;
+  bool run() {
+    if (!writeHeaders()) return false;
+    if (!plan()) return false;
+    if (steps_.empty()) return true;
+    if (!begin()) return false;
+    for (uint32_t i = 0; i < steps_.size(); ++i) {
+      if (!perform(i)) return rollBack(false);
     }
-    // Either sign of an installed file sends it aside first, so that a query that fails cannot
-    // let the move replace, and lose, a file that is there.
-    const bool installed = row.installedExists ||
-                           platform::fileSystem().fileAttributes(row.installedPath) != platform::kInvalidAttributes;
-    if (installed && !setAside(row.installedPath, descriptor.relativePath)) return false;
-    noteMissingFolders(row.installedPath);
-    if (!MoveFileIntoPlace(row.newPath, row.installedPath, owner_)) return false;
-    record(row.installedPath, row.newPath, !installed);
-    if (descriptor.kind == TrackedKind::Help) setAsideWinHelpFiles(descriptor.relativePath);
+    if (!journal_.append({JournalKind::Commit, 0, {}})) {
+      noteFailure(failure_, FailureCause::JournalNotWritten, journalPath_);
+      return rollBack(true);
+    }
+    journal_.close();
+    // The update is complete; what is left of the set-aside folder the next run clears.
+    (void)ClearSetAsideFolder(mainFolder_, records(), nullptr);
     return true;
-  }
-
-  // Undoes every recorded move, the latest first.
-  void rollBack() {
-    for (auto it = journal_.rbegin(); it != journal_.rend(); ++it) {
-      if (MoveFileIntoPlace(it->current, it->original, owner_)) continue;
-      // A new file that cannot go back to the work folder must at least leave the main folder.
-      if (it->addedFile) DeleteFileForced(it->current);
-    }
-    journal_.clear();
-    // The folders the moves made, latest and innermost first; one that is not empty stays.
-    for (auto it = createdFolders_.rbegin(); it != createdFolders_.rend(); ++it) {
-      (void)platform::fileSystem().removeDirectory(it->c_str());
-    }
-    createdFolders_.clear();
   }
 
  private:
-  bool asidePath(Path& out, const char* relativePath, const char* extension) const {
-    return paths::assign(out, workFolder_) && paths::append(out, kSetAsideFolder) &&
-           paths::append(out, relativePath) && (extension == nullptr || paths::renameExtension(out, extension));
-  }
-
-  bool setAside(const char* installedPath, const char* relativePath) {
-    Path aside;
-    if (!asidePath(aside, relativePath, nullptr)) return false;
-    if (!MoveFileIntoPlace(installedPath, aside, owner_)) return false;
-    record(aside, installedPath, false);
+  // An application's header goes into its new file while the main folder is still untouched. A
+  // new file without a header is not written to: offset 0 would then be the file's start.
+  bool writeHeaders() {
+    for (int i = 0; i < kTrackedFileCount; ++i) {
+      TrackedFile& row = table_[i];
+      if (!row.copy || kTrackedRows[i].kind != TrackedKind::Application || !row.newHeaderFound) continue;
+      if (writePackageHeader(row.newPath, row.newHeaderOffset, row.newHeader) != 0) {
+        noteFailure(failure_, FailureCause::HeaderNotWritten, row.newPath);
+        return false;
+      }
+    }
     return true;
   }
 
-  // The older help file and its index go aside when present. As with a deletion that fails, one
-  // that cannot be moved stays where it is and the step goes on.
-  void setAsideWinHelpFiles(const char* relativePath) {
+  bool plan() {
+    std::vector<std::string> folders;
+    for (int i = 0; i < kTrackedFileCount; ++i) {
+      TrackedFile& row = table_[i];
+      if (!row.copy) continue;
+      const char* relative = kTrackedRows[i].relativePath;
+      if (row.installedPath[0] == '\0' || row.newPath[0] == '\0') {
+        noteFailure(failure_, FailureCause::FileNotMoved, row.newPath[0] != '\0' ? row.newPath : relative,
+                    row.installedPath);
+        return false;
+      }
+      planFolders(row.installedPath, folders);
+      // Either sign of an installed file sends it aside, so that a query that fails cannot let a
+      // move replace, and lose, a file that is there.
+      const uint32_t attributes = platform::fileSystem().fileAttributes(row.installedPath);
+      if (row.installedExists || attributes != platform::kInvalidAttributes) {
+        const uint32_t before = row.installedExists ? row.installedAttributes : attributes;
+        steps_.push_back({{JournalKind::Replace, before, relative}, row.newPath});
+      } else {
+        steps_.push_back({{JournalKind::Add, 0, relative}, row.newPath});
+      }
+      if (kTrackedRows[i].kind == TrackedKind::Help) planWinHelpFiles(relative);
+    }
+    return true;
+  }
+
+  // The older help file and its index go aside with their help file, when they are there.
+  void planWinHelpFiles(const char* relative) {
     for (const char* extension : {kWinHelpExtension, kWinHelpIndexExtension}) {
+      Path name;
       Path installed;
-      Path aside;
-      if (!paths::assign(installed, mainFolder_) || !paths::append(installed, relativePath) ||
-          !paths::renameExtension(installed, extension) || !asidePath(aside, relativePath, extension)) {
+      if (!paths::assign(name, relative) || !paths::renameExtension(name, extension) ||
+          !paths::assign(installed, mainFolder_) || !paths::append(installed, name)) {
         continue;
       }
-      if (platform::fileSystem().fileAttributes(installed) == platform::kInvalidAttributes) continue;
-      if (MoveFileIntoPlace(installed, aside, owner_)) record(aside, installed, false);
+      const uint32_t attributes = platform::fileSystem().fileAttributes(installed);
+      if (attributes != platform::kInvalidAttributes) steps_.push_back({{JournalKind::Replace, attributes, name}, nullptr});
     }
   }
 
-  // Remembers, outermost first, the folders below the main folder that a move to path will create,
-  // so that a rollback takes them away again.
-  void noteMissingFolders(const char* path) {
+  // The folders below the main folder that placing a file at path will create, outermost first,
+  // each once, so that a rollback takes them away again.
+  void planFolders(const char* path, std::vector<std::string>& planned) {
     std::vector<std::string> missing;
     std::string folder = path;
-    const size_t rootLength = std::strlen(mainFolder_);
+    const size_t rootLength = std::string(mainFolder_).size();
     for (;;) {
       const size_t cut = folder.find_last_of("\\/");
       if (cut == std::string::npos || cut <= rootLength) break;
       folder.resize(cut);
-      if (platform::fileSystem().pathExists(folder.c_str())) break;
+      // Missing only when two queries agree: a folder planned by mistake would be removed on
+      // rollback when empty.
+      if (platform::fileSystem().pathExists(folder.c_str()) || exists(folder.c_str())) break;
       missing.push_back(folder);
     }
-    createdFolders_.insert(createdFolders_.end(), missing.rbegin(), missing.rend());
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+      if (std::find(planned.begin(), planned.end(), *it) != planned.end()) continue;
+      planned.push_back(*it);
+      steps_.push_back({{JournalKind::Folder, 0, it->substr(rootLength + 1)}, nullptr});
+    }
   }
 
-  void record(const char* current, const char* original, bool addedFile) {
-    JournalEntry entry;
-    std::memcpy(entry.current, current, std::strlen(current) + 1);
-    std::memcpy(entry.original, original, std::strlen(original) + 1);
-    entry.addedFile = addedFile;
-    journal_.push_back(entry);
+  std::vector<JournalRecord> records() const {
+    std::vector<JournalRecord> out;
+    out.reserve(steps_.size());
+    for (const Step& step : steps_) out.push_back(step.record);
+    return out;
   }
 
+  // The set-aside folder, fresh and hidden, and the whole plan on the disk before anything moves.
+  bool begin() {
+    platform::FileSystem& fs = platform::fileSystem();
+    if (!setAsideFolderPath(folder_, mainFolder_) || !journalPath(journalPath_, mainFolder_)) {
+      noteFailure(failure_, FailureCause::FolderNotCreated, mainFolder_);
+      return false;
+    }
+    if (!fs.createDirectory(folder_)) {
+      // One left by an earlier run holds its originals and journal: it is never written over.
+      noteFailure(failure_, exists(folder_) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder_);
+      return false;
+    }
+    // Only for the eye: a folder that cannot be hidden works as well.
+    (void)fs.setFileAttributes(folder_, platform::kAttrHidden);
+    std::vector<JournalRecord> head;
+    head.push_back({JournalKind::Begin, 0, {}});
+    for (const Step& step : steps_) head.push_back(step.record);
+    head.push_back({JournalKind::PlanEnd, static_cast<uint32_t>(steps_.size()), {}});
+    if (!journal_.create(journalPath_) || !journal_.append(head) || !fs.flushFolder(folder_) ||
+        !fs.flushFolder(mainFolder_)) {
+      noteFailure(failure_, FailureCause::JournalNotWritten, journalPath_);
+      journal_.close();
+      (void)RemoveSetAsideFolder(mainFolder_, nullptr);
+      return false;
+    }
+    return true;
+  }
+
+  bool announce(JournalKind kind, uint32_t index) {
+    if (journal_.append({kind, index, {}})) return true;
+    noteFailure(failure_, FailureCause::JournalNotWritten, journalPath_);
+    return false;
+  }
+
+  bool move(const char* from, const char* to) {
+    if (!MoveFileIntoPlace(from, to, owner_)) {
+      noteFailure(failure_, FailureCause::FileNotMoved, from, to);
+      return false;
+    }
+    platform::noteCopyStepMove();
+    return true;
+  }
+
+  bool perform(uint32_t index) {
+    const Step& step = steps_[index];
+    if (step.record.kind == JournalKind::Folder) return true;  // made by the move that needs it
+    Path installed;
+    Path aside;
+    if (!paths::assign(installed, mainFolder_) || !paths::append(installed, step.record.path.c_str()) ||
+        !setAsidePath(aside, mainFolder_, step.record.path.c_str())) {
+      noteFailure(failure_, FailureCause::FileNotMoved, step.record.path);
+      return false;
+    }
+    if (step.record.kind == JournalKind::Replace) {
+      if (!announce(JournalKind::SetAside, index)) return false;
+      if (step.newPath == nullptr) {
+        // An older help file that cannot go aside stays where it is, outdated but harmless, as
+        // a deletion that failed would leave it.
+        if (!MoveFileIntoPlace(installed, aside, owner_)) return true;
+        platform::noteCopyStepMove();
+        return true;
+      }
+      if (!move(installed, aside)) return false;
+    }
+    return announce(JournalKind::Place, index) && move(step.newPath, installed);
+  }
+
+  // Everything back from the set-aside folder. After a Commit whose write failed, that Commit may
+  // be on the disk: a RollBack record must follow it first, or the next run could take the
+  // half-undone folder for a completed update.
+  bool rollBack(bool commitWritten) {
+    const std::vector<JournalRecord> plan = records();
+    bool complete = false;
+    if (journal_.append({JournalKind::RollBack, 0, {}}) || !commitWritten) {
+      journal_.close();
+      complete = RollBackPlan(mainFolder_, plan, owner_, failure_) && RemoveSetAsideFolder(mainFolder_, failure_);
+    }
+    journal_.close();
+    if (!complete && failure_ != nullptr) failure_->keptIn = folder_;
+    return false;
+  }
+
+  TrackedFileTable& table_;
   const char* mainFolder_;
-  const char* workFolder_;
   void* owner_;
-  std::vector<JournalEntry> journal_;
-  std::vector<std::string> createdFolders_;
+  StepFailure* failure_;
+  std::vector<Step> steps_;
+  JournalWriter journal_;
+  Path folder_ = {};
+  Path journalPath_ = {};
 };
 
 }  // namespace
 
-bool CopyNewFiles(TrackedFileTable& table, const char* mainFolder, const char* workFolder, void* owner) {
-  CopyRun run(mainFolder, workFolder, owner);
-  for (int i = 0; i < kTrackedFileCount; ++i) {
-    if (!table[i].copy) continue;
-    if (!run.replaceRow(table[i], kTrackedRows[i])) {
-      run.rollBack();
-      return false;
-    }
-  }
-  return true;
+bool CopyNewFiles(TrackedFileTable& table, const char* mainFolder, void* owner, StepFailure* failure) {
+  return CopyRun(table, mainFolder, owner, failure).run();
 }
 
 bool MoveFileIntoPlace(const char* source, const char* destination, void* owner) {
   if (source[0] == '\0' || destination[0] == '\0') return false;
-  return platform::shellMover().moveFile(source, destination, owner);
+  const bool reported = platform::shellMover().moveFile(source, destination, owner);
+  // A move that did nothing, or copied without removing its source, is no move.
+  return reported && exists(destination) && !exists(source);
 }
 
 bool DeleteFileForced(const char* path) {
@@ -146,7 +242,8 @@ bool DeleteFileForced(const char* path) {
   if ((attributes & platform::kAttrReadOnly) != 0) {
     (void)fs.setFileAttributes(path, attributes & ~platform::kAttrReadOnly);
   }
-  return fs.deleteFile(path);
+  (void)fs.deleteFile(path);
+  return !exists(path);
 }
 
 }  // namespace kz

@@ -1,23 +1,28 @@
 // The copy step: each new file marked by the compatibility test replaces its installed file.
 //
-// Nothing of the installed product is deleted while the step runs. Each installed file that is
-// replaced, and each older WinHelp file and index of a replaced help file, is first moved aside
-// into the work folder (kSetAsideFolder); a failure anywhere puts every row handled so far back as
-// it was, so the main folder ends either fully updated or exactly as before. On success the
-// set-aside files leave with the work folder.
+// Nothing of the installed product is deleted while the step runs. The headers are written into
+// the new applications first, while the main folder is untouched. Then each installed file that
+// is replaced, and each older WinHelp file and index of a replaced help file, is renamed into the
+// hidden set-aside folder inside the main folder, and the new file moved into its place, each
+// move announced in the journal beside the set-aside files before it happens (journal.cpp). A
+// failure anywhere puts everything back from the set-aside folder, so the main folder ends either
+// fully updated or exactly as before; when even that cannot finish, the set-aside folder and the
+// journal stay, and the next Install finishes the rollback. After a completed update the
+// set-aside folder is removed.
 #pragma once
 
+#include "install/journal.h"
+#include "install/step_failure.h"
 #include "install/tracked_files.h"
 
 namespace kz {
 
-// The work folder's sub-folder that holds the replaced files until the work folder is deleted.
-inline constexpr const char* kSetAsideFolder = "~KMOLD";
-
-// True when every marked row was replaced; false when a step failed and the main folder has been
-// restored. owner is the window that owns the shell's file operations.
-bool CopyNewFiles(TrackedFileTable& table, const char* mainFolder, const char* workFolder, void* owner);
-// The shell's silent move of one file onto the destination's own name.
+// True when every marked row was replaced; false when a step failed, the cause then in failure
+// (when given): the main folder has been restored, or failure->keptIn names the folder that still
+// holds originals. owner is the window that owns the shell's file operations.
+bool CopyNewFiles(TrackedFileTable& table, const char* mainFolder, void* owner, StepFailure* failure = nullptr);
+// The shell's silent move of one file onto the destination's own name, judged by its effect: true
+// when the shell reports success, the destination exists and the source does not.
 bool MoveFileIntoPlace(const char* source, const char* destination, void* owner);
 // True when the file is gone afterwards or was never there; a read-only file is made writable first.
 bool DeleteFileForced(const char* path);

@@ -18,11 +18,35 @@ bool IsFileFree(const char* path) {
   return platform::fileProbe().openExclusively(path);
 }
 
-bool CheckFilesNotInUse(const TrackedFileTable& table) {
-  for (const TrackedFile& row : table) {
-    if (row.installedExists && !IsFileFree(row.installedPath)) return false;
+bool CheckFilesNotInUse(TrackedFileTable& table, StepFailure* failure) {
+  for (TrackedFile& row : table) {
+    if (!row.installedExists) continue;
+    const bool free = IsFileFree(row.installedPath);
+    // The probe leaves the file as it found it, whatever it found: a refused install must not
+    // have changed the main folder.
+    if ((row.installedAttributes & platform::kAttrReadOnly) != 0 &&
+        !platform::fileSystem().setFileAttributes(row.installedPath, row.installedAttributes)) {
+      row.attributesPending = true;
+    }
+    if (!free) {
+      noteFailure(failure, FailureCause::FileInUse, row.installedPath);
+      return false;
+    }
   }
   return true;
+}
+
+bool PutBackProbedAttributes(TrackedFileTable& table, bool skipCopied) {
+  bool all = true;
+  for (TrackedFile& row : table) {
+    if (!row.attributesPending || (skipCopied && row.copy)) continue;
+    if (platform::fileSystem().setFileAttributes(row.installedPath, row.installedAttributes)) {
+      row.attributesPending = false;
+    } else {
+      all = false;
+    }
+  }
+  return all;
 }
 
 }  // namespace kz

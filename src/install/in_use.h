@@ -3,16 +3,22 @@
 
 #include <cstdint>
 
+#include "install/step_failure.h"
 #include "install/tracked_files.h"
 
 namespace kz {
 
-// True when no installed tracked file is held; stops at the first one that is. Each file probed
-// loses its read-only attribute for good, whatever the probe finds.
-bool CheckFilesNotInUse(const TrackedFileTable& table);
+// True when no installed tracked file is held; stops at the first one that is, and names it in
+// failure (when given). The probe must take a file's read-only attribute to open it for writing;
+// the check gives it back right after the probe, and marks the row attributesPending when that
+// fails, for PutBackProbedAttributes.
+bool CheckFilesNotInUse(TrackedFileTable& table, StepFailure* failure = nullptr);
 // Clears the read-only attribute, then tries the exclusive open; false when either fails.
 bool IsFileFree(const char* path);
 // Replaces the attributes by (current AND NOT clearMask) OR setMask.
 bool ChangeFileAttributes(const char* path, uint32_t clearMask, uint32_t setMask);
+// Gives back the attributes the check could not, for every row marked attributesPending except,
+// with skipCopied, the rows whose file the copy step replaced. True when all were given back.
+bool PutBackProbedAttributes(TrackedFileTable& table, bool skipCopied);
 
 }  // namespace kz

@@ -7,6 +7,7 @@
 #include "install/copy_files.h"
 #include "install/in_use.h"
 #include "install/main_folder.h"
+#include "install/set_aside.h"
 #include "platform/beep.h"
 #include "platform/message_format.h"
 #include "platform/registry.h"
@@ -38,8 +39,95 @@ void RecordCompletedInstallation(const char* mainFolder) {
   }
 }
 
+std::string DescribeFailureCause(const StepFailure& failure) {
+  strings::Id id = strings::kCauseFileInUse;
+  switch (failure.cause) {
+    case FailureCause::None: return {};
+    case FailureCause::FileInUse: id = strings::kCauseFileInUse; break;
+    case FailureCause::NoPackage: id = strings::kCauseNoPackage; break;
+    case FailureCause::PackageDamaged: id = strings::kCausePackageDamaged; break;
+    case FailureCause::EntryDamaged: id = strings::kCauseEntryDamaged; break;
+    case FailureCause::EntryNotWritten: id = strings::kCauseEntryNotWritten; break;
+    case FailureCause::WorkFolderUnusable: id = strings::kCauseWorkFolder; break;
+    case FailureCause::OutOfMemory: id = strings::kCauseNoMemory; break;
+    case FailureCause::VersionNotReplaced: id = strings::kCauseVersionNotReplaced; break;
+    case FailureCause::NewFileMissing: id = strings::kCauseNewFileMissing; break;
+    case FailureCause::OtherProduct: id = strings::kCauseOtherProduct; break;
+    case FailureCause::ProductVersionLater: id = strings::kCauseProductVersionLater; break;
+    case FailureCause::HeaderMissing: id = strings::kCauseHeaderMissing; break;
+    case FailureCause::HeaderNotWritten: id = strings::kCauseHeaderNotWritten; break;
+    case FailureCause::FolderNotCreated: id = strings::kCauseFolderNotCreated; break;
+    case FailureCause::FolderLeftOver: id = strings::kCauseFolderLeftOver; break;
+    case FailureCause::JournalNotWritten: id = strings::kCauseJournalNotWritten; break;
+    case FailureCause::JournalUnreadable: id = strings::kCauseJournalUnreadable; break;
+    case FailureCause::FileNotMoved: id = strings::kCauseFileNotMoved; break;
+    case FailureCause::FileNotDeleted: id = strings::kCauseFileNotDeleted; break;
+    case FailureCause::AttributesNotRestored: id = strings::kCauseAttributesNotRestored; break;
+    case FailureCause::FolderNotRemoved: id = strings::kCauseFolderNotRemoved; break;
+  }
+  return platform::messageFormatter().format(strings::lookup(id),
+                                             {failure.file.c_str(), failure.detail.c_str(), failure.extra.c_str()});
+}
+
+namespace {
+
+// The lines that follow a stage's "...FAILED.": the cause, then where the originals are kept
+// when they could not all be put back.
+void logFailure(InstallDialog& dialog, const StepFailure& failure) {
+  log(dialog, strings::kOutcomeFailed);
+  const std::string cause = DescribeFailureCause(failure);
+  if (!cause.empty()) dialog.AppendLog(cause.c_str(), false);
+  if (!failure.keptIn.empty()) {
+    const std::string kept =
+        platform::messageFormatter().format(strings::lookup(strings::kOriginalsKept), {failure.keptIn.c_str()});
+    dialog.AppendLog(kept.c_str(), false);
+  }
+}
+
+void noteExtractionFailure(StepFailure& failure, const ExtractionFailure& extraction, const char* workFolder) {
+  switch (extraction.error) {
+    case ExtractionError::None: break;
+    case ExtractionError::WorkFolder: failure.note(FailureCause::WorkFolderUnusable, workFolder); break;
+    case ExtractionError::NoPackage: failure.note(FailureCause::NoPackage, {}); break;
+    case ExtractionError::NoMemory: failure.note(FailureCause::OutOfMemory, {}); break;
+    case ExtractionError::NotAPackage:
+    case ExtractionError::EntryDescription: failure.note(FailureCause::PackageDamaged, {}); break;
+    case ExtractionError::EntryDamaged: failure.note(FailureCause::EntryDamaged, extraction.entry); break;
+    case ExtractionError::EntryNotWritten: failure.note(FailureCause::EntryNotWritten, extraction.entry, workFolder); break;
+  }
+}
+
+// Finishes what an earlier run left in the set-aside folder. It runs after the validation, which
+// it needs (a folder that is no product is never written to), and before the table is gathered
+// and probed, which must see the product's own files rather than a half-copied mix. False ends
+// the run: the Install button stays, so that the user can close whatever holds a file and retry.
+bool finishEarlierRun(InstallDialog& dialog, InstallSession& session, const InstallInputs& inputs) {
+  const RecoveryOutcome outcome = RecoverInterruptedInstall(inputs.mainFolder, dialog.OwnerWindow(), &session.failure);
+  switch (outcome) {
+    case RecoveryOutcome::NothingToDo:
+    case RecoveryOutcome::Cleared:
+      return true;
+    case RecoveryOutcome::RolledBack:
+      log(dialog, strings::kHeadingRecovering);
+      log(dialog, strings::kOutcomeOk);
+      return true;
+    case RecoveryOutcome::Failed:
+    case RecoveryOutcome::ClearFailed:
+      log(dialog, outcome == RecoveryOutcome::Failed ? strings::kHeadingRecovering : strings::kHeadingClearing);
+      logFailure(dialog, session.failure);
+      dialog.Beep(platform::kBeepExclamation);
+      dialog.FocusButton(kControlInstall);
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
 void InstallSequence(InstallDialog& dialog, InstallSession& session, const InstallInputs& inputs) {
   if (!ValidateMainFolder(dialog, inputs.mainFolder)) return;
+  session.failure.clear();
+  if (!finishEarlierRun(dialog, session, inputs)) return;
 
   // A path too long for the table leaves that row's path empty: it matches no file, and a row
   // that must be copied there fails the copy step, which then restores the main folder.
@@ -47,8 +135,9 @@ void InstallSequence(InstallDialog& dialog, InstallSession& session, const Insta
   GatherInstalledInfo(session.table);
 
   log(dialog, strings::kHeadingInitializing);
-  if (!CheckFilesNotInUse(session.table)) {
-    log(dialog, strings::kOutcomeFailed);
+  if (!CheckFilesNotInUse(session.table, &session.failure)) {
+    (void)PutBackProbedAttributes(session.table, false);
+    logFailure(dialog, session.failure);
     const std::string advice =
         platform::messageFormatter().format(strings::lookup(strings::kApplicationsRunning), {inputs.modulePath});
     dialog.AppendLog(advice.c_str(), false);
@@ -66,8 +155,11 @@ void InstallSequence(InstallDialog& dialog, InstallSession& session, const Insta
   dialog.SetButtonCaption(kControlQuit, strings::lookup(strings::kCloseCaption));
 
   log(dialog, strings::kHeadingDecompressing);
-  if (!inputs.extractPackage || !inputs.extractPackage()) {
-    log(dialog, strings::kOutcomeFailed);
+  ExtractionFailure extraction;
+  if (!inputs.extractPackage || !inputs.extractPackage(&extraction)) {
+    noteExtractionFailure(session.failure, extraction, inputs.workFolder);
+    (void)PutBackProbedAttributes(session.table, false);
+    logFailure(dialog, session.failure);
     dialog.Beep(platform::kBeepHand);
     return;
   }
@@ -75,8 +167,9 @@ void InstallSequence(InstallDialog& dialog, InstallSession& session, const Insta
   log(dialog, strings::kHeadingTesting);
 
   GatherNewInfo(session.table);
-  if (!TestCompatibility(session.table, inputs.codes)) {
-    log(dialog, strings::kOutcomeFailed);
+  if (!TestCompatibility(session.table, inputs.codes, &session.failure)) {
+    (void)PutBackProbedAttributes(session.table, false);
+    logFailure(dialog, session.failure);
     dialog.Beep(platform::kBeepExclamation);
     // The user may point at another main folder and try again.
     dialog.SetButtonCaption(kControlQuit, savedQuitCaption.c_str());
@@ -88,8 +181,12 @@ void InstallSequence(InstallDialog& dialog, InstallSession& session, const Insta
   log(dialog, strings::kOutcomeOk);
   log(dialog, strings::kHeadingCopying);
 
-  if (!CopyNewFiles(session.table, inputs.mainFolder, inputs.workFolder, dialog.OwnerWindow())) {
-    log(dialog, strings::kOutcomeFailed);
+  const bool copied = CopyNewFiles(session.table, inputs.mainFolder, dialog.OwnerWindow(), &session.failure);
+  // The rows the copy step handled got their attributes from it (the new file's, or on rollback
+  // the original's); the others get back what the probe could not return.
+  (void)PutBackProbedAttributes(session.table, true);
+  if (!copied) {
+    logFailure(dialog, session.failure);
     dialog.Beep(platform::kBeepHand);
     return;
   }

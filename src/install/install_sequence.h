@@ -3,10 +3,13 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "install/compatibility.h"
 #include "install/install_dialog.h"
+#include "install/step_failure.h"
 #include "install/tracked_files.h"
+#include "package/extract_package.h"
 
 namespace kz {
 
@@ -15,7 +18,13 @@ struct InstallSession {
   TrackedFileTable table{};
   // Set once, as the last act of a successful run; never cleared.
   bool updateComplete = false;
+  // Why the latest run stopped; cleared when a run starts.
+  StepFailure failure;
 };
+
+// The extraction step: true when the whole package is in the work folder; otherwise the failure,
+// when given, says why.
+using ExtractStep = std::function<bool(ExtractionFailure* failure)>;
 
 // What one run reads: the folders and codes of the application state, and the extraction step
 // (the package reader's extractPackage in the updater; tests supply their own).
@@ -24,10 +33,18 @@ struct InstallInputs {
   const char* workFolder = "";
   const char* modulePath = "";
   ProductCodes codes;
-  std::function<bool()> extractPackage;
+  ExtractStep extractPackage;
 };
 
+// The Install button's run. Before anything else, once the main folder is validated, it finishes
+// what an earlier run left in the main folder's set-aside folder (rolls an interrupted copy step
+// back, or clears a completed one's set-aside files), so that the tracked files it then examines
+// and probes are the product's own; when that cannot be done the run stops there.
 void InstallSequence(InstallDialog& dialog, InstallSession& session, const InstallInputs& inputs);
+
+// The progress-log line that names a failure's cause ("%n" and the text of the cause), or the
+// empty string when there is no cause to name.
+std::string DescribeFailureCause(const StepFailure& failure);
 
 // The registry after a completed installation: the machine-wide "Main Folder Path" set to
 // mainFolder, then the per-user one and the seven "Auto Check New Version" values deleted.

@@ -15,6 +15,7 @@ bool composePath(char (&path)[paths::kPathSize], const char* folder, const char*
 
 struct Side {
   const char* path;
+  uint32_t* attributes;
   bool& exists;
   uint64_t& version;
   PackageHeader& header;
@@ -26,6 +27,7 @@ void gatherSide(const TrackedRow& row, Side side) {
   platform::FileInfo info;
   side.exists = side.path[0] != '\0' && platform::fileSystem().fileInfo(side.path, info);
   if (!side.exists) return;
+  if (side.attributes != nullptr) *side.attributes = info.attributes;
   if (row.kind == TrackedKind::Help) return;
   side.version = ReadProductVersion(side.path);
   if (row.kind != TrackedKind::Application) return;
@@ -58,7 +60,7 @@ bool BuildTrackedFileTable(TrackedFileTable& table, const char* mainFolder, cons
 void GatherInstalledInfo(TrackedFileTable& table) {
   for (int i = 0; i < kTrackedFileCount; ++i) {
     TrackedFile& r = table[i];
-    gatherSide(kTrackedRows[i], {r.installedPath, r.installedExists, r.installedVersion, r.installedHeader,
+    gatherSide(kTrackedRows[i], {r.installedPath, &r.installedAttributes, r.installedExists, r.installedVersion, r.installedHeader,
                                  r.installedHeaderOffset, r.installedHeaderFound});
   }
 }
@@ -67,7 +69,7 @@ void GatherNewInfo(TrackedFileTable& table) {
   for (int i = 0; i < kTrackedFileCount; ++i) {
     TrackedFile& r = table[i];
     gatherSide(kTrackedRows[i],
-               {r.newPath, r.newExists, r.newVersion, r.newHeader, r.newHeaderOffset, r.newHeaderFound});
+               {r.newPath, nullptr, r.newExists, r.newVersion, r.newHeader, r.newHeaderOffset, r.newHeaderFound});
   }
 }
 

@@ -71,6 +71,12 @@ struct TrackedFile {
   bool installedExists = false;
   bool newExists = false;
   bool copy = false;
+  // The installed file's attributes when it was gathered: what the in-use probe and a rollback
+  // put back.
+  uint32_t installedAttributes = 0;
+  // The probe took the read-only attribute and could not give it back at once; the install
+  // sequence tries again when the run ends.
+  bool attributesPending = false;
   char installedPath[paths::kPathSize] = {};
   char newPath[paths::kPathSize] = {};
 };

@@ -1,6 +1,9 @@
 // Walks the KZ6 form of a package and writes each NAME/BODY pair as a file in the work folder.
 #include "package/extract_package.h"
 
+#include <cstring>
+
+#include "package/gzip_member.h"
 #include "package/package_area.h"
 #include "package/package_reader.h"
 #include "platform/files.h"
@@ -8,12 +11,42 @@
 namespace kz {
 namespace {
 
+void fail(ExtractionFailure* failure, ExtractionError error, const char* entry = "") {
+  if (failure == nullptr || failure->error != ExtractionError::None) return;
+  failure->error = error;
+  const size_t length = std::strlen(entry);
+  const size_t kept = length < sizeof failure->entry ? length : sizeof failure->entry - 1;
+  std::memcpy(failure->entry, entry, kept);
+  failure->entry[kept] = '\0';
+}
+
+// Why extractEntry refused an entry, told apart by what it left behind: no BODY or a member the
+// decoder refused is damaged data, the rest is the writing of the file.
+ExtractionError entryError(const ReaderContext& ctx) {
+  if (ctx.chunkId != kBodyId) return ExtractionError::EntryDamaged;
+  switch (lastDecodeFailure()) {
+    case DecodeFailure::None:
+    case DecodeFailure::WriteError:
+      return ExtractionError::EntryNotWritten;
+    case DecodeFailure::OutOfMemory:
+      return ExtractionError::NoMemory;
+    default:
+      return ExtractionError::EntryDamaged;
+  }
+}
+
 // Steps 4 to 13 of an extraction, with the work folder already the current directory.
-bool extractEntries(const uint8_t* form, uint32_t size) {
-  if (size == 0) return false;
+bool extractEntries(const uint8_t* form, uint32_t size, ExtractionFailure* failure) {
+  if (size == 0) {
+    fail(failure, ExtractionError::NoPackage);
+    return false;
+  }
   ReaderContext ctx{};
   PackageEntry entry{};
-  if (!initReader(ctx)) return false;
+  if (!initReader(ctx)) {
+    fail(failure, ExtractionError::NoMemory);
+    return false;
+  }
   openMemoryInput(ctx, form);
   ctx.input.size = size;
 
@@ -25,20 +58,28 @@ bool extractEntries(const uint8_t* form, uint32_t size) {
       if (readBytes(ctx, id, 4) != 4) {
         // Fewer than 4 stray bytes at the end are no chunk: the package ends there.
         result = inputAtEnd(ctx);
+        if (!result) fail(failure, ExtractionError::EntryDescription);
         break;
       }
       ctx.chunkId = loadBigEndian32(id);
       if (ctx.chunkId == kNameId) {
-        if (!readEntryName(ctx, entry)) break;
+        if (!readEntryName(ctx, entry)) {
+          fail(failure, ExtractionError::EntryDescription);
+          break;
+        }
         if (!extractEntry(ctx, entry, entry.path)) {
+          fail(failure, entryError(ctx), entry.path);
           // The path passed readEntryName's check, so this delete stays inside the work folder.
           platform::fileSystem().deleteFile(entry.path);
           break;
         }
       } else if (!skipChunk(ctx)) {
+        fail(failure, ExtractionError::EntryDescription);
         break;
       }
     }
+  } else {
+    fail(failure, ExtractionError::NotAPackage);
   }
   closeMemoryInput(ctx);
   destroyReader(ctx);
@@ -47,22 +88,28 @@ bool extractEntries(const uint8_t* form, uint32_t size) {
 
 }  // namespace
 
-bool extractForm(const uint8_t* form, uint32_t size, const char* workFolder) {
+bool extractForm(const uint8_t* form, uint32_t size, const char* workFolder, ExtractionFailure* failure) {
   platform::FileSystem& fs = platform::fileSystem();
   char saved[platform::kMaxPath] = {};
   const uint32_t length = fs.currentDirectory(saved, platform::kMaxPath);
-  if (length == 0 || length >= platform::kMaxPath) return false;
-  if (!fs.setCurrentDirectory(workFolder)) return false;
-  const bool result = extractEntries(form, size);
-  if (!fs.setCurrentDirectory(saved)) return false;
+  if (length == 0 || length >= platform::kMaxPath || !fs.setCurrentDirectory(workFolder)) {
+    fail(failure, ExtractionError::WorkFolder);
+    return false;
+  }
+  const bool result = extractEntries(form, size, failure);
+  if (!fs.setCurrentDirectory(saved)) {
+    fail(failure, ExtractionError::WorkFolder);
+    return false;
+  }
   return result;
 }
 
-bool extractPackage(const uint8_t* area, const char* workFolder) {
+bool extractPackage(const uint8_t* area, const char* workFolder, ExtractionFailure* failure) {
   // The size field is data like any other: a damaged one must not take the reader past the end
   // of the area, so the form is never read beyond the capacity.
   const uint32_t size = packageSizeOf(area);
-  return extractForm(area + kPackageFormOffset, size < kInternalBufferSize ? size : kInternalBufferSize, workFolder);
+  return extractForm(area + kPackageFormOffset, size < kInternalBufferSize ? size : kInternalBufferSize, workFolder,
+                     failure);
 }
 
 }  // namespace kz

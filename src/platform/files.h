@@ -64,6 +64,13 @@ class FileSystem {
   virtual bool moveFile(const char* source, const char* destination) = 0;
   // Whether both paths name one existing file (one volume and file index), however spelt.
   virtual bool sameFile(const char* first, const char* second) = 0;
+  // Writes the stream's buffer out and asks the system to put it on the disk before returning
+  // (fflush, then FlushFileBuffers on the stream's handle, or fsync). False when either fails.
+  virtual bool flushFile(std::FILE* stream) = 0;
+  // Makes the folder's own entries (files created, renamed or deleted in it) durable: fsync of the
+  // folder on POSIX. Windows keeps a folder's entries with the file operations themselves, so
+  // there it only checks that the folder exists.
+  virtual bool flushFolder(const char* path) = 0;
 };
 
 // The process-wide file service: the real one unless a test installed another.
@@ -103,6 +110,8 @@ class ForwardingFileSystem : public FileSystem {
   std::FILE* openFile(const char* p, const char* m) override { return inner_.openFile(p, m); }
   bool moveFile(const char* s, const char* d) override { return inner_.moveFile(s, d); }
   bool sameFile(const char* a, const char* b) override { return inner_.sameFile(a, b); }
+  bool flushFile(std::FILE* f) override { return inner_.flushFile(f); }
+  bool flushFolder(const char* p) override { return inner_.flushFolder(p); }
 
  protected:
   FileSystem& inner_;

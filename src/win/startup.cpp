@@ -26,7 +26,7 @@ void showInitError(uint16_t textId) {
 
 // Removed for good: without FOF_ALLOWUNDO nothing goes to the recycle bin.
 void deleteWorkFolder(const UpdateApp& app) {
-  if (app.workFolder[0] == '\0' || !PathFileExistsA(app.workFolder)) return;
+  if (!workFolderMayBeDeleted(app) || !PathFileExistsA(app.workFolder)) return;
   char from[kAppPathSize + 1] = {};
   std::memcpy(from, app.workFolder, kAppPathSize);
   PathRemoveBackslashA(from);

@@ -24,7 +24,8 @@ class UpdateDialog final : public DialogView {
       : instance_(instance),
         icon_(LoadIconA(instance, MAKEINTRESOURCEA(KZ_IDI_APP))),
         presenter_(updateApp(), *this,
-                   PackageSteps{[](char* out) { return createWorkFolder(out); }, [] { return extractPackage(); }}) {}
+                   PackageSteps{[](char* out) { return createWorkFolder(out); },
+                                [](ExtractionFailure* failure) { return extractPackage(failure); }}) {}
 
   static INT_PTR CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {

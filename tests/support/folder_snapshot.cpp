@@ -3,6 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+
+#include "install/journal.h"
 #include "platform/files.h"
 #include "support/temp_dir.h"
 
@@ -35,7 +38,11 @@ std::string describeDifferences(const FolderSnapshot& before, const FolderSnapsh
     } else if (!(it->second == state)) {
       out += "changed: " + name;
       if (it->second.contents != state.contents) out += " (contents)";
-      if (it->second.attributes != state.attributes) out += " (attributes)";
+      if (it->second.attributes != state.attributes) {
+        char bits[64];
+        std::snprintf(bits, sizeof bits, " (attributes 0x%02X -> 0x%02X)", state.attributes, it->second.attributes);
+        out += bits;
+      }
       if (it->second.mode != state.mode) out += " (mode)";
       if (it->second.modifiedNs != state.modifiedNs) out += " (modified time)";
       out += "\n";
@@ -45,6 +52,11 @@ std::string describeDifferences(const FolderSnapshot& before, const FolderSnapsh
     if (before.find(name) == before.end()) out += "added: " + name + "\n";
   }
   return out;
+}
+
+bool holdsSetAsideFolder(const std::filesystem::path& mainFolder) {
+  std::error_code ec;
+  return std::filesystem::exists(mainFolder / kSetAsideFolder, ec);
 }
 
 }  // namespace kz::test

@@ -21,6 +21,10 @@ std::function<bool()> InstallScenario::extraction() {
   };
 }
 
+std::function<bool(ExtractionFailure*)> InstallScenario::extractStep() {
+  return [this](ExtractionFailure*) { return extraction()(); };
+}
+
 std::string InstallScenario::registryValue(platform::RegistryRoot root, const char* name) {
   char buffer[300] = {};
   uint32_t size = sizeof buffer;

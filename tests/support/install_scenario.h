@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "package/extract_package.h"
 #include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "support/product_fixtures.h"
@@ -27,6 +28,8 @@ class InstallScenario {
 
   // Writes the update's files into the work folder; counts its calls.
   std::function<bool()> extraction();
+  // The same as an install step's extraction.
+  std::function<bool(ExtractionFailure*)> extractStep();
   int extractions() const { return extractions_; }
   ProductLayout& update() { return update_; }
 

@@ -1,5 +1,7 @@
 // The copy step: marked rows replaced with their headers written back, older help files removed,
-// and on any failure the main folder restored exactly (contents, attributes, times).
+// the set-aside folder gone afterwards, every move judged by its effect, and on a failure the main
+// folder restored exactly (contents, attributes, times), or the originals kept where the next run
+// finds them.
 #include "install/copy_files.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 
 #include "install/compatibility.h"
 #include "platform/files.h"
+#include "platform/posix/native_path.h"
 #include "platform/shell_move.h"
 #include "support/folder_snapshot.h"
 #include "support/install_scenario.h"
@@ -29,8 +32,8 @@ kz::TrackedFileTable prepare(InstallScenario& s) {
   return table;
 }
 
-bool copy(InstallScenario& s, kz::TrackedFileTable& table) {
-  return kz::CopyNewFiles(table, s.mainFolderText().c_str(), s.workFolderText().c_str(), nullptr);
+bool copy(InstallScenario& s, kz::TrackedFileTable& table, kz::StepFailure* failure = nullptr) {
+  return kz::CopyNewFiles(table, s.mainFolderText().c_str(), nullptr, failure);
 }
 
 kz::PackageHeader headerAt(const std::filesystem::path& path, uint32_t offset) {
@@ -62,17 +65,53 @@ void expectUpdated(InstallScenario& s) {
 }
 
 // A full copy replaces all 23 files, carries the install values, writes transientValue 0, takes
-// the .hlp and .gid companions away and leaves the replaced files in the work folder's set-aside.
+// the .hlp and .gid companions away, and leaves neither a set-aside folder in the main folder nor
+// an installed file in the work folder.
 TEST(CopyNewFiles, ReplacesEveryMarkedRow) {
   InstallScenario s;
   kz::TrackedFileTable table = prepare(s);
-  const std::vector<uint8_t> oldLibrary = readFileBytes(s.mainFolder() / "bin/lib01.dll");
   ASSERT_TRUE(copy(s, table));
   expectUpdated(s);
   EXPECT_FALSE(std::filesystem::exists(s.mainFolder() / "misc.set/hlpfiles/app01/app01_help.hlp"));
   EXPECT_FALSE(std::filesystem::exists(s.mainFolder() / "misc.set/hlpfiles/tool04/tool04_help.gid"));
   EXPECT_FALSE(std::filesystem::exists(s.workFolder() / "bin/lib01.dll"));
-  EXPECT_EQ(readFileBytes(s.workFolder() / kz::kSetAsideFolder / "bin/lib01.dll"), oldLibrary);
+  EXPECT_FALSE(kz::test::holdsSetAsideFolder(s.mainFolder()));
+  for (const kz::TrackedRow& row : kz::kTrackedRows) {
+    EXPECT_FALSE(std::filesystem::exists(kz::test::productPath(s.workFolder(), row.relativePath))) << row.relativePath;
+  }
+}
+
+// While the step runs, the originals wait in a hidden folder inside the main folder, beside the
+// journal, so that setting a file aside is a rename; the moves see it at the first set-aside.
+TEST(CopyNewFiles, SetsOriginalsAsideInAHiddenFolderOfTheMainFolder) {
+  InstallScenario s;
+  kz::TrackedFileTable table = prepare(s);
+  const std::vector<uint8_t> oldLibrary = readFileBytes(s.mainFolder() / "bin/lib01.dll");
+  struct Watch final : kz::platform::ShellMover {
+    std::string aside;
+    uint32_t asideAttributes = 0;
+    bool journalThere = false;
+    std::vector<uint8_t> setAsideBytes;
+    bool moveFile(const char* from, const char* to, void* owner) override {
+      const bool ok = kz::platform::nativeShellMover().moveFile(from, to, owner);
+      const std::string destination = kz::platform::posixPath(to);
+      if (setAsideBytes.empty() && destination.rfind(aside, 0) == 0) {
+        asideAttributes = kz::platform::nativeFileSystem().fileAttributes(aside.c_str());
+        journalThere = std::filesystem::exists(aside + "/" + kz::kJournalFile);
+        setAsideBytes = readFileBytes(destination);
+      }
+      return ok;
+    }
+  } watch;
+  watch.aside = (s.mainFolder() / kz::kSetAsideFolder).string();
+  {
+    kz::platform::ScopedShellMover scoped(watch);
+    ASSERT_TRUE(copy(s, table));
+  }
+  EXPECT_EQ(watch.setAsideBytes, oldLibrary);
+  EXPECT_NE(watch.asideAttributes & kz::platform::kAttrHidden, 0u);
+  EXPECT_TRUE(watch.journalThere);
+  EXPECT_FALSE(kz::test::holdsSetAsideFolder(s.mainFolder()));
 }
 
 // A table with no row marked succeeds and touches nothing.
@@ -141,89 +180,78 @@ TEST(CopyNewFiles, RollbackRemovesTheFoldersItMade) {
   mover.mainFolder = s.mainFolderText();
   kz::platform::ScopedShellMover scope(mover);
 
-  EXPECT_FALSE(copy(s, table));
+  kz::StepFailure failure;
+  EXPECT_FALSE(copy(s, table, &failure));
   EXPECT_TRUE(mover.failed);
+  EXPECT_EQ(failure.cause, kz::FailureCause::FileNotMoved);
+  EXPECT_NE(failure.file.find("tool04_help.chm"), std::string::npos);
+  EXPECT_TRUE(failure.keptIn.empty());
   EXPECT_FALSE(std::filesystem::exists(s.mainFolder() / "misc.set/hlpfiles/app01"));
   EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
-// Makes one chosen call of the copy step's file operations fail, and counts them all.
-class FaultInjector final : public kz::platform::ForwardingFileSystem, public kz::platform::ShellMover {
- public:
-  explicit FaultInjector(int failAt)
-      : ForwardingFileSystem(kz::platform::nativeFileSystem()), failAt_(failAt), fs_(*this), mover_(*this) {}
-
-  uint32_t fileAttributes(const char* p) override {
-    return fail("attributes", p) ? kz::platform::kInvalidAttributes : inner_.fileAttributes(p);
-  }
-  bool setFileAttributes(const char* p, uint32_t a) override {
-    return !fail("set attributes", p) && inner_.setFileAttributes(p, a);
-  }
-  bool deleteFile(const char* p) override { return !fail("delete", p) && inner_.deleteFile(p); }
-  bool createDirectory(const char* p) override { return !fail("create folder", p) && inner_.createDirectory(p); }
-  std::FILE* openFile(const char* p, const char* m) override {
-    return fail(std::string("open ") + m, p) ? nullptr : inner_.openFile(p, m);
-  }
-  bool moveFile(const char* from, const char* to, void* owner) override {
-    return !fail("move", from) && kz::platform::nativeShellMover().moveFile(from, to, owner);
-  }
-
-  int calls() const { return calls_; }
-  const std::string& failed() const { return failed_; }
-
- private:
-  bool fail(const std::string& what, const char* path) {
-    if (calls_++ != failAt_) return false;
-    failed_ = what + " " + path;
-    return true;
-  }
-  int failAt_;
-  int calls_ = 0;
-  std::string failed_;
-  kz::platform::ScopedFileSystem fs_;
-  kz::platform::ScopedShellMover mover_;
-};
-
-// Every file operation of the copy step is made to fail in turn. Each run either fails with the
-// main folder exactly as before (contents, attributes, permissions, write times), or, where the
-// operation's failure is harmless, completes the update.
-TEST(CopyNewFiles, NoInjectedFailureLosesOrChangesAnInstalledFile) {
-  int operations = 0;
-  {
+// A move that reports success but did nothing, or left its source behind, is a failed move: the
+// step does not report success over it, and the main folder is put back.
+TEST(CopyNewFiles, MoveThatDidNothingIsAFailure) {
+  for (const bool copiesOnly : {false, true}) {
     InstallScenario s;
-    kz::TrackedFileTable table = prepare(s);
-    FaultInjector counter(-1);
-    ASSERT_TRUE(copy(s, table));
-    operations = counter.calls();
-  }
-  ASSERT_GT(operations, 23 * 2);
-  int failedRuns = 0;
-  for (int failAt = 0; failAt < operations; ++failAt) {
-    InstallScenario s;
-    // Read-only and timed files make a lost attribute or time visible.
-    const auto lib = s.mainFolder() / "bin/lib03.dll";
-    ASSERT_TRUE(kz::platform::nativeFileSystem().setFileTime(lib.c_str(), 946684800));
-    ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes(
-        (s.mainFolder() / "misc.set/hlpfiles/app02/app02_help.hlp").c_str(), kz::platform::kAttrReadOnly));
     kz::TrackedFileTable table = prepare(s);
     const kz::test::FolderSnapshot before = kz::test::snapshotFolder(s.mainFolder());
-    bool copied = false;
-    std::string failed;
+    // Only the new tool06.exe's move out of the work folder is faked.
+    struct Liar final : kz::platform::ShellMover {
+      bool copiesOnly = false;
+      std::string fake;
+      bool moveFile(const char* from, const char* to, void* owner) override {
+        if (kz::platform::posixPath(from) != fake) return kz::platform::nativeShellMover().moveFile(from, to, owner);
+        if (copiesOnly) {
+          std::filesystem::copy_file(fake, kz::platform::posixPath(to), std::filesystem::copy_options::overwrite_existing);
+        }
+        return true;
+      }
+    } liar;
+    liar.copiesOnly = copiesOnly;
+    liar.fake = kz::platform::posixPath(table[14].newPath);
+    kz::StepFailure failure;
     {
-      FaultInjector injector(failAt);
-      copied = copy(s, table);
-      failed = injector.failed();
+      kz::platform::ScopedShellMover scoped(liar);
+      EXPECT_FALSE(copy(s, table, &failure)) << copiesOnly;
     }
-    if (copied) {
-      expectUpdated(s);
-    } else {
-      ++failedRuns;
-      EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "")
-          << "failing call " << failAt << ": " << failed;
-    }
+    EXPECT_EQ(failure.cause, kz::FailureCause::FileNotMoved) << copiesOnly;
+    EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "") << copiesOnly;
   }
-  // Header writes and moves of tracked files must fail the step; only companion handling may not.
-  EXPECT_GT(failedRuns, operations / 2);
+}
+
+// A deletion that reports success but leaves the file is no deletion.
+TEST(DeleteFileForced, JudgesByTheFileBeingGone) {
+  kz::test::TempDir dir;
+  const std::string path = dir.file("f.dll");
+  kz::test::writeFileBytes(path, {1, 2});
+  ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes(path.c_str(), kz::platform::kAttrReadOnly));
+  struct Pretends final : kz::platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool deleteFile(const char*) override { return true; }
+  } pretends{kz::platform::nativeFileSystem()};
+  {
+    kz::platform::ScopedFileSystem scoped(pretends);
+    EXPECT_FALSE(kz::DeleteFileForced(path.c_str()));
+  }
+  EXPECT_TRUE(kz::DeleteFileForced(path.c_str()));
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_TRUE(kz::DeleteFileForced(path.c_str()));  // never there counts as gone
+}
+
+// A set-aside folder left by an earlier run holds that run's originals: the step refuses to
+// start over it and changes nothing.
+TEST(CopyNewFiles, RefusesToWriteOverALeftSetAsideFolder) {
+  InstallScenario s;
+  kz::TrackedFileTable table = prepare(s);
+  std::filesystem::create_directories(s.mainFolder() / kz::kSetAsideFolder / "bin");
+  kz::test::writeFileBytes(s.mainFolder() / kz::kSetAsideFolder / "bin/lib01.dll", {7});
+  const kz::test::FolderSnapshot before = kz::test::snapshotFolder(s.mainFolder());
+  kz::StepFailure failure;
+  EXPECT_FALSE(copy(s, table, &failure));
+  EXPECT_EQ(failure.cause, kz::FailureCause::FolderLeftOver);
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
 }  // namespace

@@ -120,9 +120,9 @@ TEST_F(FileProbeTest, AttributeFailureMeansInUseWithoutOpening) {
   EXPECT_EQ(probe.opens, 0);
 }
 
-// The check stops at the first held file: rows before it lost read-only, rows after kept it, and
-// rows whose installed file does not exist are never probed.
-TEST(CheckFilesNotInUse, StopsAtFirstHeldFile) {
+// The check stops at the first held file and names it; rows whose installed file does not exist
+// are never probed. Every file probed keeps its read-only attribute: the probe gives it back.
+TEST(CheckFilesNotInUse, StopsAtFirstHeldFileAndKeepsAttributes) {
   kz::test::TempDir dir;
   kz::TrackedFileTable table{};
   for (int i = 0; i < 4; ++i) {
@@ -131,17 +131,59 @@ TEST(CheckFilesNotInUse, StopsAtFirstHeldFile) {
     ASSERT_TRUE(nativeFileSystem().setFileAttributes(p.c_str(), kAttrReadOnly));
     std::snprintf(table[i].installedPath, sizeof table[i].installedPath, "%s", p.c_str());
     table[i].installedExists = true;
+    table[i].installedAttributes = nativeFileSystem().fileAttributes(p.c_str());
   }
   std::snprintf(table[5].installedPath, sizeof table[5].installedPath, "%s", dir.file("absent").c_str());
   EXPECT_TRUE(kz::CheckFilesNotInUse(table));
-  for (int i = 0; i < 4; ++i) ASSERT_TRUE(nativeFileSystem().setFileAttributes(table[i].installedPath, kAttrReadOnly));
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NE(nativeFileSystem().fileAttributes(table[i].installedPath) & kAttrReadOnly, 0u) << i;
+  }
 
   HoldingProcess holder(table[2].installedPath);
   ASSERT_TRUE(holder.opened());
-  EXPECT_FALSE(kz::CheckFilesNotInUse(table));
+  kz::StepFailure failure;
+  EXPECT_FALSE(kz::CheckFilesNotInUse(table, &failure));
+  EXPECT_EQ(failure.cause, kz::FailureCause::FileInUse);
+  EXPECT_EQ(failure.file, table[2].installedPath);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NE(nativeFileSystem().fileAttributes(table[i].installedPath) & kAttrReadOnly, 0u) << i;
+    EXPECT_FALSE(table[i].attributesPending) << i;
+  }
+}
+
+// When the attribute cannot be given back at once, the row says so, and the later put-back
+// restores it, except on a row the copy step replaced when asked to skip those.
+TEST(CheckFilesNotInUse, AttributeThatCannotBeGivenBackIsPutBackLater) {
+  kz::test::TempDir dir;
+  kz::TrackedFileTable table{};
+  for (int i = 0; i < 2; ++i) {
+    const std::string p = dir.file("g" + std::to_string(i));
+    kz::test::writeFileBytes(p, {1});
+    ASSERT_TRUE(nativeFileSystem().setFileAttributes(p.c_str(), kAttrReadOnly));
+    std::snprintf(table[i].installedPath, sizeof table[i].installedPath, "%s", p.c_str());
+    table[i].installedExists = true;
+    table[i].installedAttributes = nativeFileSystem().fileAttributes(p.c_str());
+  }
+  struct RefuseReadOnly : kz::platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool setFileAttributes(const char* p, uint32_t a) override {
+      return (a & kAttrReadOnly) == 0 && inner_.setFileAttributes(p, a);
+    }
+  } refusing{nativeFileSystem()};
+  {
+    kz::platform::ScopedFileSystem scoped(refusing);
+    EXPECT_TRUE(kz::CheckFilesNotInUse(table));
+  }
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(table[i].attributesPending) << i;
+    EXPECT_EQ(nativeFileSystem().fileAttributes(table[i].installedPath) & kAttrReadOnly, 0u) << i;
+  }
+  table[1].copy = true;
+  EXPECT_TRUE(kz::PutBackProbedAttributes(table, true));
+  EXPECT_NE(nativeFileSystem().fileAttributes(table[0].installedPath) & kAttrReadOnly, 0u);
   EXPECT_EQ(nativeFileSystem().fileAttributes(table[1].installedPath) & kAttrReadOnly, 0u);
-  EXPECT_EQ(nativeFileSystem().fileAttributes(table[2].installedPath) & kAttrReadOnly, 0u);
-  EXPECT_NE(nativeFileSystem().fileAttributes(table[3].installedPath) & kAttrReadOnly, 0u);
+  EXPECT_FALSE(table[0].attributesPending);
+  EXPECT_TRUE(table[1].attributesPending);
 }
 
 // An empty table (no installed tracked file) passes without probing anything.
@@ -151,7 +193,7 @@ TEST(CheckFilesNotInUse, NothingInstalledPasses) {
     bool openExclusively(const char*) override { return ++opens, false; }
   } probe;
   kz::platform::ScopedFileProbe scoped(probe);
-  const kz::TrackedFileTable table{};
+  kz::TrackedFileTable table{};
   EXPECT_TRUE(kz::CheckFilesNotInUse(table));
   EXPECT_EQ(probe.opens, 0);
 }

@@ -2,6 +2,7 @@
 // view: the exact log, beeps, button states, registry and files of the success run and of every
 // failure path.
 #include "install/install_sequence.h"
+#include "install/journal.h"
 
 #include <gtest/gtest.h>
 
@@ -55,8 +56,8 @@ struct Dialog {
               std::snprintf(out, 260, "%s\\", scenario.workFolderText().c_str());
               return true;
             },
-            [this] {
-              if (!package.empty()) return kz::extractPackage(package.data(), app.workFolder);
+            [this](kz::ExtractionFailure* failure) {
+              if (!package.empty()) return kz::extractPackage(package.data(), app.workFolder, failure);
               const bool wrote = scenario.extraction()();
               return wrote && extractionWorks;
             }};
@@ -154,7 +155,8 @@ TEST(InstallSequence, DamagedPackageFailsExtraction) {
   d.package[kz::kPackageHeaderSize + 4 + 200] ^= 0xFF;
   const auto before = kz::test::snapshotFolder(s.mainFolder());
   d.presenter.OnInstall();
-  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.");
+  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED."
+                                       "\r\nThe package entry \"bin\\lib01.dll\" failed its check: its compressed data is damaged.");
   EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
   EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
@@ -192,7 +194,9 @@ TEST(InstallSequence, HeldFileStopsAtInitializingAndAllowsRetry) {
   d.presenter.OnInstall();
   const std::string advice =
       kz::platform::messageFormatter().format(kz::strings::lookup(kz::strings::kApplicationsRunning), {kModulePath});
-  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......FAILED." + advice);
+  const std::string cause =
+      "\r\nThe file \"" + s.mainFolderText() + "\\bin\\tool03.exe\" is open in another program or cannot be changed.";
+  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......FAILED." + cause + advice);
   EXPECT_NE(d.view.log.find("is\r\n            \"C:\\Downloads\\kaem_update611.exe\"."), std::string::npos);
   EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x30});
   d.expectButtons(true, "&Quit", kz::kControlInstall);
@@ -227,17 +231,38 @@ TEST(InstallSequence, CompatibilityFailureReturnsToReady) {
   struct Breakage {
     const char* name;
     std::function<void(kz::test::ProductLayout&)> change;
+    const char* cause;  // the cause line; "<main>" and "<work>" stand for the two folders
   };
   const Breakage breakages[] = {
-      {"fourth component", [](kz::test::ProductLayout& u) { u.files[0].version = kz::makeVersion(6, 11, 0, 112); }},
-      {"lower major", [](kz::test::ProductLayout& u) { u.files[10].version = kz::makeVersion(5, 11, 0, 111); }},
-      {"lower minor", [](kz::test::ProductLayout& u) { u.files[14].version = kz::makeVersion(6, 8, 0, 111); }},
-      {"product code", [](kz::test::ProductLayout& u) { u.files[3].header->productCode = {'K', 'A', 'F', '\0'}; }},
-      {"product number", [](kz::test::ProductLayout& u) { u.files[5].header->productNumber = 9; }},
-      {"product version", [](kz::test::ProductLayout& u) { u.files[8].header->productVersion = 6.05; }},
-      {"no header", [](kz::test::ProductLayout& u) { u.files[6].header.reset(); }},
-      {"help file missing", [](kz::test::ProductLayout& u) { u.files[22].present = false; }},
-      {"new file missing", [](kz::test::ProductLayout& u) { u.files[1].present = false; }},
+      {"fourth component", [](kz::test::ProductLayout& u) { u.files[0].version = kz::makeVersion(6, 11, 0, 112); },
+       "The installed file \"<main>\\bin\\lib01.dll\" has version 6.9.2.111, which this update's version "
+       "6.11.0.112 does not replace."},
+      {"lower major", [](kz::test::ProductLayout& u) { u.files[10].version = kz::makeVersion(5, 11, 0, 111); },
+       "The installed file \"<main>\\bin\\tool02.exe\" has version 6.9.2.111, which this update's version "
+       "5.11.0.111 does not replace."},
+      {"lower minor", [](kz::test::ProductLayout& u) { u.files[14].version = kz::makeVersion(6, 8, 0, 111); },
+       "The installed file \"<main>\\bin\\tool06.exe\" has version 6.9.2.111, which this update's version "
+       "6.8.0.111 does not replace."},
+      {"product code", [](kz::test::ProductLayout& u) { u.files[3].header->productCode = {'K', 'A', 'F', '\0'}; },
+       "The installed application \"<main>\\bin\\app01.exe\" belongs to another Kestrome product than this update."},
+      {"product number", [](kz::test::ProductLayout& u) { u.files[5].header->productNumber = 9; },
+       "The installed application \"<main>\\bin\\app03.exe\" belongs to another Kestrome product than this update."},
+      {"product version", [](kz::test::ProductLayout& u) { u.files[8].header->productVersion = 6.05; },
+       "The installed application \"<main>\\bin\\app06.exe\" is of product version 6.09, later than this update's "
+       "6.05."},
+      {"no header", [](kz::test::ProductLayout& u) { u.files[6].header.reset(); },
+       "The application \"<work>\\bin\\app04.exe\" carries no product identification."},
+      {"help file missing", [](kz::test::ProductLayout& u) { u.files[22].present = false; },
+       "The update package does not hold the file \"misc.set\\hlpfiles\\tool04\\tool04_help.chm\"."},
+      {"new file missing", [](kz::test::ProductLayout& u) { u.files[1].present = false; },
+       "The update package does not hold the file \"bin\\lib02.dll\"."},
+  };
+  const auto withFolders = [](std::string text, const InstallScenario& s) {
+    for (const auto& [mark, folder] : {std::pair<std::string, std::string>{"<main>", s.mainFolderText()},
+                                       {"<work>", s.workFolderText()}}) {
+      for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark)) text.replace(at, mark.size(), folder);
+    }
+    return text;
   };
   for (const Breakage& b : breakages) {
     kz::test::ProductLayout update = kz::test::updateFiles();
@@ -248,7 +273,7 @@ TEST(InstallSequence, CompatibilityFailureReturnsToReady) {
     d.presenter.OnInstall();
     EXPECT_EQ(d.view.log, d.location() +
                               "\r\n\r\nInitializing......Ok.\r\nDecompressing files......Ok.\r\nTesting files "
-                              "compatibility......FAILED.")
+                              "compatibility......FAILED.\r\n" + withFolders(b.cause, s))
         << b.name;
     EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x30}) << b.name;
     d.expectButtons(true, "&Quit", kz::kControlInstall);
@@ -275,9 +300,12 @@ TEST(InstallSequence, CopyFailureRestoresTheMainFolder) {
     kz::platform::ScopedShellMover scoped(mover);
     d.presenter.OnInstall();
   }
+  const std::string installed = s.mainFolderText() + "\\bin\\tool02.exe";
+  const std::string aside = s.mainFolderText() + "\\" + kz::kSetAsideFolder + "\\bin\\tool02.exe";
   EXPECT_EQ(d.view.log, d.location() +
                             "\r\n\r\nInitializing......Ok.\r\nDecompressing files......Ok.\r\nTesting files "
-                            "compatibility......Ok.\r\nCopying files......FAILED.");
+                            "compatibility......Ok.\r\nCopying files......FAILED.\r\nThe file \"" +
+                            installed + "\" could not be moved to \"" + aside + "\".");
   EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
   d.expectButtons(false, "&Close", kz::kControlQuit);
   EXPECT_FALSE(d.presenter.updateComplete());

@@ -20,7 +20,7 @@ kz::PackageSteps stepsWithWorkFolder(const std::string& folder) {
             std::snprintf(out, 260, "%s\\", folder.c_str());
             return true;
           },
-          [] { return true; }};
+          [](kz::ExtractionFailure*) { return true; }};
 }
 
 kz::PackageSteps stepsWithoutWorkFolder() {
@@ -28,7 +28,7 @@ kz::PackageSteps stepsWithoutWorkFolder() {
             out[0] = '\0';
             return false;
           },
-          [] { return true; }};
+          [](kz::ExtractionFailure*) { return true; }};
 }
 
 // Each combination of language, edition and units selects its title string.

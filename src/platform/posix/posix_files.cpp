@@ -175,6 +175,18 @@ class PosixFileSystem final : public FileSystem {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
   }
 
+  bool flushFile(std::FILE* stream) override {
+    if (stream == nullptr || std::fflush(stream) != 0) return false;
+    return fsync(fileno(stream)) == 0;
+  }
+
+  bool flushFolder(const char* path) override {
+    const int fd = open(nativePath(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = fsync(fd) == 0;
+    return (close(fd) == 0) && ok;
+  }
+
  private:
   static void makeParents(const std::string& folder) {
     struct stat st {};

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+#include <io.h>
 #include <sys/utime.h>
 
 #include <cstring>
@@ -68,6 +69,16 @@ class Win32FileSystem final : public FileSystem {
     if (!fileIdentity(first, a) || !fileIdentity(second, b)) return false;
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
            a.nFileIndexLow == b.nFileIndexLow;
+  }
+  bool flushFile(std::FILE* stream) override {
+    if (stream == nullptr || std::fflush(stream) != 0) return false;
+    const intptr_t handle = _get_osfhandle(_fileno(stream));
+    if (handle == -1) return false;
+    return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != FALSE;
+  }
+  bool flushFolder(const char* path) override {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 };
 

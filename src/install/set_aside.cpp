@@ -1,0 +1,252 @@
+// Undoing and finishing copy steps from the set-aside folder and its journal.
+#include "install/set_aside.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "install/copy_files.h"
+#include "install/tracked_files.h"
+#include "platform/files.h"
+
+namespace kz {
+namespace {
+
+using Path = char[paths::kPathSize];
+
+bool exists(const char* path) { return platform::fileSystem().fileAttributes(path) != platform::kInvalidAttributes; }
+
+bool join(Path& out, const char* base, const char* relative) {
+  return paths::assign(out, base) && paths::append(out, relative);
+}
+
+// The folders below the set-aside folder that moves into it can make: the parents of every
+// tracked path (the older help files share their help file's folder), deepest first.
+std::vector<std::string> setAsideSubfolders() {
+  std::vector<std::string> folders;
+  for (const TrackedRow& row : kTrackedRows) {
+    std::string path = row.relativePath;
+    for (size_t cut = path.find_last_of('\\'); cut != std::string::npos; cut = path.find_last_of('\\')) {
+      path.resize(cut);
+      if (std::find(folders.begin(), folders.end(), path) == folders.end()) folders.push_back(path);
+    }
+  }
+  std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
+    return std::count(a.begin(), a.end(), '\\') > std::count(b.begin(), b.end(), '\\');
+  });
+  return folders;
+}
+
+// A folder is gone when its removal succeeds, or when it is not there to remove.
+bool removeFolder(const char* path) {
+  if (platform::fileSystem().removeDirectory(path)) return true;
+  return !exists(path);
+}
+
+bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner, StepFailure* failure) {
+  Path installed;
+  Path aside;
+  if (!join(installed, mainFolder, entry.path.c_str()) || !setAsidePath(aside, mainFolder, entry.path.c_str())) {
+    noteFailure(failure, FailureCause::FileNotMoved, entry.path);
+    return false;
+  }
+  if (exists(aside)) {
+    // The original is safe in the set-aside folder, so whatever stands in its place is the new
+    // file (or a copy of the original that a move across volumes left behind).
+    if (exists(installed) && !DeleteFileForced(installed)) {
+      noteFailure(failure, FailureCause::FileNotDeleted, installed);
+      return false;
+    }
+    if (!MoveFileIntoPlace(aside, installed, owner)) {
+      noteFailure(failure, FailureCause::FileNotMoved, aside, installed);
+      return false;
+    }
+  }
+  platform::FileSystem& fs = platform::fileSystem();
+  const uint32_t attributes = fs.fileAttributes(installed);
+  if (attributes == platform::kInvalidAttributes) {
+    // Neither in the set-aside folder nor in place: only a query that failed can say so.
+    noteFailure(failure, FailureCause::FileNotMoved, aside, installed);
+    return false;
+  }
+  if (attributes != entry.value && !fs.setFileAttributes(installed, entry.value)) {
+    noteFailure(failure, FailureCause::AttributesNotRestored, installed);
+    return false;
+  }
+  return true;
+}
+
+bool undoAdd(const char* mainFolder, const JournalRecord& entry, StepFailure* failure) {
+  Path placed;
+  if (!join(placed, mainFolder, entry.path.c_str())) return true;  // no such file can have been placed
+  // Nothing stood here before the run, so whatever stands here now is the run's new file.
+  if (exists(placed) && !DeleteFileForced(placed)) {
+    noteFailure(failure, FailureCause::FileNotDeleted, placed);
+    return false;
+  }
+  return true;
+}
+
+bool undoFolder(const char* mainFolder, const JournalRecord& entry, StepFailure* failure) {
+  Path folder;
+  if (!join(folder, mainFolder, entry.path.c_str())) return true;
+  if (!exists(folder) || removeFolder(folder)) return true;
+  noteFailure(failure, FailureCause::FolderNotRemoved, folder);
+  return false;
+}
+
+// The plan of a journal: the Replace, Add and Folder records between Begin and PlanEnd.
+struct JournalPlan {
+  std::vector<JournalRecord> entries;
+  bool complete = false;   // PlanEnd read: moves may have happened
+  bool committed = false;  // Commit read, and no RollBack after it
+  bool wellFormed = true;
+};
+
+JournalPlan planOf(const std::vector<JournalRecord>& records) {
+  JournalPlan plan;
+  if (records.empty()) return plan;
+  if (records.front().kind != JournalKind::Begin) {
+    plan.wellFormed = false;
+    return plan;
+  }
+  for (size_t i = 1; i < records.size(); ++i) {
+    const JournalRecord& r = records[i];
+    const bool planEntry = r.kind == JournalKind::Replace || r.kind == JournalKind::Add || r.kind == JournalKind::Folder;
+    if (!plan.complete) {
+      if (planEntry) {
+        plan.entries.push_back(r);
+      } else if (r.kind == JournalKind::PlanEnd && r.value == plan.entries.size()) {
+        plan.complete = true;
+      } else {
+        plan.wellFormed = false;
+        return plan;
+      }
+      continue;
+    }
+    switch (r.kind) {
+      case JournalKind::SetAside:
+      case JournalKind::Place:
+        if (r.value >= plan.entries.size()) plan.wellFormed = false;
+        break;
+      case JournalKind::Commit:
+        plan.committed = true;
+        break;
+      case JournalKind::RollBack:
+        plan.committed = false;
+        break;
+      default:
+        plan.wellFormed = false;
+        break;
+    }
+    if (!plan.wellFormed) return plan;
+  }
+  return plan;
+}
+
+}  // namespace
+
+bool setAsideFolderPath(Path& out, const char* mainFolder) { return join(out, mainFolder, kSetAsideFolder); }
+
+bool setAsidePath(Path& out, const char* mainFolder, const char* relativePath) {
+  return setAsideFolderPath(out, mainFolder) && paths::append(out, relativePath);
+}
+
+bool journalPath(Path& out, const char* mainFolder) {
+  return setAsideFolderPath(out, mainFolder) && paths::append(out, kJournalFile);
+}
+
+bool RollBackPlan(const char* mainFolder, const std::vector<JournalRecord>& plan, void* owner, StepFailure* failure) {
+  bool complete = true;
+  for (auto it = plan.rbegin(); it != plan.rend(); ++it) {
+    bool undone = true;
+    switch (it->kind) {
+      case JournalKind::Replace: undone = undoReplace(mainFolder, *it, owner, failure); break;
+      case JournalKind::Add: undone = undoAdd(mainFolder, *it, failure); break;
+      case JournalKind::Folder: undone = undoFolder(mainFolder, *it, failure); break;
+      default: break;
+    }
+    complete = undone && complete;
+  }
+  return complete;
+}
+
+bool RemoveSetAsideFolder(const char* mainFolder, StepFailure* failure) {
+  Path folder;
+  Path journal;
+  if (!setAsideFolderPath(folder, mainFolder) || !journalPath(journal, mainFolder)) return false;
+  for (const std::string& sub : setAsideSubfolders()) {
+    Path path;
+    if (!join(path, folder, sub.c_str())) continue;
+    if (!removeFolder(path)) {
+      // It still holds a file: that file may be an original, so the journal that accounts for
+      // it stays too.
+      noteFailure(failure, FailureCause::FolderNotRemoved, path);
+      return false;
+    }
+  }
+  if (!DeleteFileForced(journal)) {
+    noteFailure(failure, FailureCause::FileNotDeleted, journal);
+    return false;
+  }
+  if (!removeFolder(folder)) {
+    noteFailure(failure, FailureCause::FolderNotRemoved, folder);
+    return false;
+  }
+  (void)platform::fileSystem().flushFolder(mainFolder);
+  return true;
+}
+
+bool ClearSetAsideFolder(const char* mainFolder, const std::vector<JournalRecord>& plan, StepFailure* failure) {
+  for (const JournalRecord& entry : plan) {
+    if (entry.kind != JournalKind::Replace) continue;
+    Path aside;
+    if (!setAsidePath(aside, mainFolder, entry.path.c_str())) continue;
+    if (!DeleteFileForced(aside)) {
+      noteFailure(failure, FailureCause::FileNotDeleted, aside);
+      return false;
+    }
+  }
+  return RemoveSetAsideFolder(mainFolder, failure);
+}
+
+RecoveryOutcome RecoverInterruptedInstall(const char* mainFolder, void* owner, StepFailure* failure) {
+  Path folder;
+  Path journal;
+  if (!setAsideFolderPath(folder, mainFolder) || !journalPath(journal, mainFolder)) return RecoveryOutcome::NothingToDo;
+  if (!exists(folder)) return RecoveryOutcome::NothingToDo;
+
+  const auto failed = [&](FailureCause cause, const char* what) {
+    noteFailure(failure, cause, what);
+    if (failure != nullptr) failure->keptIn = folder;
+    return RecoveryOutcome::Failed;
+  };
+  const JournalContents contents = readJournal(journal);
+  if (contents.status != JournalReadStatus::Read && contents.status != JournalReadStatus::Missing) {
+    return failed(FailureCause::JournalUnreadable, journal);
+  }
+  const JournalPlan plan = planOf(contents.records);
+  if (!plan.wellFormed) return failed(FailureCause::JournalUnreadable, journal);
+
+  if (plan.entries.empty() && !plan.complete) {
+    // The run stopped before its plan was on the disk, so before anything moved: only the folder
+    // and the journal's beginning are left.
+    if (!RemoveSetAsideFolder(mainFolder, failure)) {
+      if (failure != nullptr) failure->keptIn = folder;
+      return RecoveryOutcome::Failed;
+    }
+    return RecoveryOutcome::NothingToDo;
+  }
+  if (plan.committed) {
+    // What the folder holds is the replaced version: nothing to keep, only to remove.
+    return ClearSetAsideFolder(mainFolder, plan.entries, failure) ? RecoveryOutcome::Cleared
+                                                                   : RecoveryOutcome::ClearFailed;
+  }
+  if (!RollBackPlan(mainFolder, plan.entries, owner, failure) || !RemoveSetAsideFolder(mainFolder, failure)) {
+    if (failure != nullptr) failure->keptIn = folder;
+    return RecoveryOutcome::Failed;
+  }
+  return RecoveryOutcome::RolledBack;
+}
+
+}  // namespace kz

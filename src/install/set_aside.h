@@ -1,0 +1,48 @@
+// The set-aside folder inside the main folder: undoing a copy step's plan, clearing the folder,
+// and recovering the main folder from an earlier run that did not end.
+//
+// Every decision is taken from the file system as it is: an installed file is back in place when
+// the set-aside folder no longer holds it and the main folder does. Nothing here ever deletes a
+// file that the set-aside folder holds unless the journal says the update was completed.
+#pragma once
+
+#include <vector>
+
+#include "install/journal.h"
+#include "install/shell_paths.h"
+#include "install/step_failure.h"
+
+namespace kz {
+
+// mainFolder joined with the set-aside folder, with a relative path below it, or with the journal.
+bool setAsideFolderPath(char (&out)[paths::kPathSize], const char* mainFolder);
+bool setAsidePath(char (&out)[paths::kPathSize], const char* mainFolder, const char* relativePath);
+bool journalPath(char (&out)[paths::kPathSize], const char* mainFolder);
+
+// Puts the main folder back as the plan found it (Replace, Add and Folder records), latest entry
+// first: a set-aside file goes back over whatever took its place and gets its attributes back, a
+// new file placed where none was is deleted, a folder the run made is removed. Entries the run
+// never reached are left as they are. Goes on past an entry that cannot be undone, so that as
+// much as possible is back; true when every entry is.
+bool RollBackPlan(const char* mainFolder, const std::vector<JournalRecord>& plan, void* owner, StepFailure* failure);
+
+// Removes the journal and the set-aside folder with its (empty) sub-folders. Never deletes a file
+// in it other than the journal: a folder that still holds a file stays, and so does the journal.
+bool RemoveSetAsideFolder(const char* mainFolder, StepFailure* failure);
+
+// After a completed update: deletes the replaced files the plan set aside, then the folder.
+bool ClearSetAsideFolder(const char* mainFolder, const std::vector<JournalRecord>& plan, StepFailure* failure);
+
+enum class RecoveryOutcome {
+  NothingToDo,  // no set-aside folder, or an empty one left before anything moved (now removed)
+  RolledBack,   // an unfinished run was undone: the main folder is as it was before it
+  Cleared,      // a completed run's set-aside files were removed
+  Failed,       // an unfinished run could not be undone: failure says why and where the
+                // originals are kept; nothing that holds one was deleted
+  ClearFailed,  // a completed run's set-aside folder could not be removed; failure says why
+};
+
+// What Install does first: finishes whatever an earlier run left in the set-aside folder.
+RecoveryOutcome RecoverInterruptedInstall(const char* mainFolder, void* owner, StepFailure* failure);
+
+}  // namespace kz
