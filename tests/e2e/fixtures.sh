@@ -17,3 +17,44 @@ prepare_merged_updater_installs_picked_folder() { with_update "$1" && with_produ
 
 verify_install_complete() { "$fixture" verify-installed "$1/product"; }
 verify_install_stopped_by_file_in_use() { "$fixture" verify-installed "$1/product"; }
+
+# The transactional install. cleanup_<name> runs after every scenario that has one, also when the
+# scenario failed.
+prepare_copy_failure_restores_main_folder() { with_update "$1" && with_product "$1"; }
+
+# The prefix's temporary folder, where the work folder goes.
+prefix_temp() {
+  local users="$WINEPREFIX/drive_c/users/$(id -un)"
+  if [ -d "$users/AppData/Local/Temp" ]; then echo "$users/AppData/Local/Temp"; else echo "$users/Temp"; fi
+}
+
+# A volume of half the size of the new files, mounted over the temporary folder (needs root).
+prepare_full_temp_folder_fails_extraction() {
+  with_update "$1" && with_product "$1" || return 1
+  "$fixture" update "$1/new" || return 1
+  local bytes temp
+  bytes=$(du -sb "$1/new" | cut -f1)
+  rm -rf "$1/new"
+  temp=$(prefix_temp)
+  mkdir -p "$temp" &&
+    mount -t tmpfs -o size=$(((bytes / 2 + 4095) / 4096 * 4096)),mode=0777 kz-e2e-temp "$temp" || return 1
+  echo "temporary folder $temp: a volume of $(df -B1 --output=size "$temp" | tail -1 | tr -d ' ') bytes for $bytes bytes of new files"
+}
+verify_full_temp_folder_fails_extraction() {
+  [ -z "$(ls -A "$(prefix_temp)")" ] || { echo "left in the temporary folder:"; ls -la "$(prefix_temp)"; return 1; }
+}
+cleanup_full_temp_folder_fails_extraction() {
+  local temp
+  temp=$(prefix_temp)
+  if mountpoint -q "$temp"; then umount "$temp"; fi
+}
+
+prepare_killed_copy_recovers_on_install() { with_update "$1" && with_product "$1"; }
+verify_killed_copy_recovers_on_install() {
+  "$fixture" verify-installed "$1/product" || return 1
+  # Every program and library is now of version 6.11 (help files carry no version).
+  local old
+  old=$("$fixture" versions "$1/product" | grep -v '\.chm ' | grep -v ' 6\.11\.' || true)
+  [ -z "$old" ] || { echo "not updated:"; echo "$old"; return 1; }
+}
+prepare_killed_copy_then_failed_copy_restores_original() { with_update "$1" && with_product "$1"; }

@@ -1,0 +1,300 @@
+// The install as a transaction: a copy that fails part-way, an extraction that runs out of room,
+// and an updater killed in the middle of its copy. After each, the main folder is either exactly
+// as it was (every file's bytes, last-write time and attributes) or fully updated, and nothing
+// wrong is reported as success. The runner has put the update's form (update.kz6) and a 6.09
+// product (product\) into the scratch folder; prepare_ and verify_ in fixtures.sh do the rest.
+#include <map>
+#include <vector>
+
+#include "scenario.h"
+#include "system.h"
+
+namespace e2e {
+namespace {
+
+constexpr char kCrashVariable[] = "KZ_CRASH_AFTER_MOVES";
+// The progress-log line of an install that first puts an interrupted copy right.
+constexpr char kRecoveredLine[] = "\r\n\r\nRestoring the files of an interrupted installation......Ok.";
+
+// One entry of a folder tree as the user's tools would compare it.
+struct EntryState {
+  DWORD attributes = 0;
+  FILETIME created{};
+  FILETIME lastWrite{};
+  std::string content;  // files only
+};
+using TreeState = std::map<std::string, EntryState>;
+
+void addTree(const std::string& folder, const std::string& prefix, TreeState& state) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(join(folder, "*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    const std::string path = join(folder, name);
+    const std::string relative = prefix.empty() ? name : prefix + "\\" + name;
+    EntryState entry;
+    entry.attributes = data.dwFileAttributes;
+    entry.created = data.ftCreationTime;
+    entry.lastWrite = data.ftLastWriteTime;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      // A folder's own times change whenever an entry comes or goes; its entries are compared.
+      entry.created = entry.lastWrite = FILETIME{};
+      state[relative + "\\"] = entry;
+      addTree(path, relative, state);
+    } else {
+      entry.content = readFile(path).value_or("<unreadable>");
+      state[relative] = entry;
+    }
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+}
+
+TreeState treeState(const std::string& folder) {
+  TreeState state;
+  addTree(folder, "", state);
+  return state;
+}
+
+bool sameTime(const FILETIME& a, const FILETIME& b) {
+  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+// Every difference between two states, one line each ("" when they are equal).
+std::string treeDifferences(const TreeState& before, const TreeState& after) {
+  std::string out;
+  for (const auto& [path, was] : before) {
+    const auto now = after.find(path);
+    if (now == after.end()) {
+      out += "  gone: " + path + "\n";
+      continue;
+    }
+    if (now->second.content != was.content) out += "  other bytes: " + path + "\n";
+    if (now->second.attributes != was.attributes) {
+      out += "  other attributes: " + path + " " + std::to_string(was.attributes) + " -> " +
+             std::to_string(now->second.attributes) + "\n";
+    }
+    if (!sameTime(now->second.lastWrite, was.lastWrite)) out += "  other last-write time: " + path + "\n";
+    if (!sameTime(now->second.created, was.created)) out += "  other creation time: " + path + "\n";
+  }
+  for (const auto& [path, now] : after) {
+    if (before.find(path) == before.end()) out += "  new: " + path + "\n";
+  }
+  return out;
+}
+
+void expectUnchanged(Env& env, const TreeState& before, const std::string& folder) {
+  const std::string differences = treeDifferences(before, treeState(folder));
+  if (!differences.empty()) note("main folder differences:\n" + differences);
+  env.check.that(differences.empty(), "the main folder is exactly as it was");
+}
+
+// Copies the built updater into the scratch folder and merges the update into it with its own
+// command; the merged updater's path, or "" after a failed check.
+std::string mergedUpdater(Env& env) {
+  const std::string folder = join(env.root, "tool");
+  makeFolders(folder);
+  const std::string updater = join(folder, "kestrome_update.exe");
+  const std::string target = join(folder, "kaem_update611.exe");
+  CopyFileA(env.updater.c_str(), updater.c_str(), FALSE);
+  Process process;
+  if (!env.check.that(process.start(updater, "MERGE_KZ6_FILE:\"" + join(env.root, "update.kz6") + "\""),
+                      "the merge starts")) {
+    return "";
+  }
+  HWND box = waitMessageBox(process.id(), kMergeCaption);
+  if (!env.check.that(box != nullptr, "the merge reports in a message box")) {
+    process.kill();
+    return "";
+  }
+  const std::string text = itemText(box, kMessageText);
+  press(box, IDOK);
+  env.check.that(process.waitExit(), "the merge run ends after its message");
+  process.kill();
+  const bool merged = env.check.equal(
+      text, "! ! !   MERGE COMMAND SUCCESSFUL   ! ! !\r\n\r\nMerged target file:\r\n\r\n" + target, "merge message");
+  return merged ? target : "";
+}
+
+// What the log holds up to the heading of the stage that fails, and that stage's outcome.
+std::string logUpTo(const std::string& product, const std::string& failedHeading) {
+  std::string log = locationLine(product) + "\r\n\r\nInitializing......Ok.";
+  for (const char* heading : {"Decompressing files...", "Testing files compatibility...", "Copying files..."}) {
+    if (failedHeading == heading) return log + "\r\n" + heading + "...FAILED.";
+    log += std::string("\r\n") + heading + "...Ok.";
+  }
+  return log;
+}
+
+// A failed stage: the log is the run up to that stage's "...FAILED.", then one line that names
+// the cause, and nothing reports success.
+void expectFailedAt(Env& env, const std::string& log, const std::string& product, const std::string& heading) {
+  note("log: " + visible(log));
+  const std::string expected = logUpTo(product, heading);
+  env.check.equal(log.substr(0, expected.size()), expected, "log up to the failed stage");
+  const std::string rest = log.size() > expected.size() ? log.substr(expected.size()) : "";
+  const bool oneCauseLine = rest.size() > 2 && rest.compare(0, 2, "\r\n") == 0 &&
+                            rest.find_first_not_of("\r\n") != std::string::npos &&
+                            rest.find("\r\n", 2) == std::string::npos;
+  env.check.that(oneCauseLine, "one line naming the cause follows \"...FAILED.\": \"" + visible(rest) + "\"");
+  env.check.that(log.find("completed and successful") == std::string::npos, "no success is reported");
+  env.check.that(log.find("Copying files......Ok.") == std::string::npos, "the copy is not reported done");
+}
+
+std::string startInstallAndWait(Env& env, HWND dialog) {
+  press(dialog, IDOK);
+  return waitRunEnd(dialog);
+}
+
+// Where the new help file of bin\app01.exe must go, a plain file stands in place of its folder,
+// so the copy fails at that row after the rows before it were replaced. Two installed files carry
+// attributes that the install touches on its way (the in-use probe clears read-only) and that
+// must come back with them.
+bool arrangeFailingCopy(Env& env, const std::string& product) {
+  const std::string helpFolder = join(product, "misc.set\\hlpfiles\\app01");
+  const bool blocked = env.check.that(removeTree(helpFolder) && writeFile(helpFolder, "a file in the folder's place"),
+                                      "a plain file stands where the help folder belongs");
+  const bool marked =
+      env.check.that(SetFileAttributesA(join(product, "bin\\lib02.dll").c_str(),
+                                        FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE) &&
+                         SetFileAttributesA(join(product, "bin\\tool01.exe").c_str(),
+                                            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE),
+                     "bin\\lib02.dll is read-only and bin\\tool01.exe hidden");
+  return blocked && marked;
+}
+
+// Runs an install that the crash point ends right after the copy step's seventh move, which sets
+// the fourth row's installed file aside before its new file is in place. True when the updater
+// ended itself that way after changing the main folder.
+bool installKilledMidCopy(Env& env, const std::string& updater, const std::string& product) {
+  const TreeState before = treeState(product);
+  SetEnvironmentVariableA(kCrashVariable, "7");
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  SetEnvironmentVariableA(kCrashVariable, nullptr);
+  if (dialog == nullptr) {
+    process.kill();
+    return false;
+  }
+  press(dialog, IDOK);
+  if (!env.check.that(process.waitExit(60000), "the updater ends itself during the copy")) {
+    process.kill();
+    return false;
+  }
+  const bool crashed = env.check.equal(static_cast<long long>(process.exitCode()), 3, "exit code of the crash point");
+  const bool begun = env.check.that(!treeDifferences(before, treeState(product)).empty(),
+                                    "the copy had begun when the updater ended");
+  return crashed && begun;
+}
+
+}  // namespace
+
+// Where the new help file's folder belongs stands a plain file, so the copy fails at that row
+// after the rows before it were replaced. Everything is put back, and the log says so.
+E2E_SCENARIO(copy_failure_restores_main_folder) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  if (!arrangeFailingCopy(env, product)) return;
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const TreeState before = treeState(product);
+  env.check.that(before.size() > 20, "the product is there");
+
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Copying files...");
+  expectUnchanged(env, before, product);
+  env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), product,
+                  "the registry is untouched");
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+  expectUnchanged(env, before, product);
+}
+
+// The system's temporary folder is too small for the new files (the runner mounts a small volume
+// there): the extraction fails, the main folder is untouched, and the work folder goes.
+E2E_SCENARIO(full_temp_folder_fails_extraction) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const TreeState before = treeState(product);
+  const std::string temp = tempFolder();
+  const auto tempBefore = folderEntries(temp);
+
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Decompressing files...");
+  expectUnchanged(env, before, product);
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+  env.check.that(folderEntries(temp) == tempBefore, "the work folder is gone from the temporary folder");
+}
+
+// An updater killed right after one of its copy step's moves leaves the main folder half way;
+// the next updater's Install first puts the interrupted copy right, then completes. The runner
+// checks every file afterwards.
+E2E_SCENARIO(killed_copy_recovers_on_install) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const TreeState before = treeState(product);
+  if (!installKilledMidCopy(env, updater, product)) return;
+
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  const std::string log = startInstallAndWait(env, dialog);
+  note("log: " + visible(log));
+  env.check.that(log.find(kInstallCompleted) != std::string::npos, "the install completes: \"" + visible(log) + "\"");
+  env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery");
+  env.check.that(log.find("FAILED") == std::string::npos, "nothing failed");
+
+  // The same entries as before, less the old help files that the update removes: no folder or
+  // journal of the interrupted copy is left.
+  std::vector<std::string> expected;
+  for (const auto& [path, state] : before) {
+    const std::string tail = path.size() > 4 ? path.substr(path.size() - 4) : path;
+    if (tail != ".hlp" && tail != ".gid") expected.push_back(path);
+  }
+  std::vector<std::string> now;
+  for (const auto& [path, state] : treeState(product)) now.push_back(path);
+  if (now != expected) note("main folder now:\n" + treeDifferences(before, treeState(product)));
+  env.check.that(now == expected, "the main folder holds the product's entries and nothing else");
+  press(dialog, IDCANCEL);
+  env.check.that(process.waitExit(5000), "Close ends the updater at once");
+  process.kill();
+}
+
+}  // namespace e2e
+
+namespace e2e {
+
+// An updater killed during its copy, then a second run whose copy fails part-way: the second run
+// first puts back what the first one moved, so its rollback ends at the product as it was before
+// either run, not at the half-updated state the first one left.
+E2E_SCENARIO(killed_copy_then_failed_copy_restores_original) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  if (!arrangeFailingCopy(env, product)) return;
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const TreeState before = treeState(product);
+  if (!installKilledMidCopy(env, updater, product)) return;
+
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  const std::string log = startInstallAndWait(env, dialog);
+  note("log: " + visible(log));
+  env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery");
+  env.check.that(log.find("\r\nCopying files......FAILED.") != std::string::npos, "the copy fails: \"" + visible(log) + "\"");
+  env.check.that(log.find("completed and successful") == std::string::npos, "no success is reported");
+  expectUnchanged(env, before, product);
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+  expectUnchanged(env, before, product);
+}
+
+}  // namespace e2e
