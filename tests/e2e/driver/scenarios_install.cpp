@@ -160,7 +160,8 @@ E2E_SCENARIO(install_stopped_by_file_in_use) {
   press(dialog, IDOK);
   const std::string log = waitRunEnd(dialog);
   env.check.equal(log,
-                  locationLine(product) + "\r\n\r\nInitializing......FAILED." +
+                  locationLine(product) + "\r\n\r\nInitializing......FAILED." + "\r\nThe file \"" + product +
+                      "\\bin\\app01.exe\" is open in another program or cannot be changed." +
                       "\r\n\r\nOne or more Kestrome applications are currently running.\r\n"
                       "Close all Kestrome applications and click the INSTALL button again.\r\n\r\n"
                       "If this message appears again then restart your computer and run this update application "
@@ -192,7 +193,9 @@ E2E_SCENARIO(failed_install_work_folder_removed) {
   if (dialog == nullptr) return process.kill();
   press(dialog, IDOK);
   env.check.equal(waitRunEnd(dialog),
-                  locationLine(product) + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.",
+                  locationLine(product) + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED." +
+                      "\r\nThe package entry \"misc.set\\hlpfiles\\tool04\\tool04_help.chm\" failed its check: its "
+                      "compressed data is damaged.",
                   "log of a failed extraction");
   env.check.that(!itemEnabled(dialog, IDOK) && !itemEnabled(dialog, kMainFolderButton), "only Close is left");
   env.check.equal(itemText(dialog, IDCANCEL), "&Close", "button 2 caption");
