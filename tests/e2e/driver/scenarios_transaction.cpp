@@ -128,8 +128,9 @@ std::string logUpTo(const std::string& product, const std::string& failedHeading
 }
 
 // A failed stage: the log is the run up to that stage's "...FAILED.", then one line that names
-// the cause, and nothing reports success.
-void expectFailedAt(Env& env, const std::string& log, const std::string& product, const std::string& heading) {
+// the cause (holding the given words), and nothing reports success.
+void expectFailedAt(Env& env, const std::string& log, const std::string& product, const std::string& heading,
+                    const std::string& cause) {
   note("log: " + visible(log));
   const std::string expected = logUpTo(product, heading);
   env.check.equal(log.substr(0, expected.size()), expected, "log up to the failed stage");
@@ -138,6 +139,7 @@ void expectFailedAt(Env& env, const std::string& log, const std::string& product
                             rest.find_first_not_of("\r\n") != std::string::npos &&
                             rest.find("\r\n", 2) == std::string::npos;
   env.check.that(oneCauseLine, "one line naming the cause follows \"...FAILED.\": \"" + visible(rest) + "\"");
+  env.check.that(rest.find(cause) != std::string::npos, "the cause line says \"" + cause + "\"");
   env.check.that(log.find("completed and successful") == std::string::npos, "no success is reported");
   env.check.that(log.find("Copying files......Ok.") == std::string::npos, "the copy is not reported done");
 }
@@ -204,7 +206,9 @@ E2E_SCENARIO(copy_failure_restores_main_folder) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Copying files...");
+  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Copying files...",
+                 "\\misc.set\\hlpfiles\\app01\\app01_help.chm\" could not be moved to \"" + product +
+                     "\\misc.set\\hlpfiles\\app01\\app01_help.chm\".");
   expectUnchanged(env, before, product);
   env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), product,
                   "the registry is untouched");
@@ -226,7 +230,8 @@ E2E_SCENARIO(full_temp_folder_fails_extraction) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Decompressing files...");
+  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Decompressing files...",
+                 "could not be written into the work folder");
   expectUnchanged(env, before, product);
   if (!quitWithYes(env, dialog, process)) return process.kill();
   env.check.that(folderEntries(temp) == tempBefore, "the work folder is gone from the temporary folder");
