@@ -49,12 +49,22 @@ cleanup_full_temp_folder_fails_extraction() {
   if mountpoint -q "$temp"; then umount "$temp"; fi
 }
 
-prepare_killed_copy_recovers_on_install() { with_update "$1" && with_product "$1"; }
+# One product for each move after which the updater is killed.
+crash_points="1 7 8 60"
+prepare_killed_copy_recovers_on_install() {
+  with_update "$1" || return 1
+  local n
+  for n in $crash_points; do "$fixture" product "$1/product-$n" 9 || return 1; done
+}
 verify_killed_copy_recovers_on_install() {
-  "$fixture" verify-installed "$1/product" || return 1
-  # Every program and library is now of version 6.11 (help files carry no version).
-  local old
-  old=$("$fixture" versions "$1/product" | grep -v '\.chm ' | grep -v ' 6\.11\.' || true)
-  [ -z "$old" ] || { echo "not updated:"; echo "$old"; return 1; }
+  local n old failed=0
+  for n in $crash_points; do
+    echo "product-$n:"
+    "$fixture" verify-installed "$1/product-$n" || failed=1
+    # Every program and library is now of version 6.11 (help files carry no version).
+    old=$("$fixture" versions "$1/product-$n" | grep -v '\.chm ' | grep -v ' 6\.11\.' || true)
+    [ -z "$old" ] || { echo "not updated:"; echo "$old"; failed=1; }
+  done
+  return $failed
 }
 prepare_killed_copy_then_failed_copy_restores_original() { with_update "$1" && with_product "$1"; }

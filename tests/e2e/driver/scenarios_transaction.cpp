@@ -166,12 +166,11 @@ bool arrangeFailingCopy(Env& env, const std::string& product) {
   return blocked && marked;
 }
 
-// Runs an install that the crash point ends right after the copy step's seventh move, which sets
-// the fourth row's installed file aside before its new file is in place. True when the updater
-// ended itself that way after changing the main folder.
-bool installKilledMidCopy(Env& env, const std::string& updater, const std::string& product) {
+// Runs an install that the crash point ends right after the copy step's move number `moves`.
+// True when the updater ended itself that way after changing the main folder.
+bool installKilledAfter(Env& env, const std::string& updater, const std::string& product, int moves) {
   const TreeState before = treeState(product);
-  SetEnvironmentVariableA(kCrashVariable, "7");
+  SetEnvironmentVariableA(kCrashVariable, std::to_string(moves).c_str());
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   SetEnvironmentVariableA(kCrashVariable, nullptr);
@@ -180,15 +179,19 @@ bool installKilledMidCopy(Env& env, const std::string& updater, const std::strin
     return false;
   }
   press(dialog, IDOK);
-  if (!env.check.that(process.waitExit(60000), "the updater ends itself during the copy")) {
+  const std::string at = " (crash after move " + std::to_string(moves) + ")";
+  if (!env.check.that(process.waitExit(60000), "the updater ends itself during the copy" + at)) {
     process.kill();
     return false;
   }
-  const bool crashed = env.check.equal(static_cast<long long>(process.exitCode()), 3, "exit code of the crash point");
+  const bool crashed = env.check.equal(static_cast<long long>(process.exitCode()), 3, "exit code of the crash point" + at);
   const bool begun = env.check.that(!treeDifferences(before, treeState(product)).empty(),
-                                    "the copy had begun when the updater ended");
+                                    "the copy had begun when the updater ended" + at);
   return crashed && begun;
 }
+
+// The seventh move sets the fourth row's installed file aside before its new file is in place.
+constexpr int kMidCopyCrash = 7;
 
 }  // namespace
 
@@ -238,39 +241,49 @@ E2E_SCENARIO(full_temp_folder_fails_extraction) {
 }
 
 // An updater killed right after one of its copy step's moves leaves the main folder half way;
-// the next updater's Install first puts the interrupted copy right, then completes. The runner
-// checks every file afterwards.
+// the next updater's Install first puts the interrupted copy right, then completes. Killed after
+// the first move (one file set aside), in the middle (a file set aside, its new file not yet in
+// place), right after a new file was placed, and after the last move (23 files set aside and
+// placed and the 14 old help files set aside), before the copy was recorded as done; each on a
+// product of its own. The runner checks every file afterwards.
 E2E_SCENARIO(killed_copy_recovers_on_install) {
   const std::string updater = mergedUpdater(env);
   if (updater.empty()) return;
-  const std::string product = join(env.root, "product");
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
-  const TreeState before = treeState(product);
-  if (!installKilledMidCopy(env, updater, product)) return;
+  for (const int moves : {1, kMidCopyCrash, 8, 60}) {
+    const std::string product = join(env.root, "product-" + std::to_string(moves));
+    const std::string at = " (crash after move " + std::to_string(moves) + ")";
+    setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+    const TreeState before = treeState(product);
+    if (!env.check.that(before.size() > 20, "the product is there" + at)) continue;
+    if (!installKilledAfter(env, updater, product, moves)) continue;
 
-  Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  const std::string log = startInstallAndWait(env, dialog);
-  note("log: " + visible(log));
-  env.check.that(log.find(kInstallCompleted) != std::string::npos, "the install completes: \"" + visible(log) + "\"");
-  env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery");
-  env.check.that(log.find("FAILED") == std::string::npos, "nothing failed");
+    Process process;
+    HWND dialog = openMainDialog(env, process, updater);
+    if (dialog == nullptr) {
+      process.kill();
+      continue;
+    }
+    const std::string log = startInstallAndWait(env, dialog);
+    note("log" + at + ": " + visible(log));
+    env.check.that(log.find(kInstallCompleted) != std::string::npos, "the install completes" + at);
+    env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery" + at);
+    env.check.that(log.find("FAILED") == std::string::npos, "nothing failed" + at);
 
-  // The same entries as before, less the old help files that the update removes: no folder or
-  // journal of the interrupted copy is left.
-  std::vector<std::string> expected;
-  for (const auto& [path, state] : before) {
-    const std::string tail = path.size() > 4 ? path.substr(path.size() - 4) : path;
-    if (tail != ".hlp" && tail != ".gid") expected.push_back(path);
+    // The same entries as before, less the old help files that the update removes: no folder or
+    // journal of the interrupted copy is left.
+    std::vector<std::string> expected;
+    for (const auto& [path, state] : before) {
+      const std::string tail = path.size() > 4 ? path.substr(path.size() - 4) : path;
+      if (tail != ".hlp" && tail != ".gid") expected.push_back(path);
+    }
+    std::vector<std::string> now;
+    for (const auto& [path, state] : treeState(product)) now.push_back(path);
+    if (now != expected) note("main folder now" + at + ":\n" + treeDifferences(before, treeState(product)));
+    env.check.that(now == expected, "the main folder holds the product's entries and nothing else" + at);
+    press(dialog, IDCANCEL);
+    env.check.that(process.waitExit(5000), "Close ends the updater at once" + at);
+    process.kill();
   }
-  std::vector<std::string> now;
-  for (const auto& [path, state] : treeState(product)) now.push_back(path);
-  if (now != expected) note("main folder now:\n" + treeDifferences(before, treeState(product)));
-  env.check.that(now == expected, "the main folder holds the product's entries and nothing else");
-  press(dialog, IDCANCEL);
-  env.check.that(process.waitExit(5000), "Close ends the updater at once");
-  process.kill();
 }
 
 }  // namespace e2e
@@ -287,7 +300,7 @@ E2E_SCENARIO(killed_copy_then_failed_copy_restores_original) {
   if (!arrangeFailingCopy(env, product)) return;
   setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
   const TreeState before = treeState(product);
-  if (!installKilledMidCopy(env, updater, product)) return;
+  if (!installKilledAfter(env, updater, product, kMidCopyCrash)) return;
 
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
