@@ -1,8 +1,9 @@
 // The install as a transaction: a copy that fails part-way, an extraction that runs out of room,
 // and an updater killed in the middle of its copy. After each, the main folder is either exactly
-// as it was (every file's bytes, last-write time and attributes) or fully updated, and nothing
-// wrong is reported as success. The runner has put the update's form (update.kz6) and a 6.09
-// product (product\) into the scratch folder; prepare_ and verify_ in fixtures.sh do the rest.
+// as it was (every file's bytes, creation and last-write times and attributes) or fully updated,
+// and nothing wrong is reported as success. The runner has put the update's form (update.kz6)
+// and 6.09 products (product\, or product-N\ for each crash point) into the scratch folder;
+// prepare_, verify_ and cleanup_ in fixtures.sh do the rest.
 #include <map>
 #include <vector>
 
@@ -144,7 +145,7 @@ void expectFailedAt(Env& env, const std::string& log, const std::string& product
   env.check.that(log.find("Copying files......Ok.") == std::string::npos, "the copy is not reported done");
 }
 
-std::string startInstallAndWait(Env& env, HWND dialog) {
+std::string startInstallAndWait(HWND dialog) {
   press(dialog, IDOK);
   return waitRunEnd(dialog);
 }
@@ -209,7 +210,7 @@ E2E_SCENARIO(copy_failure_restores_main_folder) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Copying files...",
+  expectFailedAt(env, startInstallAndWait(dialog), product, "Copying files...",
                  "\\misc.set\\hlpfiles\\app01\\app01_help.chm\" could not be moved to \"" + product +
                      "\\misc.set\\hlpfiles\\app01\\app01_help.chm\".");
   expectUnchanged(env, before, product);
@@ -233,7 +234,7 @@ E2E_SCENARIO(full_temp_folder_fails_extraction) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  expectFailedAt(env, startInstallAndWait(env, dialog), product, "Decompressing files...",
+  expectFailedAt(env, startInstallAndWait(dialog), product, "Decompressing files...",
                  "could not be written into the work folder");
   expectUnchanged(env, before, product);
   if (!quitWithYes(env, dialog, process)) return process.kill();
@@ -263,7 +264,7 @@ E2E_SCENARIO(killed_copy_recovers_on_install) {
       process.kill();
       continue;
     }
-    const std::string log = startInstallAndWait(env, dialog);
+    const std::string log = startInstallAndWait(dialog);
     note("log" + at + ": " + visible(log));
     env.check.that(log.find(kInstallCompleted) != std::string::npos, "the install completes" + at);
     env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery" + at);
@@ -305,7 +306,7 @@ E2E_SCENARIO(killed_copy_then_failed_copy_restores_original) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  const std::string log = startInstallAndWait(env, dialog);
+  const std::string log = startInstallAndWait(dialog);
   note("log: " + visible(log));
   env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery");
   env.check.that(log.find("\r\nCopying files......FAILED.") != std::string::npos, "the copy fails: \"" + visible(log) + "\"");
