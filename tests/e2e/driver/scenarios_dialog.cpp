@@ -5,6 +5,21 @@
 #include "system.h"
 
 namespace e2e {
+namespace {
+
+// Watches a started instance until it ends: false when it shows a window of its own meanwhile
+// (the window is then closed by ending the process) or does not end within the usual wait.
+bool endsWithoutWindow(Process& process) {
+  bool showed = false;
+  const bool ended = waitUntil([&] {
+    if (visibleWindowCount(process.id()) > 0) showed = true;
+    return process.waitExit(0);
+  });
+  if (!ended) process.kill();
+  return ended && !showed;
+}
+
+}  // namespace
 
 // Quit before any install asks first with No preselected; No keeps the dialog and its log, and
 // the close box asks the same question; Yes ends the updater.
@@ -87,7 +102,7 @@ E2E_SCENARIO(second_instance_activates_first) {
   env.check.that(waitUntil([&] { return IsIconic(dialog) != FALSE; }, 5000), "the dialog is minimised");
   Process second;
   env.check.that(second.start(env.updater, ""), "the second instance starts");
-  env.check.that(second.waitExit(), "the second instance ends by itself");
+  env.check.that(endsWithoutWindow(second), "the second instance ends by itself, showing no window");
   env.check.equal(static_cast<long long>(second.exitCode()), 0, "second instance exit code");
   env.check.that(waitUntil([&] { return IsIconic(dialog) == FALSE; }), "the first dialog is restored");
   env.check.that(waitUntil([&] { return GetForegroundWindow() == dialog; }), "the first dialog is in front");
@@ -97,9 +112,9 @@ E2E_SCENARIO(second_instance_activates_first) {
   if (!env.check.that(about != nullptr, "About opens")) return first.kill();
   SetForegroundWindow(GetDesktopWindow());
   Process third;
-  env.check.that(third.start(env.updater, "") && third.waitExit(), "a third instance ends by itself");
+  env.check.that(third.start(env.updater, "") && endsWithoutWindow(third),
+                 "a third instance ends by itself, showing no main dialog");
   env.check.that(waitUntil([&] { return GetForegroundWindow() == about; }), "the About box comes to the front");
-  env.check.that(findDialog(third.id(), kTitle) == nullptr, "no second main dialog");
   press(about, IDCANCEL);
   waitUntil([&] { return findDialog(first.id(), "About") == nullptr; });
   if (!quitWithYes(env, dialog, first)) first.kill();
