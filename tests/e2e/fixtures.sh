@@ -39,3 +39,4 @@ verify_folder_pick_drive_root_installs() {
   rm -f "$WINEPREFIX/dosdevices/l:"
   "$fixture" verify-installed "$1/product"
 }
+environment_win32_path_service_double_byte() { echo LC_ALL=ja_JP.UTF-8; }
