@@ -12,8 +12,9 @@ constexpr char kTableCharacter[] = "\x95\x5C";  // "表"
 
 }  // namespace
 
-// Found in the registry (per-user, with a trailing backslash) the folder validates; chosen in the
-// picker it validates again and the update installs into it and records it machine-wide.
+// Found in the registry (machine-wide, and per-user with a trailing backslash) the folder
+// validates; chosen in the picker it validates again, and the update installs into it and
+// records it machine-wide.
 E2E_SCENARIO(double_byte_main_folder_installs) {
   if (!env.check.equal(static_cast<long long>(GetACP()), 932, "the system code page")) return;
   const std::string product = env.root + "\\" + kTableCharacter;
@@ -22,6 +23,16 @@ E2E_SCENARIO(double_byte_main_folder_installs) {
   const std::string updater = mergeUpdate(env);
   if (updater.empty()) return;
 
+  // Machine-wide as it stands, then per-user with a trailing backslash, which alone goes.
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  {
+    Process process;
+    HWND dialog = openMainDialog(env, process, updater);
+    if (dialog == nullptr) return process.kill();
+    env.check.equal(visible(itemText(dialog, kLog)), visible(shown), "the machine-wide folder validates");
+    if (!quitWithYes(env, dialog, process)) return process.kill();
+  }
+  forgetMainFolder();
   setRegistryString(HKEY_CURRENT_USER, kMainFolderValue, product + "\\");
   {
     Process process;
