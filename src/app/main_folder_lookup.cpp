@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/path_service.h"
 #include "platform/registry.h"
 
 namespace kz {
@@ -37,10 +38,6 @@ bool readMainFolderValue(RegistryRoot root, char (&out)[kAppPathSize]) {
   return true;
 }
 
-bool isRoot(const char* path, size_t length) {
-  return (length == 1 && path[0] == '\\') || (length == 3 && path[1] == ':' && path[2] == '\\');
-}
-
 }  // namespace
 
 void lookUpMainFolder(char (&mainFolder)[kAppPathSize]) {
@@ -49,9 +46,10 @@ void lookUpMainFolder(char (&mainFolder)[kAppPathSize]) {
     mainFolder[0] = '\0';
     return;
   }
-  size_t length = std::strlen(value);
-  if (length > 0 && value[length - 1] == '\\' && !isRoot(value, length)) value[--length] = '\0';
-  std::memcpy(mainFolder, value, length + 1);
+  // One trailing backslash goes, read as a character of the system code page: the second byte of
+  // a double-byte character may have the value of a backslash.
+  platform::pathService().removeBackslash(value);
+  std::memcpy(mainFolder, value, std::strlen(value) + 1);
 }
 
 }  // namespace kz

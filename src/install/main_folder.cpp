@@ -8,6 +8,7 @@
 #include "platform/beep.h"
 #include "platform/files.h"
 #include "platform/message_format.h"
+#include "platform/path_service.h"
 
 namespace kz {
 namespace {
@@ -46,7 +47,7 @@ bool ValidateMainFolder(InstallDialog& dialog, const char* mainFolder) {
     error = strings::lookup(strings::kErrorNoMainFolder);
   } else {
     location = std::string("\"") + mainFolder;
-    if (location.back() != '\\') location += '\\';
+    if (!platform::endsWithBackslash(mainFolder)) location += '\\';
     location += '"';
     if (!ProductSubfoldersPresent(mainFolder, kValidatedProductVersion)) {
       error = strings::lookup(strings::kErrorCorruptMainFolder);

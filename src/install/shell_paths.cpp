@@ -1,9 +1,13 @@
-// The path helpers: bounded copies and joins.
+// The path helpers: bounded copies, and joins made by the platform's path service.
 #include "install/shell_paths.h"
 
 #include <cstring>
 
+#include "platform/path_service.h"
+
 namespace kz::paths {
+
+static_assert(kPathSize == platform::kPathServiceSize);
 
 bool assign(char (&path)[kPathSize], const char* text) {
   const size_t length = std::strlen(text);
@@ -12,49 +16,14 @@ bool assign(char (&path)[kPathSize], const char* text) {
   return true;
 }
 
-bool append(char (&path)[kPathSize], const char* part) {
-  while (*part == '\\') ++part;
-  const size_t length = std::strlen(path);
-  const bool separator = length > 0 && path[length - 1] != '\\';
-  const size_t partLength = std::strlen(part);
-  if (length + (separator ? 1 : 0) + partLength >= kPathSize) return false;
-  char* end = path + length;
-  if (separator) *end++ = '\\';
-  std::memcpy(end, part, partLength + 1);
-  return true;
-}
+bool append(char (&path)[kPathSize], const char* part) { return platform::pathService().append(path, part); }
 
-bool addBackslash(char (&path)[kPathSize]) {
-  const size_t length = std::strlen(path);
-  if (length > 0 && path[length - 1] == '\\') return true;
-  if (length + 1 >= kPathSize) return false;
-  path[length] = '\\';
-  path[length + 1] = '\0';
-  return true;
-}
+bool addBackslash(char (&path)[kPathSize]) { return platform::pathService().addBackslash(path); }
 
-void removeBackslash(char (&path)[kPathSize]) {
-  const size_t length = std::strlen(path);
-  if (length == 0 || path[length - 1] != '\\') return;
-  if (length == 3 && path[1] == ':') return;  // "C:\" stays a root
-  path[length - 1] = '\0';
-}
+void removeBackslash(char (&path)[kPathSize]) { platform::pathService().removeBackslash(path); }
 
 bool renameExtension(char (&path)[kPathSize], const char* extension) {
-  const size_t length = std::strlen(path);
-  size_t cut = length;
-  for (size_t i = length; i > 0; --i) {
-    const char c = path[i - 1];
-    if (c == '\\' || c == '/' || c == ':') break;
-    if (c == '.') {
-      cut = i - 1;
-      break;
-    }
-  }
-  const size_t extensionLength = std::strlen(extension);
-  if (cut + extensionLength >= kPathSize) return false;
-  std::memcpy(path + cut, extension, extensionLength + 1);
-  return true;
+  return platform::pathService().renameExtension(path, extension);
 }
 
 }  // namespace kz::paths

@@ -1,4 +1,5 @@
-// Path joins as the shell's path helpers make them, on 260-byte buffers that refuse to overflow.
+// Path joins made by the shell's path helpers (through the platform's path service), on 260-byte
+// buffers that refuse to overflow.
 #pragma once
 
 #include <cstdint>

@@ -1,16 +1,17 @@
-// Folders made outermost first, one component at a time, and trailing-backslash helpers.
+// Folders made outermost first, one component at a time.
 #include "package/folders.h"
 
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/path_service.h"
 
 namespace kz {
 namespace {
 
 // The parent part of path as its own string; false when it does not fit the buffer.
 bool parentOf(const char* path, char (&parent)[platform::kMaxPath]) {
-  const size_t cut = parentCut(path);
+  const size_t cut = platform::parentCut(path);
   if (cut >= sizeof parent) return false;
   std::memcpy(parent, path, cut);
   parent[cut] = '\0';
@@ -18,16 +19,6 @@ bool parentOf(const char* path, char (&parent)[platform::kMaxPath]) {
 }
 
 }  // namespace
-
-size_t parentCut(const char* path) {
-  const size_t length = std::strlen(path);
-  for (size_t i = length; i > 0; --i) {
-    const char c = path[i - 1];
-    if (c == '\\' || c == '/') return i - 1;
-    if (c == ':') return i;
-  }
-  return 0;
-}
 
 bool makeFolders(const char* path) {
   platform::FileSystem& fs = platform::fileSystem();
@@ -46,22 +37,6 @@ bool makeParentFolders(const char* path) {
   if (!parentOf(path, parent)) return false;
   if (parent[0] == '\0') return true;
   return makeFolders(parent);
-}
-
-bool addBackslash(char* path, size_t size) {
-  const size_t length = std::strlen(path);
-  if (length > 0 && (path[length - 1] == '\\' || path[length - 1] == '/')) return true;
-  if (length + 2 > size) return false;
-  path[length] = '\\';
-  path[length + 1] = '\0';
-  return true;
-}
-
-void removeBackslash(char* path) {
-  const size_t length = std::strlen(path);
-  if (length == 0 || path[length - 1] != '\\') return;
-  if (length == 3 && path[1] == ':') return;
-  path[length - 1] = '\0';
 }
 
 }  // namespace kz

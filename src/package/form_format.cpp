@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/path_service.h"
+
 namespace kz {
 
 void appendBigEndian32(std::vector<uint8_t>& out, uint32_t value) {
@@ -64,16 +66,19 @@ bool isSafeComponent(const char* component, size_t length) {
 
 bool isSafeEntryPath(const char* path) {
   if (path == nullptr || *path == '\0') return false;
+  // Components are read as characters of the system code page, where the second byte of a
+  // double-byte character may have the value of a backslash; no such byte is below 0x40, so the
+  // byte test for drive colons and control characters holds either way.
   const char* start = path;
-  for (const char* p = path;; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c == '\\' || c == '/' || c == '\0') {
-      if (!isSafeComponent(start, static_cast<size_t>(p - start))) return false;
-      if (c == '\0') return true;
-      start = p + 1;
-    } else if (c == ':' || c < 0x20) {
-      return false;
+  for (;;) {
+    const char* end = platform::componentEnd(start);
+    for (const char* p = start; p != end; ++p) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (c == ':' || c < 0x20) return false;
     }
+    if (!isSafeComponent(start, static_cast<size_t>(end - start))) return false;
+    if (*end == '\0') return true;
+    start = end + 1;  // past the separator, a one-byte character
   }
 }
 

@@ -10,6 +10,7 @@
 #include "package/package_area.h"
 #include "package/package_header.h"
 #include "platform/files.h"
+#include "platform/path_service.h"
 
 namespace kz {
 namespace {
@@ -135,16 +136,13 @@ MergeFailure mergePackage(const char* modulePath, const char* sourcePath, const 
   }
 
   // The copy is made beside the target, so that the final move stays on one volume.
-  char folder[platform::kMaxPath] = ".";
-  const size_t cut = parentCut(targetPath);
-  if (cut >= sizeof folder) return MergeFailure::OpenFailed;
-  if (cut > 0 || targetPath[0] == '\\' || targetPath[0] == '/') {
-    // A file in a root keeps the root as its folder (C: alone would be the drive's current one).
-    size_t keep = cut == 0 ? 1 : cut;
-    if (cut > 0 && targetPath[cut - 1] == ':' && (targetPath[cut] == '\\' || targetPath[cut] == '/')) keep = cut + 1;
-    std::memcpy(folder, targetPath, keep);
-    folder[keep] = '\0';
-  }
+  // A file in a root keeps the root as its folder (C: alone would be the drive's current one).
+  char folder[platform::kMaxPath] = {};
+  const size_t targetLength = std::strlen(targetPath);
+  if (targetLength >= sizeof folder) return MergeFailure::OpenFailed;
+  std::memcpy(folder, targetPath, targetLength + 1);
+  platform::pathService().removeFileSpec(folder);
+  if (folder[0] == '\0') std::memcpy(folder, ".", 2);
 
   File module(fs.openFile(modulePath, "rb"));
   File source(fs.openFile(sourcePath, "rb"));

@@ -5,6 +5,7 @@
 
 #include "package/folders.h"
 #include "platform/files.h"
+#include "platform/path_service.h"
 
 namespace kz {
 namespace {
@@ -32,7 +33,7 @@ bool systemTempFolder(char* out) {
   const bool restored = fs.setCurrentDirectory(saved);
   if (!restored || !validLength(length)) return fail(out);
   if (!fs.pathExists(out)) std::memcpy(out, windows, std::strlen(windows) + 1);
-  if (!addBackslash(out, kPathBuffer)) return fail(out);
+  if (!platform::pathService().addBackslash(out)) return fail(out);
   return true;
 }
 
@@ -43,7 +44,7 @@ bool createWorkFolder(char* out) {
   if (fs.tempFileName(temp, "~KM", out) == 0) return fail(out);
   fs.deleteFile(out);
   if (!fs.createDirectory(out) || !fs.pathExists(out)) return fail(out);
-  if (!addBackslash(out, kPathBuffer)) return fail(out);
+  if (!platform::pathService().addBackslash(out)) return fail(out);
   return true;
 }
 

@@ -136,14 +136,6 @@ TEST(CreateWorkFolder, FailureLeavesNothing) {
   EXPECT_TRUE(test::treeOf(dir.path()).empty());
 }
 
-// The parent part ends at the last separator, or just after a drive colon.
-TEST(Folders, ParentCutRule) {
-  EXPECT_EQ(parentCut("a\\b\\c.txt"), 3u);
-  EXPECT_EQ(parentCut("a/b"), 1u);
-  EXPECT_EQ(parentCut("C:x"), 2u);
-  EXPECT_EQ(parentCut("name"), 0u);
-}
-
 // makeParentFolders creates every missing folder of a file path and is content when they exist.
 TEST(Folders, MakesParentsOfAFilePath) {
   test::TempDir dir;
@@ -161,23 +153,6 @@ TEST(Folders, ReportsAFolderThatCannotBeMade) {
   test::TempDir dir;
   test::writeFileBytes(dir.path() / "file", {1});
   EXPECT_FALSE(makeFolders((dir.path().string() + "/file/sub/deeper").c_str()));
-}
-
-// Trailing backslashes are added once and removed except from a drive root.
-TEST(Folders, BackslashHelpers) {
-  char path[8] = "C:\\a";
-  EXPECT_TRUE(addBackslash(path, sizeof path));
-  EXPECT_STREQ(path, "C:\\a\\");
-  EXPECT_TRUE(addBackslash(path, sizeof path));
-  EXPECT_STREQ(path, "C:\\a\\");
-  removeBackslash(path);
-  EXPECT_STREQ(path, "C:\\a");
-  char root[8] = "C:\\";
-  removeBackslash(root);
-  EXPECT_STREQ(root, "C:\\");
-  char full[6] = "abcde";
-  EXPECT_FALSE(addBackslash(full, sizeof full));
-  EXPECT_STREQ(full, "abcde");
 }
 
 }  // namespace

@@ -29,13 +29,14 @@ E2E_SCENARIO(opening_machine_wide_valid) {
   expectOpening(env, locationLine(product));
 }
 
-// A per-user main folder is used when there is no machine-wide one; its trailing backslash is
-// dropped and a missing sub-folder is reported as a corrupt installation.
+// A per-user main folder is used when there is no machine-wide one; one trailing backslash is
+// dropped (a value ending in two shows one, so the removal is visible: the location line always
+// ends in a backslash) and a missing sub-folder is reported as a corrupt installation.
 E2E_SCENARIO(opening_per_user_invalid) {
   const std::string broken = join(env.root, "broken");
   makeProductFolders(broken, "scenes.set");
-  setRegistryString(HKEY_CURRENT_USER, kMainFolderValue, broken + "\\");
-  expectOpening(env, locationLine(broken) + kCorruptMainFolderError);
+  setRegistryString(HKEY_CURRENT_USER, kMainFolderValue, broken + "\\\\");
+  expectOpening(env, "Location of the main folder of Kestrome : \"" + broken + "\\\"" + kCorruptMainFolderError);
 }
 
 // With both hives set, the machine-wide value wins whatever the per-user one holds.

@@ -1,0 +1,99 @@
+// Steps that the keyboard, registry-value, picker and code-page scenarios share.
+#include "flows.h"
+
+#include <windows.h>
+
+#include <dlgs.h>
+
+#include "system.h"
+
+namespace e2e {
+
+std::string locationLineShowing(const std::string& shownFolder) {
+  return "Location of the main folder of Kestrome : \"" + shownFolder + "\"";
+}
+
+std::string completedLogAfter(const std::string& firstLine) {
+  return firstLine +
+         "\r\n\r\nInitializing......Ok."
+         "\r\nDecompressing files......Ok."
+         "\r\nTesting files compatibility......Ok."
+         "\r\nCopying files......Ok." +
+         kInstallCompleted;
+}
+
+std::string mergeUpdate(Env& env) {
+  const std::string folder = join(env.root, "tool");
+  makeFolders(folder);
+  const std::string updater = join(folder, "kestrome_update.exe");
+  const std::string target = join(folder, "kaem_update611.exe");
+  CopyFileA(env.updater.c_str(), updater.c_str(), FALSE);
+  Process process;
+  if (!env.check.that(process.start(updater, "MERGE_KZ6_FILE:\"" + join(env.root, "update.kz6") + "\""),
+                      "the merge starts")) {
+    return "";
+  }
+  HWND box = waitMessageBox(process.id(), kMergeCaption);
+  if (!env.check.that(box != nullptr, "the merge reports in a message box")) {
+    process.kill();
+    return "";
+  }
+  const bool merged = env.check.that(itemText(box, kMessageText).find("SUCCESSFUL") != std::string::npos,
+                                     "the merge succeeds: " + visible(itemText(box, kMessageText)));
+  press(box, IDOK);
+  env.check.that(process.waitExit(), "the merge run ends");
+  process.kill();
+  return merged && pathExists(target) ? target : "";
+}
+
+void pressKey(HWND dialog, UINT virtualKey) {
+  HWND target = focusedWindow(dialog);
+  if (target == nullptr) target = dialog;
+  const UINT scan = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+  PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16));
+  PostMessageA(target, WM_KEYUP, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16) | (3LL << 30));
+}
+
+HWND openPickerOf(Env& env, HWND dialog, DWORD pid) {
+  press(dialog, kMainFolderButton);
+  HWND picker = waitDialog(pid, kPickerTitle);
+  env.check.that(picker != nullptr, "the picker opens");
+  return picker;
+}
+
+void typeFileName(HWND picker, const std::string& fileName) {
+  HWND field = GetDlgItem(picker, edt1) != nullptr ? GetDlgItem(picker, edt1) : GetDlgItem(picker, cmb13);
+  SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()));
+}
+
+bool pickThroughFileName(Env& env, HWND dialog, DWORD pid, const std::string& fileName) {
+  HWND picker = openPickerOf(env, dialog, pid);
+  if (picker == nullptr) return false;
+  typeFileName(picker, fileName);
+  press(picker, IDOK);
+  return env.check.that(waitUntil([&] { return findDialog(pid, kPickerTitle) == nullptr; }), "OK closes the picker");
+}
+
+std::string installAndWait(HWND dialog) {
+  press(dialog, IDOK);
+  return waitRunEnd(dialog);
+}
+
+void closeWithoutQuestionAsked(Env& env, HWND dialog, Process& process) {
+  press(dialog, IDCANCEL);
+  bool asked = false;
+  const bool ended = waitUntil(
+      [&] {
+        if (HWND box = findDialog(process.id(), kQuitCaption)) {
+          asked = true;
+          press(box, IDYES);
+        }
+        return process.waitExit(0);
+      },
+      5000);
+  env.check.that(!asked, "no question after a completed install");
+  env.check.that(ended, "Close ends the updater at once");
+  process.kill();
+}
+
+}  // namespace e2e
