@@ -163,6 +163,19 @@ TEST(Folders, ReportsAFolderThatCannotBeMade) {
   EXPECT_FALSE(makeFolders((dir.path().string() + "/file/sub/deeper").c_str()));
 }
 
+// A folder with no parent part that cannot be created is reported, not taken as made.
+TEST(Folders, ReportsATopFolderThatCannotBeMade) {
+  test::TempDir dir;
+  test::RecordingFileSystem rec;
+  rec.failWhen = [](const std::string& c) { return c.rfind("createDirectory ", 0) == 0; };
+  platform::ScopedFileSystem scope(rec);
+  const std::string top = dir.path().string() + "/blocked";
+  EXPECT_FALSE(makeFolders("blocked"));
+  EXPECT_FALSE(makeParentFolders("blocked\\f.txt"));
+  EXPECT_FALSE(makeFolders((top + "\\sub").c_str()));
+  EXPECT_FALSE(fs::exists(top));
+}
+
 // Trailing backslashes are added once and removed except from a drive root.
 TEST(Folders, BackslashHelpers) {
   char path[8] = "C:\\a";
@@ -175,6 +188,15 @@ TEST(Folders, BackslashHelpers) {
   char root[8] = "C:\\";
   removeBackslash(root);
   EXPECT_STREQ(root, "C:\\");
+  char plain[8] = "C:\\a";
+  removeBackslash(plain);
+  EXPECT_STREQ(plain, "C:\\a") << "only a trailing backslash goes";
+  char slash[8] = "C:\\a/";
+  removeBackslash(slash);
+  EXPECT_STREQ(slash, "C:\\a/");
+  char empty[2] = "";
+  removeBackslash(empty);
+  EXPECT_STREQ(empty, "");
   char full[6] = "abcde";
   EXPECT_FALSE(addBackslash(full, sizeof full));
   EXPECT_STREQ(full, "abcde");
