@@ -104,6 +104,33 @@ TEST_F(Inflate, StoredBlockLongerThanTheWindow) {
   EXPECT_TRUE(r.output == data);
 }
 
+// Stored bytes that cross input refills arrive whole, a zero byte at a refill's start included.
+TEST_F(Inflate, StoredZerosAcrossRefills) {
+  const Bytes zeros(100000, 0);
+  BitWriter w;
+  for (uint32_t at = 0; at < zeros.size(); at += 50000) {
+    storedHeader(w, at + 50000 >= zeros.size(), 50000, ~50000u & 0xFFFF);
+    for (uint32_t i = 0; i < 50000; ++i) w.byte(0);
+  }
+  const auto r = decode(w.finish(), zeros);
+  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+  EXPECT_TRUE(r.output == zeros);
+}
+
+// Input that ends inside a stored block ends the member as input that ended, however much of the
+// block's length is still missing; nothing is left of the output.
+TEST_F(Inflate, StoredBlockCutShort) {
+  for (uint32_t present : {0u, 1u, 100u, 40000u}) {
+    BitWriter w;
+    storedHeader(w, true, 65535, 0);
+    for (uint32_t i = 0; i < present; ++i) w.byte(static_cast<uint8_t>(i));
+    const auto r = kz::test::decodeMemberBytes(kz::test::wrapGzip(w.finish(), {}), 10 + 5 + present, dir_.file("cut.bin"));
+    EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << present << ": " << kz::describeDecodeFailure(r.failure);
+    EXPECT_NE(r.decode, 0) << present;
+    EXPECT_FALSE(r.outputExists) << present;
+  }
+}
+
 // A stored block whose NLEN is not LEN's complement is invalid data.
 TEST_F(Inflate, RefusesStoredLengthMismatch) {
   BitWriter w;
