@@ -65,4 +65,19 @@ std::FILE* FaultyWriteFileSystem::openFile(const char* path, const char* mode) {
   return faultyStream(f, fault_);
 }
 
+std::FILE* WriteSizeRecorder::openFile(const char* path, const char* mode) {
+  std::FILE* f = inner_.openFile(path, mode);
+  if (f == nullptr || std::strcmp(mode, "wb+") != 0) return f;
+  std::fclose(f);  // the file exists, so that its deletion can still be seen
+  cookie_io_functions_t hooks{};
+  hooks.write = [](void* self, const char*, size_t n) -> ssize_t {
+    static_cast<WriteSizeRecorder*>(self)->writes.push_back(n);
+    return static_cast<ssize_t>(n);
+  };
+  hooks.close = [](void*) { return 0; };
+  std::FILE* c = fopencookie(this, "w", hooks);
+  if (c != nullptr) std::setvbuf(c, nullptr, _IONBF, 0);
+  return c;
+}
+
 }  // namespace kz::test

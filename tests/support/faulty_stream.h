@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -33,6 +34,16 @@ class FaultyWriteFileSystem : public platform::ForwardingFileSystem {
 
  private:
   StreamFault fault_;
+};
+
+// A file service whose streams opened with mode "wb+" (the decoder's output) write nothing and
+// record the size of every write that reaches them, unbuffered.
+class WriteSizeRecorder : public platform::ForwardingFileSystem {
+ public:
+  explicit WriteSizeRecorder(platform::FileSystem& inner = platform::nativeFileSystem())
+      : ForwardingFileSystem(inner) {}
+  std::FILE* openFile(const char* path, const char* mode) override;
+  std::vector<size_t> writes;
 };
 
 }  // namespace kz::test

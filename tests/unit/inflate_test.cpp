@@ -8,7 +8,9 @@
 #include <cstdlib>
 
 #include "package/gzip_member.h"
+#include "platform/files.h"
 #include "support/bit_writer.h"
+#include "support/faulty_stream.h"
 #include "support/gzip_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -181,6 +183,64 @@ TEST_F(Inflate, MatchStraddlingTheWindowEnd) {
   const auto r = decode(w.finish(), expected);
   EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
   EXPECT_TRUE(r.output == expected);
+}
+
+// A longest match that ends exactly at the window's end is flushed there, and the literals after
+// it start the next window; also when literals lead up to it, and for matches that start one byte
+// before or after that point or near the window's end. Fixed codes (literals in sub-tables) and
+// dynamic ones (literals at the first level) both.
+TEST_F(Inflate, MatchEndingAtTheWindowEnd) {
+  std::vector<std::pair<uint32_t, uint32_t>> cases = {{32510, 0}, {32509, 0}, {32511, 0}, {32765, 0}, {32767, 0}};
+  for (uint32_t literals = 1; literals <= 16; ++literals) cases.emplace_back(32510 - literals, literals);
+  for (bool dynamic : {false, true}) {
+    for (auto [before, literals] : cases) {
+      const Bytes head = kz::test::randomBytes(before, 5);
+      BitWriter w;
+      storedHeader(w, false, before, ~before & 0xFFFF);
+      for (uint8_t b : head) w.byte(b);
+      Dynamic d;
+      if (dynamic) {
+        d = writeDynamicHeader(w, true, completeLiteralLengths(), {1});
+      } else {
+        w.bits(1, 1);
+        w.bits(1, 2);
+      }
+      auto symbol = [&](unsigned s) {
+        if (dynamic) {
+          w.code(d.litCodes[s], d.lit[s]);
+        } else {
+          w.fixedSymbol(s);
+        }
+      };
+      Bytes expected = head;
+      for (uint32_t i = 0; i < literals; ++i) {
+        symbol('0' + i);
+        expected.push_back(static_cast<uint8_t>('0' + i));
+      }
+      symbol(285);  // length 258
+      if (dynamic) {
+        w.code(d.distCodes[0], 1);  // distance 1
+      } else {
+        w.fixedDistance(0);
+      }
+      expected.insert(expected.end(), 258, expected.back());
+      for (int i = 0; i < 40; ++i) {
+        symbol(static_cast<unsigned>('a' + i % 26));
+        expected.push_back(static_cast<uint8_t>('a' + i % 26));
+      }
+      symbol(256);
+      const Bytes deflate = w.finish();
+      const std::string what = (dynamic ? "dynamic " : "fixed ") + std::to_string(before) + "+" + std::to_string(literals);
+      const auto r = decode(deflate, expected);
+      EXPECT_EQ(r.decode, 0) << what << ": " << kz::describeDecodeFailure(r.failure);
+      EXPECT_TRUE(r.output == expected) << what;
+      // The window leaves whole when it fills, then the rest once.
+      kz::test::WriteSizeRecorder recorder;
+      kz::platform::ScopedFileSystem scope(recorder);
+      EXPECT_EQ(decode(deflate, expected).decode, 0) << what;
+      EXPECT_EQ(recorder.writes, (std::vector<size_t>{32768, expected.size() - 32768})) << what;
+    }
+  }
 }
 
 // Length code 286 and distance code 30 are invalid codes in a fixed block.
