@@ -1,10 +1,11 @@
 // The reference inflate engine: the same rules as the fast one, written for reading, not speed.
+// It shares no code with the engine under test, not even the building of Huffman codes: those are
+// decoded here one bit at a time from their canonical form.
 #include "support/reference_inflate.h"
 
 #include <cstdint>
 
 #include "package/decoder_state.h"
-#include "package/inflate.h"
 
 namespace kz::test {
 namespace {
@@ -18,6 +19,45 @@ constexpr uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   1
 constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 constexpr uint8_t kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 constexpr int kStopped = 4;
+
+// A canonical Huffman code as RFC 1951 3.2.2 defines it: the number of codes of each length and
+// the symbols in code order (by length, then by symbol). Decoded one bit at a time.
+struct Code {
+  unsigned count[17] = {};
+  unsigned symbol[320] = {};
+  unsigned longest = 0;
+  // Bits read before the first decision: the requested lookup width, raised to the shortest length
+  // and lowered to the longest, so that the same input bytes are asked for as by a table lookup.
+  unsigned first = 0;
+  bool empty = true;
+};
+
+// 0: complete; 1: incomplete (unused codes are invalid, and one code of length 1 alone counts as
+// complete); 2: over-subscribed.
+int buildCode(const unsigned* lengths, unsigned n, unsigned lookupBits, Code& c) {
+  c = Code{};
+  for (unsigned i = 0; i < n; ++i) {
+    if (lengths[i] > 16) return 2;
+    ++c.count[lengths[i]];
+  }
+  if (c.count[0] == n) return 0;
+  c.empty = false;
+  unsigned shortest = 1;
+  while (c.count[shortest] == 0) ++shortest;
+  c.longest = 16;
+  while (c.count[c.longest] == 0) --c.longest;
+  c.first = lookupBits < shortest ? shortest : lookupBits > c.longest ? c.longest : lookupBits;
+  // Kraft's sum in units of 2^-16 of the code space.
+  uint32_t used = 0;
+  for (unsigned len = 1; len <= 16; ++len) used += c.count[len] << (16 - len);
+  if (used > 0x10000u) return 2;
+  unsigned offset[17] = {};
+  for (unsigned len = 1; len < 16; ++len) offset[len + 1] = offset[len] + c.count[len];
+  for (unsigned i = 0; i < n; ++i) {
+    if (lengths[i] != 0) c.symbol[offset[lengths[i]]++] = i;
+  }
+  return (used < 0x10000u && c.longest != 1) ? 1 : 0;
+}
 
 struct Engine {
   uint32_t bb = 0;  // bit buffer
@@ -47,52 +87,49 @@ struct Engine {
     return true;
   }
 
-  // Decodes one symbol; sets r to a result code when it cannot.
-  const HuffmanEntry* lookup(const HuffmanEntry* t, unsigned m, int& r) {
-    if (!need(m)) {
-      r = kStopped;
-      return nullptr;
-    }
-    if (t == nullptr) {
-      r = 1;
-      return nullptr;
-    }
-    const HuffmanEntry* e = t + bits(m);
-    while (e->e > 16) {
-      if (e->e == 99) {
-        r = 1;
-        return nullptr;
+  // Decodes one symbol of c: 0 and the symbol, 1 for an unused code or an empty set, or stopped.
+  int decode(const Code& c, unsigned& out) {
+    if (c.empty) return 1;
+    if (!need(c.first)) return kStopped;
+    uint32_t code = 0;   // the bits read so far, first bit most significant
+    uint32_t firstCode = 0;  // the first code of the current length
+    unsigned index = 0;  // the position of that code's symbol
+    for (unsigned len = 1; len <= c.longest; ++len) {
+      if (!need(len)) return kStopped;
+      code |= (bb >> (len - 1)) & 1u;
+      if (code - firstCode < c.count[len]) {
+        out = c.symbol[index + (code - firstCode)];
+        drop(len);
+        return 0;
       }
-      drop(e->b);
-      const unsigned n = e->e - 16u;
-      if (!need(n)) {
-        r = kStopped;
-        return nullptr;
-      }
-      e = e->v.t + bits(n);
+      index += c.count[len];
+      firstCode = (firstCode + c.count[len]) << 1;
+      code <<= 1;
     }
-    drop(e->b);
-    return e;
+    return 1;
   }
 
-  int codes(const HuffmanEntry* tl, const HuffmanEntry* td, unsigned bl, unsigned bd) {
+  int codes(const Code& lit, const Code& dist) {
     for (;;) {
-      int r = 0;
-      const HuffmanEntry* e = lookup(tl, bl, r);
-      if (e == nullptr) return r;
-      if (e->e == 16) {
-        if (!put(static_cast<uint8_t>(e->v.n))) return kStopped;
+      unsigned symbol = 0;
+      int r = decode(lit, symbol);
+      if (r != 0) return r;
+      if (symbol < 256) {
+        if (!put(static_cast<uint8_t>(symbol))) return kStopped;
         continue;
       }
-      if (e->e == 15) return 0;
-      if (!need(e->e)) return kStopped;
-      uint32_t length = e->v.n + bits(e->e);
-      drop(e->e);
-      e = lookup(td, bd, r);
-      if (e == nullptr) return r;
-      if (!need(e->e)) return kStopped;
-      const uint32_t distance = e->v.n + bits(e->e);
-      drop(e->e);
+      if (symbol == 256) return 0;
+      if (kLengthExtra[symbol - 257] == 99) return 1;  // 286 and 287
+      const unsigned lengthExtra = kLengthExtra[symbol - 257];
+      if (!need(lengthExtra)) return kStopped;
+      uint32_t length = kLengthBase[symbol - 257] + bits(lengthExtra);
+      drop(lengthExtra);
+      r = decode(dist, symbol);
+      if (r != 0) return r;
+      if (symbol >= 30) return 1;
+      if (!need(kDistExtra[symbol])) return kStopped;
+      const uint32_t distance = kDistBase[symbol] + bits(kDistExtra[symbol]);
+      drop(kDistExtra[symbol]);
       uint32_t src = ctx.outputCount - distance;
       while (length-- != 0) {
         src &= 32767;
@@ -117,23 +154,14 @@ struct Engine {
     return 0;
   }
 
-  int withTables(const unsigned* lengths, unsigned nlit, unsigned ndist, unsigned bl, unsigned bd, bool fixed) {
-    HuffmanEntry* tl = nullptr;
-    HuffmanEntry* td = nullptr;
-    int r = buildHuffmanTable(lengths, nlit, 257, kLengthBase, kLengthExtra, &tl, &bl);
-    if (r != 0) {
-      freeHuffmanTable(tl);
-      return r;
-    }
-    r = buildHuffmanTable(lengths + nlit, ndist, 0, kDistBase, kDistExtra, &td, &bd);
-    if (r > (fixed ? 1 : 0)) {
-      freeHuffmanTable(td);
-      freeHuffmanTable(tl);
-      return r;
-    }
-    r = codes(tl, td, bl, bd);
-    freeHuffmanTable(tl);
-    freeHuffmanTable(td);
+  int withCodes(const unsigned* lengths, unsigned nlit, unsigned ndist, unsigned bl, unsigned bd, bool fixed) {
+    Code lit;
+    Code dist;
+    int r = buildCode(lengths, nlit, bl, lit);
+    if (r != 0) return r;
+    r = buildCode(lengths + nlit, ndist, bd, dist);
+    if (r > (fixed ? 1 : 0)) return r;  // a fixed block's distance set is incomplete by design
+    r = codes(lit, dist);
     return r == kStopped ? r : (r != 0 ? 1 : 0);
   }
 
@@ -141,7 +169,7 @@ struct Engine {
     unsigned l[288 + 30];
     for (unsigned i = 0; i < 288; ++i) l[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
     for (unsigned i = 0; i < 30; ++i) l[288 + i] = 5;
-    return withTables(l, 288, 30, 7, 5, true);
+    return withCodes(l, 288, 30, 7, 5, true);
   }
 
   int dynamic() {
@@ -159,44 +187,30 @@ struct Engine {
       l[kOrder[j]] = bits(3);
       drop(3);
     }
-    HuffmanEntry* tc = nullptr;
-    unsigned bc = 7;
-    int r = buildHuffmanTable(l, 19, 19, nullptr, nullptr, &tc, &bc);
-    if (r != 0) {
-      freeHuffmanTable(tc);
-      return r;
-    }
+    Code lengthCode;
+    int r = buildCode(l, 19, 7, lengthCode);
+    if (r != 0) return r;
     unsigned last = 0;
     for (unsigned i = 0; i < nl + nd;) {
-      r = 0;
-      const HuffmanEntry* e = lookup(tc, bc, r);
-      if (e == nullptr) {
-        freeHuffmanTable(tc);
-        return r;
-      }
-      unsigned value = e->v.n, count = 0, fill = 0;
+      unsigned value = 0;
+      r = decode(lengthCode, value);
+      if (r != 0) return r;
+      unsigned count = 0, fill = 0;
       if (value < 16) {
         l[i++] = last = value;
         continue;
       }
       const unsigned extra = value == 16 ? 2 : value == 17 ? 3 : 7;
-      if (!need(extra)) {
-        freeHuffmanTable(tc);
-        return kStopped;
-      }
+      if (!need(extra)) return kStopped;
       count = (value == 18 ? 11 : 3) + bits(extra);
       drop(extra);
       if (value == 16) fill = last;
       else last = 0;
-      if (i + count > nl + nd) {
-        freeHuffmanTable(tc);
-        return 1;
-      }
+      if (i + count > nl + nd) return 1;
       while (count-- != 0) l[i++] = fill;
     }
-    freeHuffmanTable(tc);
     // The distance lengths follow the literal/length lengths directly.
-    return withTables(l, nl, nd, 9, 6, false);
+    return withCodes(l, nl, nd, 9, 6, false);
   }
 
   int run() {

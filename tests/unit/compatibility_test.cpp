@@ -80,6 +80,13 @@ TEST(TestCompatibility, FollowsEveryRuleAndCondition) {
       {"installed major higher", [](TrackedFileTable& t) { t[1].installedVersion = makeVersion(7, 0, 0, 111); }, kThisBuild, false, {0}},
       {"fourth component differs", [](TrackedFileTable& t) { t[0].newVersion = makeVersion(6, 11, 0, 211); }, kThisBuild, false, {}},
       {"installed minor higher", [](TrackedFileTable& t) { t[9].installedVersion = makeVersion(6, 12, 0, 111); }, kThisBuild, false, {0, 1, 2, 3, 4, 5, 6, 7, 8, 16, 17, 18, 19, 20, 21}},
+      // The minor only counts between equal majors: a higher installed minor under a lower major
+      // passes, for libraries, applications and tools alike.
+      {"lower major, higher minor installed", [](TrackedFileTable& t) {
+         for (int row : {0, 3, 9}) t[row].installedVersion = makeVersion(5, 12, 0, 111);
+       }, kThisBuild, true, all},
+      {"lower major, higher minor and third installed", [](TrackedFileTable& t) { t[15].installedVersion = makeVersion(5, 65535, 65535, 111); }, kThisBuild, true, all},
+      {"higher major, lower minor installed", [](TrackedFileTable& t) { t[2].installedVersion = makeVersion(7, 1, 0, 111); }, kThisBuild, false, {0, 1}},
       {"both without version", [](TrackedFileTable& t) { t[13].installedVersion = t[13].newVersion = 0; }, kThisBuild, true, all},
       {"installed without version, new with", [](TrackedFileTable& t) { t[0].installedVersion = 0; }, kThisBuild, false, {}},
       {"installed file missing: added", [](TrackedFileTable& t) { t[10].installedExists = false; t[10].installedVersion = 0; }, kThisBuild, true, all},
@@ -87,6 +94,18 @@ TEST(TestCompatibility, FollowsEveryRuleAndCondition) {
       {"new file missing", [](TrackedFileTable& t) { t[2].newExists = false; }, kThisBuild, false, {0, 1}},
       {"application not installed: no header compared", [](TrackedFileTable& t) { t[3].installedExists = false; t[3].installedHeader = {}; t[3].newHeader = header(1.0, "XYZ", 99); }, kThisBuild, true, all},
       {"application not installed, its help missing", [](TrackedFileTable& t) { t[3].installedExists = false; t[16].newExists = false; }, kThisBuild, false, {0, 1, 2, 3}},
+      // A row that stays uncopied leaves its help row alone: neither copied nor required.
+      {"application on neither side: its help row untouched", [](TrackedFileTable& t) {
+         t[5].installedExists = t[5].newExists = false;
+       }, kThisBuild, true, allRowsBut({5, 18})},
+      {"application on neither side, its help missing too", [](TrackedFileTable& t) {
+         t[7].installedExists = t[7].newExists = false;
+         t[20].newExists = false;
+       }, kThisBuild, true, allRowsBut({7, 20})},
+      {"tool 4 on neither side, its help missing too", [](TrackedFileTable& t) {
+         t[12].installedExists = t[12].newExists = false;
+         t[22].newExists = false;
+       }, kThisBuild, true, allRowsBut({12, 22})},
       {"product code differs only in case", [](TrackedFileTable& t) { t[4].newHeader = header(6.11, "kae"); }, kThisBuild, true, all},
       {"product code differs", [](TrackedFileTable& t) { t[4].newHeader = header(6.11, "KAF"); }, kThisBuild, false, {0, 1, 2, 3, 16}},
       {"product code of four letters", [](TrackedFileTable& t) { t[4].installedHeader = header(6.09, "ABCD"); t[4].newHeader = header(6.11, "abcd"); }, kThisBuild, true, all},

@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "package/extract_package.h"
+#include "package/form_writer.h"
 #include "package/package_area.h"
 #include "package/package_reader.h"
 #include "platform/files.h"
@@ -136,6 +138,28 @@ TEST_F(Extraction, SetsTimeThenAttributes) {
   EXPECT_EQ(st.st_atime, 1000000000);
   EXPECT_EQ(st.st_mode & S_IWUSR, 0u);
   EXPECT_NE(platform::fileSystem().fileAttributes((work / "ro.dll").c_str()) & platform::kAttrReadOnly, 0u);
+}
+
+// A time stamp or attributes that cannot be set fail the extraction: the file just written is
+// deleted, the entries before it stay, and nothing after it is written.
+TEST_F(Extraction, UnsettableTimeOrAttributesFail) {
+  const Bytes form = FormBuilder()
+                         .file({"one.txt", kAlpha})
+                         .file({"bin\\two.dll", kBeta, 0x21, 1000000000})
+                         .file({"three.txt", kAlpha})
+                         .bytes();
+  for (const std::string refused : {"setFileTime bin\\two.dll", "setFileAttributes bin\\two.dll"}) {
+    test::RecordingFileSystem rec;
+    rec.failWhen = [&](const std::string& c) { return c.rfind(refused, 0) == 0; };
+    {
+      platform::ScopedFileSystem scope(rec);
+      EXPECT_FALSE(extract(form)) << refused;
+    }
+    EXPECT_EQ(workTree(), (std::vector<std::string>{"bin/", "one.txt"})) << refused;
+    EXPECT_EQ(rec.callsOf("openFile three.txt").size(), 0u) << refused;
+    fs::remove_all(work);
+    fs::create_directory(work);
+  }
 }
 
 // A member of odd length sits in a BODY with a pad byte, and the next NAME is still found.
@@ -308,6 +332,7 @@ TEST_F(Extraction, RefusesPathsOutsideTheWorkFolder) {
   const char* bad[] = {"\\abs.txt", "/abs.txt", "C:x.txt", "C:\\x.txt", "\\\\server\\share\\x.txt",
                        "..\\x.txt", "a\\..\\..\\x.txt", "a/../../x.txt", "a\\\\b.txt", "a\\", "a:stream",
                        "..", ".\\x.txt", ".. \\x.txt", "a\\x.txt.", "CON", "sub\\nul.txt", "com1.log",
+                       "COM0", "lpt0.txt", "LPT9", "com9.a.b", "aux", "Prn.txt",
                        "a\x01.txt"};
   for (const char* path : bad) {
     test::RecordingFileSystem rec;
@@ -324,10 +349,61 @@ TEST_F(Extraction, RefusesPathsOutsideTheWorkFolder) {
 // The path rule accepts the package's own kind of paths.
 TEST(EntryPath, AcceptsOrdinaryRelativePaths) {
   for (const char* path : {"a", "bin\\kz.dll", "misc.set\\hlpfiles\\app01\\app01.chm", "bin/x.exe", "a..b",
-                           ".hidden", "console.txt", "com.txt", "COM10", "x y"}) {
+                           ".hidden", "console.txt", "com.txt", "COM10", "x y", "COMA.txt", "lpt", "CO",
+                           "nul0", "LPTX"}) {
     EXPECT_TRUE(isSafeEntryPath(path)) << path;
   }
   EXPECT_FALSE(isSafeEntryPath(""));
+}
+
+// A form filled up to a capacity holds the same entries for a reader, whatever is left to fill:
+// nothing, two stray bytes, four or six bytes taken by the last NAME, or a chunk readers skip.
+TEST_F(Extraction, PaddedFormsHoldTheSameEntries) {
+  const std::vector<FormWriterEntry> entries = {test::writerEntryOf({"a.txt", kAlpha, 0x20, 1600000000, "first"}),
+                                                test::writerEntryOf({"bin\\b.txt", kBeta, 0x20, 1600000000, "n"})};
+  const Bytes plain = writeForm(kFormVersion611, entries);
+  ASSERT_EQ(plain.size() % 2, 0u);
+  for (uint32_t left : {0u, 2u, 4u, 6u, 8u, 10u, 1000u}) {
+    Bytes form = plain;
+    const auto capacity = static_cast<uint32_t>(plain.size() + left);
+    ASSERT_TRUE(padForm(form, capacity)) << left;
+    ASSERT_EQ(form.size(), capacity) << left;
+    EXPECT_EQ(loadBigEndian32(form.data() + 4), capacity - 8) << left;
+    fs::remove_all(work);
+    fs::create_directory(work);
+    EXPECT_TRUE(extract(form)) << left;
+    EXPECT_EQ(workTree(), (std::vector<std::string>{"a.txt", "bin/", "bin/b.txt"})) << left;
+    EXPECT_EQ(fileAt("bin/b.txt"), kBeta) << left;
+  }
+  // Four or six bytes grow the last NAME by zero bytes after its data; all else stays as it was.
+  const std::string nameId = "NAME";
+  const auto lastName = static_cast<size_t>(
+      std::find_end(plain.begin(), plain.end(), nameId.begin(), nameId.end()) - plain.begin());
+  ASSERT_LT(lastName, plain.size());
+  const uint32_t nameLength = loadBigEndian32(plain.data() + lastName + 4);
+  for (uint32_t left : {4u, 6u}) {
+    Bytes form = plain;
+    ASSERT_TRUE(padForm(form, static_cast<uint32_t>(plain.size() + left)));
+    Bytes expected = plain;
+    expected.insert(expected.begin() + static_cast<long>(lastName + 8 + nameLength), left, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+      for (int i = 0; i < 4; ++i) expected[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+    put32(lastName + 4, nameLength + left);
+    put32(4, static_cast<uint32_t>(expected.size() - 8));
+    EXPECT_EQ(form, expected) << left;
+  }
+  // Odd capacities, capacities below the form and a form without a NAME to grow are refused.
+  Bytes odd = plain;
+  EXPECT_FALSE(padForm(odd, static_cast<uint32_t>(plain.size() + 3)));
+  EXPECT_EQ(odd, plain);
+  EXPECT_FALSE(padForm(odd, static_cast<uint32_t>(plain.size() - 2)));
+  EXPECT_EQ(odd, plain);
+  Bytes bare = writeForm(kFormVersion611, {});
+  const Bytes bareCopy = bare;
+  EXPECT_FALSE(padForm(bare, static_cast<uint32_t>(bare.size() + 4)));
+  EXPECT_EQ(bare, bareCopy);
+  EXPECT_TRUE(padForm(bare, static_cast<uint32_t>(bare.size() + 8)));
 }
 
 class EntryName : public Extraction {

@@ -254,6 +254,21 @@ TEST_F(GzipMember, RefusesUnusablePkEntries) {
   EXPECT_FALSE(std::filesystem::exists(out_));
 }
 
+// A stored entry whose data ends early fails as input that ended, wherever it is cut, also when
+// most of a window is still to come; nothing is left of the output.
+TEST_F(GzipMember, StoredPkEntryCutShort) {
+  kz::test::PkEntryOptions o;
+  o.method = 0;
+  const Bytes entry = kz::test::pkEntry(data_, o);
+  const uint32_t dataStart = static_cast<uint32_t>(entry.size() - data_.size());
+  for (uint32_t present : {0u, 1u, 1000u, 32767u, 40000u}) {
+    const auto r = decodeMemberBytes(entry, dataStart + present, out_);
+    EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << present << ": " << kz::describeDecodeFailure(r.failure);
+    EXPECT_NE(r.decode, 0) << present;
+    EXPECT_FALSE(r.outputExists) << present;
+  }
+}
+
 // A stored entry whose two sizes differ fails with a length mismatch.
 TEST_F(GzipMember, StoredPkSizesMustAgree) {
   kz::test::PkEntryOptions o;

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <random>
 
 #include "package/inflate.h"
+#include "support/bit_writer.h"
 #include "support/gzip_fixtures.h"
 #include "support/reference_inflate.h"
 #include "support/temp_dir.h"
@@ -86,6 +88,178 @@ TEST(InflateOracle, SameOnDamagedMembers) {
     }
     expectSame(m, static_cast<uint32_t>(m.size()), out, "trial " + std::to_string(trial));
   }
+}
+
+// One draw as a 32-bit number.
+uint32_t draw(std::mt19937& rng) { return static_cast<uint32_t>(rng()); }
+
+// Random code lengths for count of n symbols, at most maxLength bits: a complete code made by
+// splitting leaves of a code tree at random, given to symbols chosen at random.
+std::vector<unsigned> completeLengths(std::mt19937& rng, unsigned n, unsigned count, unsigned maxLength) {
+  std::vector<unsigned> leaves = {0};
+  while (leaves.size() < count) {
+    const size_t pick = draw(rng) % leaves.size();
+    if (leaves[pick] >= maxLength) {
+      bool any = false;
+      for (unsigned d : leaves) any = any || d < maxLength;
+      if (!any) break;
+      continue;
+    }
+    const unsigned depth = ++leaves[pick];
+    leaves.push_back(depth);
+  }
+  std::vector<unsigned> symbols(n);
+  for (unsigned i = 0; i < n; ++i) symbols[i] = i;
+  std::shuffle(symbols.begin(), symbols.end(), rng);
+  std::vector<unsigned> lengths(n, 0);
+  for (size_t i = 0; i < leaves.size() && i < n; ++i) lengths[symbols[i]] = leaves[i] == 0 ? 1 : leaves[i];
+  return lengths;
+}
+
+// Spoils a complete code now and then: one code less (incomplete), one length shortened or one
+// code more (over-subscribed), or one length lengthened (incomplete).
+void perturb(std::mt19937& rng, std::vector<unsigned>& lengths, unsigned maxLength) {
+  std::vector<size_t> used;
+  std::vector<size_t> unused;
+  for (size_t i = 0; i < lengths.size(); ++i) (lengths[i] != 0 ? used : unused).push_back(i);
+  switch (draw(rng) % 6) {
+    case 0:
+      if (!used.empty()) lengths[used[draw(rng) % used.size()]] = 0;
+      break;
+    case 1:
+      if (!used.empty()) {
+        unsigned& l = lengths[used[draw(rng) % used.size()]];
+        if (l > 1) --l;
+      }
+      break;
+    case 2:
+      if (!unused.empty()) lengths[unused[draw(rng) % unused.size()]] = 1 + draw(rng) % maxLength;
+      break;
+    case 3:
+      if (!used.empty()) {
+        unsigned& l = lengths[used[draw(rng) % used.size()]];
+        if (l < maxLength) ++l;
+      }
+      break;
+    default:
+      break;  // left complete
+  }
+}
+
+// Canonical codes of a list of lengths (any list: spoiled ones give some bits all the same).
+std::vector<uint32_t> codesOf(const std::vector<unsigned>& lengths) {
+  unsigned count[17] = {};
+  for (unsigned l : lengths) ++count[l];
+  count[0] = 0;
+  uint32_t next[17] = {};
+  uint32_t code = 0;
+  for (unsigned bits = 1; bits <= 16; ++bits) {
+    code = (code + count[bits - 1]) << 1;
+    next[bits] = code;
+  }
+  std::vector<uint32_t> codes(lengths.size());
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    if (lengths[i] != 0) codes[i] = next[lengths[i]]++ & ((1u << lengths[i]) - 1);
+  }
+  return codes;
+}
+
+constexpr unsigned kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// Dynamic blocks with random code sets, complete, incomplete and over-subscribed, long codes
+// included, followed by literals, matches and an end of block written with those codes: both
+// engines, which build their codes independently, must agree on every one.
+TEST(InflateOracle, SameOnRandomCodeSets) {
+  kz::test::TempDir dir;
+  const std::string out = dir.file("out.bin");
+  std::mt19937 rng(611);
+  int decoded = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const unsigned nlit = 257 + draw(rng) % 30;
+    const unsigned ndist = 1 + draw(rng) % 30;
+    const unsigned litLongest = 9 + draw(rng) % 7;
+    std::vector<unsigned> lit = completeLengths(rng, nlit, 2 + draw(rng) % (nlit - 1), litLongest);
+    if (lit[256] == 0) lit[256] = litLongest;  // an end of block, complete or not
+    std::vector<unsigned> dist = completeLengths(rng, ndist, 1 + draw(rng) % ndist, 1 + draw(rng) % 15);
+    if (draw(rng) % 2 == 0) perturb(rng, lit, 15);
+    if (draw(rng) % 3 == 0) perturb(rng, dist, 15);
+
+    // The code-length code covers the lengths used.
+    std::vector<unsigned> all = lit;
+    all.insert(all.end(), dist.begin(), dist.end());
+    std::vector<unsigned> present;
+    for (unsigned v = 0; v < 16; ++v) {
+      if (std::find(all.begin(), all.end(), v) != all.end()) present.push_back(v);
+    }
+    std::vector<unsigned> clen(19, 0);
+    const std::vector<unsigned> shape = completeLengths(rng, static_cast<unsigned>(present.size()),
+                                                        static_cast<unsigned>(present.size()), 7);
+    for (size_t i = 0; i < present.size(); ++i) clen[present[i]] = shape[i];
+    if (draw(rng) % 8 == 0) perturb(rng, clen, 7);
+    unsigned hclen = 19;
+    while (hclen > 4 && clen[kOrder[hclen - 1]] == 0) --hclen;
+
+    kz::test::BitWriter w;
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(nlit - 257, 5);
+    w.bits(ndist - 1, 5);
+    w.bits(hclen - 4, 4);
+    for (unsigned i = 0; i < hclen; ++i) w.bits(clen[kOrder[i]], 3);
+    const std::vector<uint32_t> clenCodes = codesOf(clen);
+    for (unsigned l : all) w.code(clenCodes[l], clen[l] == 0 ? 7 : clen[l]);
+
+    // Data: literals and matches within what was written, then the end of block.
+    const std::vector<uint32_t> litCodes = codesOf(lit);
+    const std::vector<uint32_t> distCodes = codesOf(dist);
+    Bytes expected;
+    std::vector<unsigned> literals;
+    std::vector<unsigned> lengthSymbols;
+    std::vector<unsigned> distSymbols;
+    for (unsigned i = 0; i < 256; ++i) if (lit[i] != 0) literals.push_back(i);
+    for (unsigned i = 257; i < nlit && i < 286; ++i) if (lit[i] != 0) lengthSymbols.push_back(i);
+    for (unsigned i = 0; i < ndist && i < 30; ++i) if (dist[i] != 0) distSymbols.push_back(i);
+    const int symbols = static_cast<int>(draw(rng) % 40);
+    for (int k = 0; k < symbols && !literals.empty(); ++k) {
+      if (!expected.empty() && !lengthSymbols.empty() && !distSymbols.empty() && draw(rng) % 3 == 0) {
+        const unsigned ls = lengthSymbols[draw(rng) % lengthSymbols.size()];
+        const unsigned ds = distSymbols[draw(rng) % distSymbols.size()];
+        static constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+        static constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                     2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+        static constexpr uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
+                                                   33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
+                                                   1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+        static constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                                   6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+        const uint32_t lengthExtra = draw(rng) & ((1u << kLengthExtra[ls - 257]) - 1);
+        const uint32_t length = kLengthBase[ls - 257] + lengthExtra;
+        const uint32_t distExtra = draw(rng) & ((1u << kDistExtra[ds]) - 1);
+        const uint32_t distance = kDistBase[ds] + distExtra;
+        w.code(litCodes[ls], lit[ls]);
+        w.bits(lengthExtra, kLengthExtra[ls - 257]);
+        w.code(distCodes[ds], dist[ds]);
+        w.bits(distExtra, kDistExtra[ds]);
+        // A distance beyond the output copies zeros from the window, which starts zeroed.
+        for (uint32_t j = 0; j < length; ++j) {
+          expected.push_back(distance <= expected.size() ? expected[expected.size() - distance] : 0);
+        }
+      } else {
+        const unsigned l = literals[draw(rng) % literals.size()];
+        w.code(litCodes[l], lit[l]);
+        expected.push_back(static_cast<uint8_t>(l));
+      }
+    }
+    w.code(litCodes[256], lit[256]);
+    const Bytes member = kz::test::wrapGzip(w.finish(), expected);
+    expectSame(member, static_cast<uint32_t>(member.size()), out, "trial " + std::to_string(trial));
+    const MemberResult fast = run(nullptr, member, static_cast<uint32_t>(member.size()), out);
+    if (fast.decode == 0) ++decoded;
+  }
+  // Enough of them are valid for the comparison to cover whole blocks, and enough are not.
+  EXPECT_GT(decoded, 300);
+  EXPECT_LT(decoded, 2700);
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <cstdlib>
 
 #include "package/gzip_member.h"
+#include "platform/files.h"
 #include "support/bit_writer.h"
+#include "support/faulty_stream.h"
 #include "support/gzip_fixtures.h"
 #include "support/temp_dir.h"
 
@@ -104,6 +106,33 @@ TEST_F(Inflate, StoredBlockLongerThanTheWindow) {
   EXPECT_TRUE(r.output == data);
 }
 
+// Stored bytes that cross input refills arrive whole, a zero byte at a refill's start included.
+TEST_F(Inflate, StoredZerosAcrossRefills) {
+  const Bytes zeros(100000, 0);
+  BitWriter w;
+  for (uint32_t at = 0; at < zeros.size(); at += 50000) {
+    storedHeader(w, at + 50000 >= zeros.size(), 50000, ~50000u & 0xFFFF);
+    for (uint32_t i = 0; i < 50000; ++i) w.byte(0);
+  }
+  const auto r = decode(w.finish(), zeros);
+  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+  EXPECT_TRUE(r.output == zeros);
+}
+
+// Input that ends inside a stored block ends the member as input that ended, however much of the
+// block's length is still missing; nothing is left of the output.
+TEST_F(Inflate, StoredBlockCutShort) {
+  for (uint32_t present : {0u, 1u, 100u, 40000u}) {
+    BitWriter w;
+    storedHeader(w, true, 65535, 0);
+    for (uint32_t i = 0; i < present; ++i) w.byte(static_cast<uint8_t>(i));
+    const auto r = kz::test::decodeMemberBytes(kz::test::wrapGzip(w.finish(), {}), 10 + 5 + present, dir_.file("cut.bin"));
+    EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << present << ": " << kz::describeDecodeFailure(r.failure);
+    EXPECT_NE(r.decode, 0) << present;
+    EXPECT_FALSE(r.outputExists) << present;
+  }
+}
+
 // A stored block whose NLEN is not LEN's complement is invalid data.
 TEST_F(Inflate, RefusesStoredLengthMismatch) {
   BitWriter w;
@@ -154,6 +183,64 @@ TEST_F(Inflate, MatchStraddlingTheWindowEnd) {
   const auto r = decode(w.finish(), expected);
   EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
   EXPECT_TRUE(r.output == expected);
+}
+
+// A longest match that ends exactly at the window's end is flushed there, and the literals after
+// it start the next window; also when literals lead up to it, and for matches that start one byte
+// before or after that point or near the window's end. Fixed codes (literals in sub-tables) and
+// dynamic ones (literals at the first level) both.
+TEST_F(Inflate, MatchEndingAtTheWindowEnd) {
+  std::vector<std::pair<uint32_t, uint32_t>> cases = {{32510, 0}, {32509, 0}, {32511, 0}, {32765, 0}, {32767, 0}};
+  for (uint32_t literals = 1; literals <= 16; ++literals) cases.emplace_back(32510 - literals, literals);
+  for (bool dynamic : {false, true}) {
+    for (auto [before, literals] : cases) {
+      const Bytes head = kz::test::randomBytes(before, 5);
+      BitWriter w;
+      storedHeader(w, false, before, ~before & 0xFFFF);
+      for (uint8_t b : head) w.byte(b);
+      Dynamic d;
+      if (dynamic) {
+        d = writeDynamicHeader(w, true, completeLiteralLengths(), {1});
+      } else {
+        w.bits(1, 1);
+        w.bits(1, 2);
+      }
+      auto symbol = [&](unsigned s) {
+        if (dynamic) {
+          w.code(d.litCodes[s], d.lit[s]);
+        } else {
+          w.fixedSymbol(s);
+        }
+      };
+      Bytes expected = head;
+      for (uint32_t i = 0; i < literals; ++i) {
+        symbol('0' + i);
+        expected.push_back(static_cast<uint8_t>('0' + i));
+      }
+      symbol(285);  // length 258
+      if (dynamic) {
+        w.code(d.distCodes[0], 1);  // distance 1
+      } else {
+        w.fixedDistance(0);
+      }
+      expected.insert(expected.end(), 258, expected.back());
+      for (int i = 0; i < 40; ++i) {
+        symbol(static_cast<unsigned>('a' + i % 26));
+        expected.push_back(static_cast<uint8_t>('a' + i % 26));
+      }
+      symbol(256);
+      const Bytes deflate = w.finish();
+      const std::string what = (dynamic ? "dynamic " : "fixed ") + std::to_string(before) + "+" + std::to_string(literals);
+      const auto r = decode(deflate, expected);
+      EXPECT_EQ(r.decode, 0) << what << ": " << kz::describeDecodeFailure(r.failure);
+      EXPECT_TRUE(r.output == expected) << what;
+      // The window leaves whole when it fills, then the rest once.
+      kz::test::WriteSizeRecorder recorder;
+      kz::platform::ScopedFileSystem scope(recorder);
+      EXPECT_EQ(decode(deflate, expected).decode, 0) << what;
+      EXPECT_EQ(recorder.writes, (std::vector<size_t>{32768, expected.size() - 32768})) << what;
+    }
+  }
 }
 
 // Length code 286 and distance code 30 are invalid codes in a fixed block.
@@ -216,6 +303,112 @@ TEST_F(Inflate, RefusesTooManyCodes) {
     w.bits(0, 4);
     w.bits(0, 32);
     EXPECT_EQ(decode(w.finish(), {}).failure, DecodeFailure::FormatViolated) << hlit << "/" << hdist;
+  }
+}
+
+// Literal/length lengths for a count of symbols that make a complete code of 8- and 9-bit codes,
+// 8 bits first: x codes of 8 bits and y of 9 bits with x + y = count and 2x + y = 512 - used,
+// where used is the code space (in 512ths) that other lengths already take.
+std::vector<unsigned> eightsThenNines(unsigned count, unsigned used = 0) {
+  const unsigned eights = 512 - used - count;
+  std::vector<unsigned> l(count, 9);
+  for (unsigned i = 0; i < eights; ++i) l[i] = 8;
+  return l;
+}
+
+// HLIT 30 (287 codes) and HDIST 30 (31 codes) are refused even when every length read after
+// them would make complete codes and the data would decode.
+TEST_F(Inflate, RefusesTooManyCodesInAnOtherwiseValidBlock) {
+  BitWriter lit;
+  const Dynamic a = writeDynamicHeader(lit, true, eightsThenNines(287), {1});
+  lit.code(a.litCodes['x'], a.lit['x']);
+  lit.code(a.litCodes[256], a.lit[256]);
+  const auto r1 = decode(lit.finish(), Bytes{'x'});
+  EXPECT_EQ(r1.failure, DecodeFailure::FormatViolated);
+  EXPECT_FALSE(r1.outputExists);
+
+  std::vector<unsigned> dist(31, 5);
+  dist[30] = 4;  // thirty 5-bit codes and one of 4 bits: complete
+  BitWriter d;
+  const Dynamic b = writeDynamicHeader(d, true, eightsThenNines(257), dist);
+  d.code(b.litCodes['y'], b.lit['y']);
+  d.code(b.litCodes[256], b.lit[256]);
+  const auto r2 = decode(d.finish(), Bytes{'y'});
+  EXPECT_EQ(r2.failure, DecodeFailure::FormatViolated);
+  EXPECT_FALSE(r2.outputExists);
+
+  // The same blocks at the limits, 286 and 30 codes, decode.
+  std::vector<unsigned> dist30(30, 5);
+  dist30[28] = dist30[29] = 4;  // complete
+  BitWriter ok;
+  const Dynamic c = writeDynamicHeader(ok, true, eightsThenNines(286), dist30);
+  ok.code(c.litCodes['z'], c.lit['z']);
+  ok.code(c.litCodes[256], c.lit[256]);
+  const auto r3 = decode(ok.finish(), Bytes{'z'});
+  EXPECT_EQ(r3.decode, 0) << kz::describeDecodeFailure(r3.failure);
+  EXPECT_TRUE(r3.output == Bytes{'z'});
+}
+
+// Repeat code 16 copies the last length: 0 before any length was read, the length just read, and
+// 0 again after a run of zeros (17 or 18). Each list below makes a complete code only when the
+// repeats are read that way, and the block's data then decodes.
+TEST_F(Inflate, RepeatCodeSixteenCopiesTheLastLength) {
+  // Code-length code: 4-bit codes for lengths 0..12 and for 16, 17 and 18 (complete).
+  auto lengthCode = [](unsigned symbol) { return symbol <= 12 ? symbol : symbol - 3; };
+  struct Op {
+    unsigned symbol;
+    unsigned extra;  // the repeat's extra bits
+  };
+  struct Case {
+    const char* name;
+    std::vector<Op> ops;            // the start of the list
+    std::vector<unsigned> lengths;  // what they stand for
+  };
+  const std::vector<unsigned> three0(3, 0);
+  std::vector<unsigned> eight5(5, 8);
+  std::vector<unsigned> after17 = {8, 0, 0, 0, 0, 0, 0};
+  std::vector<unsigned> after18(15, 0);
+  after18[0] = 9;
+  const Case cases[] = {
+      {"16 first repeats 0", {{16, 0}}, three0},
+      {"16 after a length repeats it", {{8, 0}, {16, 1}}, eight5},
+      {"16 after 17 repeats 0", {{8, 0}, {17, 0}, {16, 0}}, after17},
+      {"16 after 18 repeats 0", {{9, 0}, {18, 0}, {16, 0}}, after18},
+  };
+  for (const Case& c : cases) {
+    unsigned used = 0;
+    for (unsigned l : c.lengths) used += l == 0 ? 0 : 512u >> l;
+    std::vector<unsigned> lit = c.lengths;
+    const std::vector<unsigned> rest = eightsThenNines(286 - static_cast<unsigned>(lit.size()), used);
+    lit.insert(lit.end(), rest.begin(), rest.end());
+    ASSERT_EQ(lit.size(), 286u);
+
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(29, 5);  // 286 literal/length codes
+    w.bits(0, 5);   // one distance code
+    w.bits(15, 4);
+    for (unsigned symbol : kOrder) w.bits((symbol <= 12 || symbol >= 16) ? 4 : 0, 3);
+    for (const Op& op : c.ops) {
+      w.code(lengthCode(op.symbol), 4);
+      if (op.symbol == 16) w.bits(op.extra, 2);
+      if (op.symbol == 17) w.bits(op.extra, 3);
+      if (op.symbol == 18) w.bits(op.extra, 7);
+    }
+    for (size_t i = c.lengths.size(); i < lit.size(); ++i) w.code(lengthCode(lit[i]), 4);
+    w.code(lengthCode(1), 4);  // the distance code
+    const std::vector<uint32_t> codes = canonicalCodes(lit);
+    Bytes expected;
+    for (unsigned symbol = 0; symbol < 256; symbol += 37) {
+      if (lit[symbol] == 0) continue;
+      w.code(codes[symbol], lit[symbol]);
+      expected.push_back(static_cast<uint8_t>(symbol));
+    }
+    w.code(codes[256], lit[256]);
+    const auto r = decode(w.finish(), expected);
+    EXPECT_EQ(r.decode, 0) << c.name << ": " << kz::describeDecodeFailure(r.failure);
+    EXPECT_TRUE(r.output == expected) << c.name;
   }
 }
 

@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "support/form_fixtures.h"
 #include "support/header_fixtures.h"
+#include "support/faulty_stream.h"
 #include "support/recording_files.h"
 #include "support/temp_dir.h"
 
@@ -179,12 +180,50 @@ TEST_F(Merge, FolderInTheTargetsPlaceFails) {
             (std::vector<std::string>{"kaem_update611.exe/", "kaem_update611.exe/inside", "package.kz6", "updater.exe"}));
 }
 
-// A write that fails half way removes the partial copy.
-TEST_F(Merge, FailedWriteRemovesThePartialCopy) {
+// A copy that cannot be moved onto the target is removed.
+TEST_F(Merge, FailedMoveRemovesTheCopy) {
   test::RecordingFileSystem rec;
   rec.failWhen = [](const std::string& c) { return c.find("moveFile") == 0; };
   platform::ScopedFileSystem scope(rec);
   EXPECT_EQ(merge(targetPath()), MergeFailure::ReplaceFailed);
+  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+}
+
+// A write that fails in the middle of the copy fails the merge, even when the writes after it
+// succeed again: an existing target keeps its bytes and the partial copy is removed. The copy
+// writes the updater's head (3,072 bytes), the package size (4), the form (4,096), then the tail.
+TEST_F(Merge, FailedWriteRemovesThePartialCopy) {
+  for (uint64_t at : {0u, 3000u, 3073u, 5000u, 7300u, 7948u}) {
+    writeFileBytes(targetPath(), {1, 2, 3});
+    test::StreamFault fault;
+    fault.failWriteAt = at;
+    fault.unbuffered = true;
+    test::FaultyWriteFileSystem faulty(fault);
+    platform::ScopedFileSystem scope(faulty);
+    EXPECT_EQ(merge(targetPath()), MergeFailure::WriteFailed) << "write failing at byte " << at;
+    EXPECT_EQ(faulty.opened, 1);
+    EXPECT_EQ(readFileBytes(targetPath()), (Bytes{1, 2, 3})) << at;
+    EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"kaem_update611.exe", "package.kz6", "updater.exe"})) << at;
+  }
+}
+
+// A close that fails (the last buffered bytes could not be written) fails the merge as well.
+TEST_F(Merge, FailedCloseRemovesTheCopy) {
+  for (bool unbuffered : {false, true}) {
+    test::StreamFault fault;
+    fault.failClose = true;
+    fault.unbuffered = unbuffered;
+    test::FaultyWriteFileSystem faulty(fault);
+    platform::ScopedFileSystem scope(faulty);
+    EXPECT_EQ(merge(targetPath()), MergeFailure::WriteFailed) << unbuffered;
+    EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"})) << unbuffered;
+  }
+  // A buffered write failure that shows only when the close flushes it counts the same.
+  test::StreamFault fault;
+  fault.failWriteAt = 100;
+  test::FaultyWriteFileSystem faulty(fault);
+  platform::ScopedFileSystem scope(faulty);
+  EXPECT_EQ(merge(targetPath()), MergeFailure::WriteFailed);
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
 }
 

@@ -32,6 +32,20 @@ TEST(MessageFormatter, QuotesTheUpdaterPathAfterTwelveSpaces) {
   EXPECT_EQ(text.rfind("\r\n\r\nOne or more", 0), 0u);
 }
 
+// More inserts than arguments: each insert without an argument stays as it stands, whatever its
+// number of digits, and the inserts that have one are still filled in around it.
+TEST(MessageFormatter, LeavesInsertsWithoutArgumentsAsTheyStand) {
+  EXPECT_EQ(messageFormatter().format("%1", {}), "%1");
+  EXPECT_EQ(messageFormatter().format("[%1|%2|%3]", {"a", "b"}), "[a|b|%3]");
+  EXPECT_EQ(messageFormatter().format("%3 then %1", {"x"}), "%3 then x");
+  EXPECT_EQ(messageFormatter().format("%2%1%2", {"one"}), "%2one%2");
+  EXPECT_EQ(messageFormatter().format("%12 of %1", {"a", "b"}), "%12 of a");
+  EXPECT_EQ(messageFormatter().format("%99%n", {"a"}), "%99\r\n");
+  EXPECT_EQ(messageFormatter().format("path%n%1%n%2", {"C:\\U\\k.exe"}), "path\r\nC:\\U\\k.exe\r\n%2");
+  // A missing insert takes nothing of the text after it, and a later one is still filled.
+  EXPECT_EQ(messageFormatter().format("%2x%1", {"1"}), "%2x1");
+}
+
 TEST(MessageFormatter, KeepsPercentEscapesAndMissingInserts) {
   EXPECT_EQ(messageFormatter().format("100%% %2 done", {"a"}), "100% %2 done");
   EXPECT_EQ(messageFormatter().format("a\r\nb%0c", {}), "a\r\nb");

@@ -3,13 +3,101 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "support/header_fixtures.h"
+#include "support/pe_fixtures.h"
 #include "support/product_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using kz::makeVersion;
+using kz::TrackedKind;
+
+// The 23 product files this update replaces, written out here rather than taken from the table
+// under test: relative path, kind and the help row replaced with the row.
+struct ExpectedRow {
+  const char* path;
+  TrackedKind kind;
+  int helpRow;
+};
+
+constexpr TrackedKind L = TrackedKind::Library;
+constexpr TrackedKind A = TrackedKind::Application;
+constexpr TrackedKind T = TrackedKind::Tool;
+constexpr TrackedKind H = TrackedKind::Help;
+constexpr int kNone = -1;
+
+const ExpectedRow kExpectedRows[23] = {
+    {"bin\\lib01.dll", L, kNone},
+    {"bin\\lib02.dll", L, kNone},
+    {"bin\\lib03.dll", L, kNone},
+    {"bin\\app01.exe", A, 16},
+    {"bin\\app02.exe", A, 17},
+    {"bin\\app03.exe", A, 18},
+    {"bin\\app04.exe", A, 19},
+    {"bin\\app05.exe", A, 20},
+    {"bin\\app06.exe", A, 21},
+    {"bin\\tool01.exe", T, kNone},
+    {"bin\\tool02.exe", T, kNone},
+    {"bin\\tool03.exe", T, kNone},
+    {"bin\\tool04.exe", T, 22},
+    {"bin\\tool05.exe", T, kNone},
+    {"bin\\tool06.exe", T, kNone},
+    {"bin\\tool07.exe", T, kNone},
+    {"misc.set\\hlpfiles\\app01\\app01_help.chm", H, kNone},
+    {"misc.set\\hlpfiles\\app02\\app02_help.chm", H, kNone},
+    {"misc.set\\hlpfiles\\app03\\app03_help.chm", H, kNone},
+    {"misc.set\\hlpfiles\\app04\\app04_help.chm", H, kNone},
+    {"misc.set\\hlpfiles\\app05\\app05_help.chm", H, kNone},
+    {"misc.set\\hlpfiles\\app06\\app06_help.chm", H, kNone},
+    {"misc.set\\hlpfiles\\tool04\\tool04_help.chm", H, kNone},
+};
+
+// Every row, in order, with its path, kind and help row.
+TEST(TrackedRows, AreTheTwentyThreeProductFiles) {
+  ASSERT_EQ(kz::kTrackedFileCount, 23);
+  for (int i = 0; i < 23; ++i) {
+    EXPECT_STREQ(kz::kTrackedRows[i].relativePath, kExpectedRows[i].path) << "row " << i;
+    EXPECT_EQ(kz::kTrackedRows[i].kind, kExpectedRows[i].kind) << "row " << i;
+    EXPECT_EQ(kz::kTrackedRows[i].helpRow, kExpectedRows[i].helpRow) << "row " << i;
+  }
+}
+
+// Each of the 23 files, written at its literal path as a PE file with a version resource and a
+// header inside, is found at that path: a version is read for libraries, applications and
+// tools, a header only for applications, and nothing but existence for help files.
+TEST(GatherInfo, EveryLiteralPathByItsKind) {
+  kz::test::TempDir dir;
+  for (int i = 0; i < 23; ++i) {
+    std::string native = kExpectedRows[i].path;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    const std::filesystem::path path = dir.path() / native;
+    std::filesystem::create_directories(path.parent_path());
+    kz::test::PeOptions options;
+    options.productVersion = makeVersion(6, 9, 2, static_cast<uint16_t>(100 + i));
+    options.payload.assign(64, 0xCC);
+    kz::PackageHeader header = kz::test::sampleHeader();
+    header.productNumber = 40 + i;
+    kz::test::placeHeader(options.payload, 64, header);
+    const kz::test::PeFile pe = kz::test::buildPeFile(options);
+    kz::test::writeFileBytes(path, pe.bytes);
+  }
+  kz::TrackedFileTable table{};
+  ASSERT_TRUE(kz::BuildTrackedFileTable(table, "M", dir.path().c_str()));
+  kz::GatherNewInfo(table);
+  for (int i = 0; i < 23; ++i) {
+    const TrackedKind kind = kExpectedRows[i].kind;
+    EXPECT_STREQ(table[i].installedPath, ("M\\" + std::string(kExpectedRows[i].path)).c_str()) << "row " << i;
+    EXPECT_TRUE(table[i].newExists) << "row " << i;
+    EXPECT_EQ(table[i].newVersion, kind == H ? 0 : makeVersion(6, 9, 2, static_cast<uint16_t>(100 + i))) << "row " << i;
+    EXPECT_EQ(table[i].newHeaderFound, kind == A) << "row " << i;
+    EXPECT_EQ(table[i].newHeader.productNumber, kind == A ? 40 + i : 0) << "row " << i;
+    EXPECT_EQ(table[i].newHeaderOffset != 0, kind == A) << "row " << i;
+  }
+}
 
 // Folders with and without a trailing backslash give exactly one between folder and file.
 TEST(BuildTrackedFileTable, JoinsWithOneBackslash) {

@@ -155,5 +155,18 @@ TEST(Folders, ReportsAFolderThatCannotBeMade) {
   EXPECT_FALSE(makeFolders((dir.path().string() + "/file/sub/deeper").c_str()));
 }
 
+// A folder with no parent part that cannot be created is reported, not taken as made.
+TEST(Folders, ReportsATopFolderThatCannotBeMade) {
+  test::TempDir dir;
+  test::RecordingFileSystem rec;
+  rec.failWhen = [](const std::string& c) { return c.rfind("createDirectory ", 0) == 0; };
+  platform::ScopedFileSystem scope(rec);
+  const std::string top = dir.path().string() + "/blocked";
+  EXPECT_FALSE(makeFolders("blocked"));
+  EXPECT_FALSE(makeParentFolders("blocked\\f.txt"));
+  EXPECT_FALSE(makeFolders((top + "\\sub").c_str()));
+  EXPECT_FALSE(fs::exists(top));
+}
+
 }  // namespace
 }  // namespace kz
