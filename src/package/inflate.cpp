@@ -661,7 +661,7 @@ class Inflater {
   // due within one literal run or match. Leaves with kLeaveFastPath when the careful path must
   // take over, or with the block's result.
   int fastCodes() {
-    if (count_ < kFastInputMargin || index_ > count_ - kFastInputMargin || pos_ >= kWindow - kFastWindowMargin) {
+    if (count_ <= kFastInputMargin || index_ >= count_ - kFastInputMargin || pos_ >= kWindow - kFastWindowMargin) {
       return kLeaveFastPath;
     }
     FastWord bits = static_cast<FastWord>(bits_);
@@ -704,15 +704,17 @@ class Inflater {
       out += 1 + ((e >> 7) & 1u);
     };
 
-    while (in < inEnd && out < outEnd) {
-      refill();
-      uint32_t e = lit[static_cast<uint32_t>(bits) & litMask];
+    // Each turn starts with the word just refilled and e the entry at its low bits; the entry
+    // for the next turn is looked up before a match is copied, so the lookup overlaps the copy.
+    refill();
+    uint32_t e = lit[static_cast<uint32_t>(bits) & litMask];
+    for (;;) {
       if ((e & kFlagLiteral) != 0) {
         // A run of first-level literals (each entry at most litBits bits, one or two literals).
         consume(entryDrop(e));
         putLiterals(e);
+        e = lit[static_cast<uint32_t>(bits) & litMask];
         if constexpr (kFastWordBits == 64) {
-          e = lit[static_cast<uint32_t>(bits) & litMask];
           if ((e & kFlagLiteral) != 0) {
             consume(entryDrop(e));
             putLiterals(e);
@@ -720,16 +722,21 @@ class Inflater {
             if ((e & kFlagLiteral) != 0) {
               consume(entryDrop(e));
               putLiterals(e);
+              if (in >= inEnd || out >= outEnd) break;
+              refill();
+              e = lit[static_cast<uint32_t>(bits) & litMask];
               continue;
             }
           }
-          refill();  // the entry's own bits were valid already; the refill adds what follows
-        } else {
-          refill();
-          e = lit[static_cast<uint32_t>(bits) & litMask];
+        }
+        refill();  // the entry's own bits were valid already; the refill adds what follows
+        if constexpr (kFastWordBits == 32) {
           if ((e & kFlagLiteral) != 0) {
             consume(entryDrop(e));
             putLiterals(e);
+            if (in >= inEnd || out >= outEnd) break;
+            refill();
+            e = lit[static_cast<uint32_t>(bits) & litMask];
             continue;
           }
         }
@@ -741,6 +748,9 @@ class Inflater {
           if ((e & kFlagLiteral) != 0) {
             consume(entryDrop(e));
             *out++ = static_cast<uint8_t>(entryValue(e));
+            if (in >= inEnd || out >= outEnd) break;
+            refill();
+            e = lit[static_cast<uint32_t>(bits) & litMask];
             continue;
           }
         }
@@ -757,8 +767,7 @@ class Inflater {
       // A length: base plus the extra bits that follow its code.
       FastWord saved = bits;
       consume(entryDrop(e));
-      const uint32_t length =
-          entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
+      const uint32_t length = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
       if (dist == nullptr) {
         result = kInflateInvalid;
         break;
@@ -782,8 +791,9 @@ class Inflater {
       }
       saved = bits;
       consume(entryDrop(e));
-      const uint32_t distance =
-          entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
+      const uint32_t distance = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
+      refill();
+      e = lit[static_cast<uint32_t>(bits) & litMask];
 
       // The source lies in this window or the history before it (distance <= 32,768).
       const uint8_t* from = out - distance;
@@ -817,6 +827,7 @@ class Inflater {
         } while (out < end);
       }
       out = end;
+      if (in >= inEnd || out >= outEnd) break;
     }
     bits_ = static_cast<uint64_t>(bits) & ((uint64_t{1} << bitCount) - 1);
     bitCount_ = bitCount;

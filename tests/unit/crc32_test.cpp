@@ -49,7 +49,7 @@ TEST(Crc32, FoldingAndTableMethodsAgree) {
   std::vector<uint8_t> data(340);
   for (auto& b : data) b = static_cast<uint8_t>(rng());
   const bool folding = kz::detail::crc32FoldingAvailable();
-  if (!folding) std::printf("this processor has no carry-less multiplication: table method only\n");
+  if (!folding) std::printf("folding method not in this build or not on this processor: table method only\n");
   for (size_t start = 0; start < 16; ++start) {
     for (size_t len = 0; start + len <= data.size() && len <= 320; ++len) {
       const uint8_t* p = data.data() + start;
