@@ -54,7 +54,6 @@ constexpr unsigned kDistBits = 6;
 constexpr unsigned kFixedLitLenBits = 7;
 constexpr unsigned kFixedDistBits = 5;
 constexpr unsigned kCodeLengthBits = 7;
-constexpr uint32_t kMaxMatch = 258;
 
 // First-level index bits of the engine's own tables (narrowed to the longest code present).
 constexpr unsigned kWideLitLenBits = 11;
@@ -333,9 +332,10 @@ constexpr unsigned kFastWordBits = sizeof(FastWord) * 8;
 
 // Input the fast path may read ahead of its position: two refills of one word each.
 constexpr uint32_t kFastInputMargin = 32;
-// Window room the fast path keeps: the longest match, plus what whole-word copies and literal
-// pairs write past the output position.
-constexpr uint32_t kFastWindowMargin = kMaxMatch + 32;
+// Window room the fast path keeps for a run of literals (three entries of up to two literals, and
+// the byte a pair's store writes past a single literal); a match whose copy with its scratch
+// would reach the window's end is copied at the careful pace, with the flush where it fills.
+constexpr uint32_t kFastWindowMargin = 16;
 
 // One stream's engine: the hot state lives in members and is written back to the reader context
 // and the decoder's globals around every call that reads or writes them.
@@ -657,8 +657,8 @@ class Inflater {
   static constexpr int kLeaveFastPath = -1;
 
   // Fast path: while at least kFastInputMargin input bytes are buffered past the position and
-  // the window has kFastWindowMargin bytes of room, no refill of the input and no flush can be
-  // due within one literal run or match. Leaves with kLeaveFastPath when the careful path must
+  // the window has kFastWindowMargin bytes of room, no refill of the input can be due within one
+  // literal run or match, and only a match that reaches the window's end flushes it. Leaves with kLeaveFastPath when the careful path must
   // take over, or with the block's result.
   int fastCodes() {
     if (count_ <= kFastInputMargin || index_ >= count_ - kFastInputMargin || pos_ >= kWindow - kFastWindowMargin) {
@@ -798,6 +798,14 @@ class Inflater {
       // The source lies in this window or the history before it (distance <= 32,768).
       const uint8_t* from = out - distance;
       uint8_t* const end = out + length;
+      if (end > out_ + (kWindow - kFastWindowMargin)) {
+        index_ = static_cast<uint32_t>(in - in_);
+        pos_ = static_cast<uint32_t>(out - out_);
+        if (!copyMatch(length, distance)) return kInflateStopped;
+        out = out_ + pos_;
+        if (in >= inEnd || out >= outEnd) break;
+        continue;
+      }
       if (distance >= 8) {
         // Whole words; each reads only bytes already final. Up to 15 bytes of scratch past the
         // match's end, overwritten by what follows.
