@@ -88,7 +88,7 @@ void BM_ZlibInflate(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * c.uncompressed));
 }
 
-// The stretch peer: libdeflate decodes a whole member into memory, then the same 32 KiB writes.
+// The fastest peer: libdeflate decodes a whole member into memory, then the same 32 KiB writes.
 void BM_LibdeflateDecode(benchmark::State& state) {
   const Corpus& c = corpus();
   libdeflate_decompressor* d = libdeflate_alloc_decompressor();
@@ -117,7 +117,6 @@ BENCHMARK(BM_LibdeflateDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 int main(int argc, char** argv) {
   std::printf("corpus: %zu members, %zu bytes uncompressed\n", corpus().members.size(), corpus().uncompressed);
   return kz::bench::runWithRatios(argc, argv,
-                                  {{"gzip decode ours/zlib", "BM_OursDecode", "BM_ZlibInflate", true, 1.0},
-                                   {"gzip decode ours/libdeflate (stretch)", "BM_OursDecode",
-                                    "BM_LibdeflateDecode", true, 0.0}});
+                                  {{"gzip decode ours/zlib", "BM_OursDecode", "BM_ZlibInflate", true, 2.0},
+                                   {"gzip decode ours/libdeflate", "BM_OursDecode", "BM_LibdeflateDecode", true, 0.85}});
 }

@@ -1,10 +1,29 @@
-// CRC-32 by slicing: sixteen 256-entry tables derived from the byte table let the loop take
-// sixteen bytes per step. The result is the same as the one-byte-per-step loop:
+// CRC-32 by slicing and by carry-less multiplication.
+//
+// Slicing: sixteen 256-entry tables derived from the byte table let the loop take sixteen bytes
+// per step. The result is the same as the one-byte-per-step loop:
 //   reg = table[(reg ^ byte) & 0xFF] ^ (reg >> 8).
+//
+// Folding: in the reflected bit order of this CRC a 16-byte little-endian load holds 128 message
+// coefficients, the first byte's lowest bit being the highest power. A 128-bit chunk X followed by
+// D more bits of message is worth X * x^D modulo the polynomial; split into its halves,
+// X = Xh * x^64 + Xl, that is Xh * (x^(64+D) mod P) + Xl * (x^D mod P), two 64 x 32-bit carry-less
+// products that land within the 128 bits of the chunk D bits further on. Four chunks are folded
+// over 512 bits at a time, then into one another, then over each further 16 bytes. What remains is
+// one 16-byte chunk with the same CRC as all the message before it, finished by the table method
+// together with the last length % 16 bytes. The register's start value is XOR-ed into the first
+// four bytes, as the table method would do.
 #include "package/crc32.h"
 
 #include <array>
 #include <cstring>
+
+#if !defined(KZ_CRC32_TABLE_ONLY) && (defined(__x86_64__) || defined(__i386__)) && \
+    (defined(__GNUC__) || defined(__clang__))
+#define KZ_CRC32_FOLDING 1
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
 
 namespace kz {
 namespace {
@@ -36,9 +55,90 @@ inline uint32_t load32le(const uint8_t* p) {
   return v;
 }
 
+#if defined(KZ_CRC32_FOLDING)
+
+// x^n modulo the polynomial (normal bit order, x^32 + 0x04C11DB7), placed in a 64-bit lane in the
+// reflected order: the coefficient of x^d at bit 63 - d. The product of a reflected 64-bit half
+// with this lane comes out one place short of the chunk's alignment, so each constant is taken for
+// one power less than the shift it stands for.
+constexpr uint64_t foldConstant(unsigned n) {
+  uint32_t r = 1;  // x^0
+  for (unsigned i = 0; i < n; ++i) r = (r & 0x80000000u) != 0 ? (r << 1) ^ 0x04C11DB7u : r << 1;
+  uint64_t lane = 0;
+  for (unsigned d = 0; d < 32; ++d) {
+    if (((r >> d) & 1u) != 0) lane |= uint64_t{1} << (63 - d);
+  }
+  return lane;
+}
+
+// For a shift of D bits: the low lane multiplies Xh by x^(64+D), the high lane Xl by x^D.
+constexpr uint64_t kFold512Low = foldConstant(64 + 512 - 1);
+constexpr uint64_t kFold512High = foldConstant(512 - 1);
+constexpr uint64_t kFold128Low = foldConstant(64 + 128 - 1);
+constexpr uint64_t kFold128High = foldConstant(128 - 1);
+
+bool detectFolding() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return false;
+  const bool pclmul = (c & (1u << 1)) != 0;
+  const bool sse41 = (c & (1u << 19)) != 0;
+  return pclmul && sse41;
+}
+
+__attribute__((target("pclmul,sse4.1"))) inline __m128i fold(__m128i x, __m128i k) {
+  return _mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11));
+}
+
+__attribute__((target("pclmul,sse4.1"))) uint32_t foldingRegister(uint32_t reg, const uint8_t* data,
+                                                                   size_t length) {
+  if (length < 64) return detail::crc32RegisterTable(reg, data, length);
+  const __m128i k512 = _mm_set_epi64x(static_cast<long long>(kFold512High), static_cast<long long>(kFold512Low));
+  const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128High), static_cast<long long>(kFold128Low));
+  const auto* p = reinterpret_cast<const __m128i*>(data);
+  __m128i x0 = _mm_xor_si128(_mm_loadu_si128(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
+  __m128i x1 = _mm_loadu_si128(p + 1);
+  __m128i x2 = _mm_loadu_si128(p + 2);
+  __m128i x3 = _mm_loadu_si128(p + 3);
+  p += 4;
+  length -= 64;
+  while (length >= 64) {
+    x0 = _mm_xor_si128(fold(x0, k512), _mm_loadu_si128(p));
+    x1 = _mm_xor_si128(fold(x1, k512), _mm_loadu_si128(p + 1));
+    x2 = _mm_xor_si128(fold(x2, k512), _mm_loadu_si128(p + 2));
+    x3 = _mm_xor_si128(fold(x3, k512), _mm_loadu_si128(p + 3));
+    p += 4;
+    length -= 64;
+  }
+  __m128i x = _mm_xor_si128(fold(x0, k128), x1);
+  x = _mm_xor_si128(fold(x, k128), x2);
+  x = _mm_xor_si128(fold(x, k128), x3);
+  while (length >= 16) {
+    x = _mm_xor_si128(fold(x, k128), _mm_loadu_si128(p));
+    ++p;
+    length -= 16;
+  }
+  alignas(16) uint8_t rest[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
+  const uint32_t r = detail::crc32RegisterTable(0, rest, sizeof rest);
+  return detail::crc32RegisterTable(r, reinterpret_cast<const uint8_t*>(p), length);
+}
+
+#endif
+
+using Method = uint32_t (*)(uint32_t, const uint8_t*, size_t);
+
+Method chooseMethod() {
+#if defined(KZ_CRC32_FOLDING)
+  if (detectFolding()) return &foldingRegister;
+#endif
+  return &detail::crc32RegisterTable;
+}
+
 }  // namespace
 
-uint32_t crc32Register(uint32_t reg, const uint8_t* data, size_t length) {
+namespace detail {
+
+uint32_t crc32RegisterTable(uint32_t reg, const uint8_t* data, size_t length) {
   const auto& t = kTables;
   while (length >= 16) {
     const uint32_t a = load32le(data) ^ reg;
@@ -54,6 +154,30 @@ uint32_t crc32Register(uint32_t reg, const uint8_t* data, size_t length) {
   }
   while (length-- != 0) reg = t[0][(reg ^ *data++) & 0xFFu] ^ (reg >> 8);
   return reg;
+}
+
+bool crc32FoldingAvailable() {
+#if defined(KZ_CRC32_FOLDING)
+  static const bool available = detectFolding();
+  return available;
+#else
+  return false;
+#endif
+}
+
+uint32_t crc32RegisterFolding(uint32_t reg, const uint8_t* data, size_t length) {
+#if defined(KZ_CRC32_FOLDING)
+  return foldingRegister(reg, data, length);
+#else
+  return crc32RegisterTable(reg, data, length);
+#endif
+}
+
+}  // namespace detail
+
+uint32_t crc32Register(uint32_t reg, const uint8_t* data, size_t length) {
+  static const Method method = chooseMethod();
+  return method(reg, data, length);
 }
 
 }  // namespace kz

@@ -3,14 +3,33 @@
 // Bit reader. Bits are taken from the low end of a 64-bit buffer; bitCount says how many are
 // valid and every bit above them is zero. "Needing n bits" first takes bytes already in the input
 // buffer, and refills the input only when the bits needed lie beyond its end, exactly where a
-// reader that takes one byte at a time would refill. The extra look-ahead is therefore only bytes
-// already delivered, and at the end of the stream every whole byte of look-ahead is given back to
-// the input, so the trailer is read from the first byte after the deflate data.
+// reader that takes one byte at a time through tables of the described shape would refill. The
+// extra look-ahead is therefore only bytes already delivered, and at the end of the stream every
+// whole byte of look-ahead is given back to the input, so the trailer is read from the first byte
+// after the deflate data.
 //
-// Window. The window position is the decoder's output count, 0 to 32,768; the window is flushed
-// when it fills and once more at the end. A match's source index wraps within the window; the
-// engine does not compare a distance with the output produced so far, so a corrupt distance copies
-// stale bytes and the member then fails its CRC check.
+// Tables. The engine decodes with wide tables of packed 32-bit entries (see DecodeTable), not with
+// the narrower tree that buildHuffmanTable describes; but every entry carries the number of bits
+// that tree would have needed for its code, and the careful path below needs exactly that many.
+// buildHuffmanTable and freeHuffmanTable remain, with their described layout, for callers that
+// walk such trees.
+//
+// Window. The window buffer is twice the window size. The engine writes the current window into
+// its second half and keeps the previous one, the history, in its first half, where a window of
+// the described layout would hold it: when the second half fills it is moved to the first half and
+// flushed from there, and at the end of the stream the last partial window is moved there before
+// its flush. So every match reads its source in one straight line, bytes after the output position
+// may be scratch, and the first half is always the window the description gives (its bytes after
+// the position are those of the window before). A match's source may reach into history that an
+// earlier member left; the engine does not compare a distance with the output produced so far, so
+// a corrupt distance copies stale bytes and the member then fails its CRC check.
+//
+// Fast path and careful path. While enough input is buffered and the window has room for the
+// longest match plus the scratch that whole-word copies write past it, a literal or match is
+// decoded with branch-free refills from the buffer and no flush or refill of the input can be
+// due. Near the end of the buffered input or of the window the careful path decodes one symbol at
+// a time: it needs the bits the described tables would need, refills only then, and flushes the
+// window exactly when it fills.
 //
 // States of one stream:
 //   start -> block header -> (stored | fixed | dynamic) -> block header ... -> last block done
@@ -35,7 +54,10 @@ constexpr unsigned kDistBits = 6;
 constexpr unsigned kFixedLitLenBits = 7;
 constexpr unsigned kFixedDistBits = 5;
 constexpr unsigned kCodeLengthBits = 7;
-constexpr uint32_t kMaxMatch = 258;
+
+// First-level index bits of the engine's own tables (narrowed to the longest code present).
+constexpr unsigned kWideLitLenBits = 11;
+constexpr unsigned kWideDistBits = 8;
 
 // Bases and extra bits of length codes 257..287; 286 and 287 decode as invalid codes.
 constexpr uint16_t kLengthBase[31] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27, 31,
@@ -54,7 +76,6 @@ TableAllocator g_allocator = nullptr;
 
 void* allocateBlock(size_t bytes) { return g_allocator != nullptr ? g_allocator(bytes) : std::malloc(bytes); }
 
-// Eight input bytes as a little-endian number, in one load on little-endian hosts.
 inline uint64_t load64le(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
@@ -64,26 +85,264 @@ inline uint64_t load64le(const uint8_t* p) {
   return v;
 }
 
-// Frees the trees of one block on every path out of it.
-class TablePair {
- public:
-  TablePair() = default;
-  ~TablePair() {
-    freeHuffmanTable(lit);
-    freeHuffmanTable(dist);
+inline uint32_t load32le(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  return v;
+}
+
+// Eight bytes through a register: the two ranges may overlap.
+inline void copy8(uint8_t* dst, const uint8_t* src) {
+  uint64_t v;
+  std::memcpy(&v, src, sizeof v);
+  std::memcpy(dst, &v, sizeof v);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The engine's decoding tables.
+//
+// One heap block per table: the first level of 2^bits entries, then the sub-tables. An entry:
+//   bits 0-4    bits the fast path drops for the whole entry: the code (both codes of a literal
+//               pair) plus any extra bits; for a link, the first-level bits
+//   bit 5       literal (bits 16-23 the byte; with bit 7 a pair, bits 24-31 the second byte)
+//   bit 6       link to a sub-table (bits 16-31 its offset, bits 8-11 its index bits)
+//   bit 7       with bit 5: a literal pair; alone: end of block; with bit 6: an invalid code
+//   bits 8-11   the code's bits at this level (of a pair: the first code's)
+//   bits 12-15  the bits the described tables need before this code is resolved, counted from the
+//               code's first bit (of a pair: for the first code)
+//   bits 16-31  literal(s), base length, base distance or code-length symbol
+// Extra bits follow the code: an entry's value is its base plus the bits between its code length
+// and the bits it drops.
+constexpr uint32_t kFlagLiteral = 1u << 5;
+constexpr uint32_t kFlagLink = 1u << 6;
+constexpr uint32_t kFlagSpecial = 1u << 7;
+constexpr uint32_t kKindMask = kFlagLiteral | kFlagLink | kFlagSpecial;
+constexpr uint32_t kKindEndOfBlock = kFlagSpecial;
+constexpr uint32_t kKindInvalid = kFlagLink | kFlagSpecial;
+
+constexpr uint32_t entryDrop(uint32_t e) { return e & 31u; }
+constexpr uint32_t entryCodeBits(uint32_t e) { return (e >> 8) & 15u; }
+constexpr uint32_t entryNeed(uint32_t e) { return (e >> 12) & 15u; }
+constexpr uint32_t entryValue(uint32_t e) { return e >> 16; }
+
+constexpr uint32_t makeEntry(uint32_t drop, uint32_t kind, uint32_t codeBits, uint32_t need, uint32_t value) {
+  return drop | kind | (codeBits << 8) | (need << 12) | (value << 16);
+}
+
+enum class CodeSet { LiteralLength, Distance, CodeLength };
+
+struct DecodeTable {
+  DecodeTable() = default;
+  ~DecodeTable() { std::free(entries); }
+  DecodeTable(const DecodeTable&) = delete;
+  DecodeTable& operator=(const DecodeTable&) = delete;
+  void reset() {
+    std::free(entries);
+    entries = nullptr;
+    bits = 0;
+    mask = 0;
   }
-  TablePair(const TablePair&) = delete;
-  TablePair& operator=(const TablePair&) = delete;
-  HuffmanEntry* lit = nullptr;
-  HuffmanEntry* dist = nullptr;
+  uint32_t* entries = nullptr;  // nullptr: an empty table (no code at all)
+  unsigned bits = 0;
+  uint32_t mask = 0;
 };
+
+// Builds the engine's table for n code lengths. describedBits is the first-level width the
+// described tables start from (they narrow it to the lengths present, and the bits each code
+// needs follow from that tree's shape). Results as buildHuffmanTable: 0 complete, 1 incomplete
+// (still built when acceptIncomplete, else only allocated), 2 over-subscribed, 3 out of memory;
+// an all-zero set gives an empty table.
+int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned describedBits, bool acceptIncomplete,
+                     DecodeTable& t) {
+  t.reset();
+  unsigned count[kMaxBits + 1] = {};
+  for (unsigned i = 0; i < n; ++i) {
+    if (b[i] > kMaxBits) return 2;
+    ++count[b[i]];
+  }
+  if (count[0] == n) return 0;
+
+  unsigned k = 1;
+  while (count[k] == 0) ++k;
+  unsigned g = kMaxBits;
+  while (count[g] == 0) --g;
+  unsigned l = describedBits;
+  if (l < k) l = k;
+  if (l > g) l = g;
+
+  int spare = 1 << k;
+  for (unsigned j = k; j < g; ++j, spare <<= 1) {
+    spare -= static_cast<int>(count[j]);
+    if (spare < 0) return 2;
+  }
+  spare -= static_cast<int>(count[g]);
+  if (spare < 0) return 2;
+  const unsigned real = n - count[0];
+  count[g] += static_cast<unsigned>(spare);
+
+  // Symbols in canonical order: by length, in symbol order within a length; dummy codes (the
+  // unused code space, invalid when met) come last, at the longest length.
+  unsigned offset[kMaxBits + 2] = {};
+  for (unsigned j = 1; j <= kMaxBits; ++j) offset[j + 1] = offset[j] + (j == g ? count[j] - static_cast<unsigned>(spare) : count[j]);
+  uint16_t sorted[288];
+  for (unsigned i = 0; i < n; ++i) {
+    if (b[i] != 0) sorted[offset[b[i]]++] = static_cast<uint16_t>(i);
+  }
+
+  const unsigned maxWide = set == CodeSet::LiteralLength ? kWideLitLenBits
+                           : set == CodeSet::Distance    ? kWideDistBits
+                                                         : kCodeLengthBits;
+  const unsigned W = g < maxWide ? g : maxWide;
+  unsigned longCodes = 0;
+  for (unsigned j = W + 1; j <= g; ++j) longCodes += count[j];
+  const size_t entries = (size_t{1} << W) + (g > W ? size_t{longCodes} << (g - W) : 0);
+  auto* table = static_cast<uint32_t*>(allocateBlock(entries * sizeof(uint32_t)));
+  if (table == nullptr) return 3;
+  t.entries = table;
+  t.bits = W;
+  t.mask = (1u << W) - 1;
+  const int result = (spare != 0 && g != 1) ? 1 : 0;
+  if (result != 0 && !acceptIncomplete) return result;  // the caller refuses it unread
+
+  // The described tree, walked alongside: its first level is l bits wide and each deeper level
+  // begins l bits further, with an index width chosen when the level opens. It gives the bits
+  // that tree needs before each code is resolved: the start of the code's level plus its width.
+  unsigned levelWidth[kMaxBits + 1] = {};
+  unsigned levelPattern[kMaxBits + 1] = {};
+  int h = -1;
+  int w = -static_cast<int>(l);
+
+  unsigned code = 0;        // the current code, bit-reversed
+  unsigned next = 1u << W;  // where the next sub-table goes
+  unsigned subPrefix = ~0u;
+  unsigned subWidth = 0;
+  uint32_t* sub = nullptr;
+  unsigned p = 0;
+  for (unsigned kk = k; kk <= g; ++kk) {
+    unsigned left = count[kk];
+    while (left-- != 0) {
+      while (static_cast<int>(kk) > w + static_cast<int>(l)) {
+        ++h;
+        w += static_cast<int>(l);
+        const auto uw = static_cast<unsigned>(w);
+        const unsigned limit = (g - uw) > l ? l : g - uw;
+        unsigned j = kk - uw;
+        unsigned f = 1u << j;
+        if (f > left + 1) {
+          f -= left + 1;
+          unsigned xp = kk;
+          while (++j < limit) {
+            f <<= 1;
+            if (f <= count[++xp]) break;
+            f -= count[xp];
+          }
+        }
+        levelWidth[h] = j;
+        levelPattern[h] = code;
+      }
+      const unsigned needBits = static_cast<unsigned>(w) + levelWidth[h];
+
+      const unsigned levelBits = kk > W ? kk - W : kk;
+      uint32_t e;
+      if (p >= real) {
+        e = makeEntry(levelBits, kKindInvalid, levelBits, needBits, 0);
+      } else {
+        const unsigned sym = sorted[p];
+        if (set == CodeSet::LiteralLength) {
+          if (sym < 256) {
+            e = makeEntry(levelBits, kFlagLiteral, levelBits, needBits, sym);
+          } else if (sym == 256) {
+            e = makeEntry(levelBits, kKindEndOfBlock, levelBits, needBits, 0);
+          } else if (kLengthExtra[sym - 257] == 99) {
+            e = makeEntry(levelBits, kKindInvalid, levelBits, needBits, 0);
+          } else {
+            e = makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, needBits, kLengthBase[sym - 257]);
+          }
+        } else if (set == CodeSet::Distance) {
+          e = makeEntry(levelBits + kDistExtra[sym], 0, levelBits, needBits, kDistBase[sym]);
+        } else {
+          e = makeEntry(levelBits, 0, levelBits, needBits, sym);
+        }
+      }
+      ++p;
+
+      if (kk <= W) {
+        for (unsigned j = code; j < (1u << W); j += 1u << kk) table[j] = e;
+      } else {
+        const unsigned prefix = code & t.mask;
+        if (prefix != subPrefix) {
+          // A new sub-table, wide enough for the codes under this prefix: it fills exactly.
+          subPrefix = prefix;
+          unsigned j = kk - W;
+          int f = (1 << j) - static_cast<int>(left + 1);
+          unsigned xp = kk;
+          while (f > 0 && W + j < g) {
+            ++j;
+            f = 2 * f - static_cast<int>(count[++xp]);
+          }
+          subWidth = j;
+          sub = table + next;
+          table[prefix] = makeEntry(W, kFlagLink, subWidth, 0, next);
+          next += 1u << subWidth;
+        }
+        for (unsigned j = code >> W; j < (1u << subWidth); j += 1u << levelBits) sub[j] = e;
+      }
+
+      unsigned bit = 1u << (kk - 1);
+      while ((code & bit) != 0) {
+        code ^= bit;
+        bit >>= 1;
+      }
+      code ^= bit;
+      while (h > 0 && (code & ((1u << static_cast<unsigned>(w)) - 1)) != levelPattern[h]) {
+        --h;
+        w -= static_cast<int>(l);
+      }
+    }
+  }
+
+  if (set == CodeSet::LiteralLength) {
+    // Two literals in one entry where both codes fit the first level. Descending order: the
+    // second code's entry lies at a lower index and is still a single literal when read.
+    for (unsigned i = (1u << W); i-- != 0;) {
+      const uint32_t e = table[i];
+      if ((e & kKindMask) != kFlagLiteral) continue;
+      const unsigned l1 = entryDrop(e);
+      if (l1 >= W) continue;
+      const uint32_t e2 = table[i >> l1];
+      if ((e2 & kKindMask) != kFlagLiteral || entryDrop(e2) > W - l1) continue;
+      table[i] = makeEntry(l1 + entryDrop(e2), kFlagLiteral | kFlagSpecial, l1, entryNeed(e),
+                           entryValue(e) | (entryValue(e2) << 8));
+    }
+  }
+  return result;
+}
+
+// The fast path's bit buffer: 64 bits where the registers are that wide, else 32 (the fast path
+// then refills more often; the careful path keeps 64 bits, it is not hot).
+#if defined(KZ_INFLATE_32BIT) || UINTPTR_MAX == 0xFFFFFFFFu
+using FastWord = uint32_t;
+#else
+using FastWord = uint64_t;
+#endif
+constexpr unsigned kFastWordBits = sizeof(FastWord) * 8;
+
+// Input the fast path may read ahead of its position: two refills of one word each.
+constexpr uint32_t kFastInputMargin = 32;
+// Window room the fast path keeps for a run of literals (three entries of up to two literals, and
+// the byte a pair's store writes past a single literal); a match whose copy with its scratch
+// would reach the window's end is copied at the careful pace, with the flush where it fills.
+constexpr uint32_t kFastWindowMargin = 16;
 
 // One stream's engine: the hot state lives in members and is written back to the reader context
 // and the decoder's globals around every call that reads or writes them.
 class Inflater {
  public:
   explicit Inflater(ReaderContext& ctx)
-      : ctx_(ctx), g_(detail::decoder()), window_(ctx.window), in_(ctx.inputBuffer) {}
+      : ctx_(ctx), g_(detail::decoder()), window_(ctx.window), out_(ctx.window + kWindow), in_(ctx.inputBuffer) {}
 
   int run() {
     pos_ = 0;
@@ -105,6 +364,7 @@ class Inflater {
     }
     bits_ = 0;
     syncOut();
+    std::memcpy(window_, out_, pos_);
     ctx_.outputCount = pos_;
     if (!detail::flushWindow()) {
       detail::failEntry(DecodeFailure::WriteError);
@@ -127,18 +387,26 @@ class Inflater {
   }
 
   bool needSlow(unsigned n) {
-    for (;;) {
-      while (index_ < count_ && bitCount_ <= 56) {
+    while (bitCount_ < n) {
+      if (index_ < count_) {
         bits_ |= static_cast<uint64_t>(in_[index_++]) << bitCount_;
-        bitCount_ += 8;
+      } else {
+        ctx_.inputIndex = index_;
+        const int c = detail::refillInput();
+        if (c < 0) return false;
+        index_ = ctx_.inputIndex;
+        count_ = g_.inputCount;
+        bits_ |= static_cast<uint64_t>(c) << bitCount_;
       }
-      if (bitCount_ >= n) return true;
-      ctx_.inputIndex = index_;
-      const int c = detail::refillInput();
-      if (c < 0) return false;
-      index_ = ctx_.inputIndex;
-      count_ = g_.inputCount;
-      bits_ |= static_cast<uint64_t>(c) << bitCount_;
+      bitCount_ += 8;
+    }
+    return true;
+  }
+
+  // Takes whole bytes already in the input buffer while the bit buffer has room for them.
+  void takeBuffered() {
+    while (index_ < count_ && bitCount_ + 8 < kFastWordBits) {
+      bits_ |= static_cast<uint64_t>(in_[index_++]) << bitCount_;
       bitCount_ += 8;
     }
   }
@@ -149,8 +417,10 @@ class Inflater {
     bitCount_ -= n;
   }
 
+  // The window's second half is full: it becomes the history and is flushed from there.
   bool flush() {
-    ctx_.outputCount = pos_;
+    std::memcpy(window_, out_, kWindow);
+    ctx_.outputCount = kWindow;
     ctx_.inputIndex = index_;
     if (!detail::flushWindow()) {
       detail::failEntry(DecodeFailure::WriteError);
@@ -186,7 +456,7 @@ class Inflater {
     if (length != (~complement & 0xFFFFu)) return kInflateInvalid;
     // Whole bytes still in the bit buffer come first, then the input buffer directly.
     while (length != 0 && bitCount_ >= 8) {
-      window_[pos_++] = static_cast<uint8_t>(bits_);
+      out_[pos_++] = static_cast<uint8_t>(bits_);
       drop(8);
       --length;
       if (pos_ == kWindow && !flush()) return kInflateStopped;
@@ -198,13 +468,13 @@ class Inflater {
         if (c < 0) return kInflateStopped;
         index_ = ctx_.inputIndex;
         count_ = g_.inputCount;
-        window_[pos_++] = static_cast<uint8_t>(c);
+        out_[pos_++] = static_cast<uint8_t>(c);
         --length;
       } else {
         uint32_t n = count_ - index_;
         if (n > length) n = length;
         if (n > kWindow - pos_) n = kWindow - pos_;
-        std::memcpy(window_ + pos_, in_ + index_, n);
+        std::memcpy(out_ + pos_, in_ + index_, n);
         index_ += n;
         pos_ += n;
         length -= n;
@@ -214,26 +484,37 @@ class Inflater {
     return kInflateOk;
   }
 
+  // The tables of a block are freed before it returns, on every path.
   int inflateFixed() {
+    const int r = fixedBlock();
+    lit_.reset();
+    dist_.reset();
+    return r;
+  }
+  int inflateDynamic() {
+    const int r = dynamicBlock();
+    lit_.reset();
+    dist_.reset();
+    return r;
+  }
+
+  int fixedBlock() {
     unsigned lengths[288];
     for (unsigned i = 0; i < 144; ++i) lengths[i] = 8;
     for (unsigned i = 144; i < 256; ++i) lengths[i] = 9;
     for (unsigned i = 256; i < 280; ++i) lengths[i] = 7;
     for (unsigned i = 280; i < 288; ++i) lengths[i] = 8;
-    TablePair tables;
-    unsigned bl = kFixedLitLenBits;
-    int r = buildHuffmanTable(lengths, 288, 257, kLengthBase, kLengthExtra, &tables.lit, &bl);
+    int r = buildDecodeTable(lengths, 288, CodeSet::LiteralLength, kFixedLitLenBits, false, lit_);
     if (r != 0) return r;
     for (unsigned i = 0; i < 30; ++i) lengths[i] = 5;
-    unsigned bd = kFixedDistBits;
-    r = buildHuffmanTable(lengths, 30, 0, kDistBase, kDistExtra, &tables.dist, &bd);
+    r = buildDecodeTable(lengths, 30, CodeSet::Distance, kFixedDistBits, true, dist_);
     if (r > 1) return r;
-    r = inflateCodes(tables.lit, tables.dist, bl, bd);
+    r = inflateCodes();
     if (r == kInflateStopped) return r;
     return r != 0 ? kInflateInvalid : kInflateOk;
   }
 
-  int inflateDynamic() {
+  int dynamicBlock() {
     if (!need(5)) return kInflateStopped;
     const unsigned nlit = 257 + peek(5);
     drop(5);
@@ -253,20 +534,16 @@ class Inflater {
     }
     for (unsigned j = ncode; j < 19; ++j) lengths[kCodeLengthOrder[j]] = 0;
 
-    TablePair tables;
-    unsigned bl = kCodeLengthBits;
-    int r = buildHuffmanTable(lengths, 19, 19, nullptr, nullptr, &tables.lit, &bl);
-    if (r != 0) return r;  // an incomplete table is freed with the pair
+    int r = buildDecodeTable(lengths, 19, CodeSet::CodeLength, kCodeLengthBits, false, lit_);
+    if (r != 0) return r;
 
     const unsigned total = nlit + ndist;
     unsigned last = 0;
     for (unsigned i = 0; i < total;) {
-      if (!need(bl)) return kInflateStopped;
-      if (tables.lit == nullptr) return kInflateInvalid;
-      const HuffmanEntry& entry = tables.lit[peek(bl)];
-      if (entry.e == kEntryInvalid) return kInflateInvalid;
-      drop(entry.b);
-      const unsigned code = entry.v.n;
+      uint32_t entry = 0;
+      r = decodeCareful(lit_, entry);
+      if (r != kInflateOk) return r;
+      const unsigned code = entryValue(entry);
       unsigned repeat = 0;
       unsigned value = 0;
       if (code < 16) {
@@ -292,237 +569,303 @@ class Inflater {
       if (i + repeat > total) return kInflateInvalid;
       while (repeat-- != 0) lengths[i++] = value;
     }
-    freeHuffmanTable(tables.lit);
-    tables.lit = nullptr;
+    lit_.reset();
 
-    bl = kLitLenBits;
-    r = buildHuffmanTable(lengths, nlit, 257, kLengthBase, kLengthExtra, &tables.lit, &bl);
+    r = buildDecodeTable(lengths, nlit, CodeSet::LiteralLength, kLitLenBits, false, lit_);
     if (r != 0) return r;
-    unsigned bd = kDistBits;
-    r = buildHuffmanTable(lengths + nlit, ndist, 0, kDistBase, kDistExtra, &tables.dist, &bd);
-    if (r != 0) return r;  // unlike a fixed block, an incomplete distance set is refused
-    r = inflateCodes(tables.lit, tables.dist, bl, bd);
+    // Unlike a fixed block, an incomplete distance set is refused.
+    r = buildDecodeTable(lengths + nlit, ndist, CodeSet::Distance, kDistBits, false, dist_);
+    if (r != 0) return r;
+    r = inflateCodes();
     if (r == kInflateStopped) return r;
     return r != 0 ? kInflateInvalid : kInflateOk;
   }
 
-  // Copies a match of length bytes from distance back, splitting it at the window's end.
+  // Copies a match at the careful pace: the window may fill, and is flushed, part-way.
   bool copyMatch(uint32_t length, uint32_t distance) {
-    uint32_t src = pos_ - distance;
     do {
-      src &= kWindow - 1;
-      uint32_t chunk = kWindow - (src > pos_ ? src : pos_);
+      uint32_t chunk = kWindow - pos_;
       if (chunk > length) chunk = length;
-      length -= chunk;
-      if (pos_ - src >= chunk) {
-        std::memmove(window_ + pos_, window_ + src, chunk);
-        pos_ += chunk;
-        src += chunk;
+      uint8_t* dst = out_ + pos_;
+      const uint8_t* from = dst - distance;
+      if (distance >= chunk) {
+        std::memcpy(dst, from, chunk);
       } else {
         // Overlapping: each byte may be one this copy has just written.
-        uint8_t* dst = window_ + pos_;
-        const uint8_t* from = window_ + src;
         for (uint32_t k = 0; k < chunk; ++k) dst[k] = from[k];
-        pos_ += chunk;
-        src += chunk;
       }
+      pos_ += chunk;
+      length -= chunk;
       if (pos_ == kWindow && !flush()) return false;
     } while (length != 0);
     return true;
   }
 
-  // The common case: the match lies wholly behind the position and ends before the window does.
-  // Only the match's own bytes are written: the window bytes after it are history still in reach.
-  static void copyNear(uint8_t* dst, uint32_t length, uint32_t distance) {
-    const uint8_t* from = dst - distance;
-    if (distance >= 8 && length >= 8) {
-      // Eight bytes at a time never read a byte this copy has not written yet; the last chunk
-      // ends exactly at the match's end, overlapping the one before it.
-      const uint8_t* const last = from + length - 8;
-      uint8_t* const lastDst = dst + length - 8;
-      while (from < last) {
-        std::memcpy(dst, from, 8);
-        dst += 8;
-        from += 8;
+  // Looks up one code as the described tables would: the bits they need are needed (and the
+  // input refilled for them) before the code counts as resolved. Bits above bitCount_ are zero,
+  // so a code found within the valid bits is the right one, and one that reaches beyond them
+  // means the stream's code is longer than the valid bits too: one more byte is needed either way.
+  int decodeCareful(const DecodeTable& t, uint32_t& out) {
+    if (t.entries == nullptr) return kInflateInvalid;
+    takeBuffered();
+    for (;;) {
+      uint32_t e = t.entries[static_cast<uint32_t>(bits_) & t.mask];
+      unsigned total = entryCodeBits(e);
+      if ((e & kKindMask) == kFlagLink) {
+        const unsigned subBits = entryCodeBits(e);
+        e = t.entries[entryValue(e) + (static_cast<uint32_t>(bits_ >> t.bits) & kMask[subBits])];
+        total = t.bits + entryCodeBits(e);
       }
-      std::memcpy(lastDst, last, 8);
-    } else if (distance >= 4 && length >= 4) {
-      std::memcpy(dst, from, 4);
-      for (uint32_t k = 4; k + 4 <= length; k += 4) std::memcpy(dst + k, from + k, 4);
-      std::memcpy(dst + length - 4, from + length - 4, 4);
-    } else if (distance == 1) {
-      std::memset(dst, *from, length);
-    } else {
-      while (length-- != 0) *dst++ = *from++;
+      if (total <= bitCount_) {
+        if (!need(entryNeed(e))) return kInflateStopped;
+        drop(total);
+        out = e;
+        return kInflateOk;
+      }
+      if (!need(bitCount_ + 1)) return kInflateStopped;
     }
+  }
+
+  // Careful path: one literal, end of block or match.
+  int carefulSymbol() {
+    uint32_t e = 0;
+    int r = decodeCareful(lit_, e);
+    if (r != kInflateOk) return r;
+    const uint32_t kind = e & kKindMask;
+    if ((kind & kFlagLiteral) != 0) {
+      out_[pos_++] = static_cast<uint8_t>(entryValue(e));
+      if (pos_ == kWindow && !flush()) return kInflateStopped;
+      return kLeaveFastPath;
+    }
+    if (kind == kKindEndOfBlock) return kInflateOk;
+    if (kind == kKindInvalid) return kInflateInvalid;
+    unsigned extra = entryDrop(e) - entryCodeBits(e);
+    if (!need(extra)) return kInflateStopped;
+    const uint32_t length = entryValue(e) + peek(extra);
+    drop(extra);
+    r = decodeCareful(dist_, e);
+    if (r != kInflateOk) return r;
+    if ((e & kKindMask) == kKindInvalid) return kInflateInvalid;
+    extra = entryDrop(e) - entryCodeBits(e);
+    if (!need(extra)) return kInflateStopped;
+    const uint32_t distance = entryValue(e) + peek(extra);
+    drop(extra);
+    if (!copyMatch(length, distance)) return kInflateStopped;
+    return kLeaveFastPath;
   }
 
   static constexpr int kLeaveFastPath = -1;
 
-  // Follows link entries into their sub-tables; false at an invalid code.
-  static bool followLinks(const HuffmanEntry*& t, unsigned& e, uint64_t& bits, unsigned& bitCount) {
-    while (e > kEntryLiteral) {
-      if (e == kEntryInvalid) return false;
-      bits >>= t->b;
-      bitCount -= t->b;
-      t = t->v.t + (static_cast<uint32_t>(bits) & kMask[e - 16]);
-      e = t->e;
+  // Fast path: while at least kFastInputMargin input bytes are buffered past the position and
+  // the window has kFastWindowMargin bytes of room, no refill of the input can be due within one
+  // literal run or match, and only a match that reaches the window's end flushes it. Leaves with kLeaveFastPath when the careful path must
+  // take over, or with the block's result.
+  int fastCodes() {
+    if (count_ <= kFastInputMargin || index_ >= count_ - kFastInputMargin || pos_ >= kWindow - kFastWindowMargin) {
+      return kLeaveFastPath;
     }
-    return true;
-  }
-
-  // Fast path: while at least 8 input bytes are in the buffer and the window has room for the
-  // longest match, a literal or match needs at most 48 bits, which one refill from the buffer
-  // provides, and cannot reach the window's end. The hot state is kept in locals so that stores
-  // into the window cannot force it back to memory. Leaves with kLeaveFastPath when the careful
-  // path must take over, or with the block's result.
-  int fastCodes(const HuffmanEntry* tl, const HuffmanEntry* td, uint32_t ml, uint32_t md) {
-    uint64_t bits = bits_;
+    FastWord bits = static_cast<FastWord>(bits_);
     unsigned bitCount = bitCount_;
-    uint32_t index = index_;
-    uint32_t pos = pos_;
-    if (count_ < 8) return kLeaveFastPath;
-    const uint32_t inLimit = count_ - 8;
-    const uint8_t* const in = in_;
-    uint8_t* const window = window_;
+    const uint8_t* in = in_ + index_;
+    const uint8_t* const inEnd = in_ + (count_ - kFastInputMargin);
+    uint8_t* out = out_ + pos_;
+    uint8_t* const outEnd = out_ + (kWindow - kFastWindowMargin);
+    const uint32_t* const lit = lit_.entries;
+    const uint32_t litMask = lit_.mask;
+    const unsigned litBits = lit_.bits;
+    const uint32_t* const dist = dist_.entries;
+    const uint32_t distMask = dist_.mask;
+    const unsigned distBits = dist_.bits;
     int result = kLeaveFastPath;
-    while (index <= inLimit && pos < kWindow - kMaxMatch) {
-      if (bitCount < 48) {
-        const unsigned take = (63 - bitCount) >> 3;
-        bits |= (load64le(in + index) & ((uint64_t{1} << (take * 8)) - 1)) << bitCount;
-        index += take;
-        bitCount += take * 8;
+
+    // Fills the word from the input without a branch: the bytes that fit whole are counted, and
+    // the bits above the count hold the input's next bits, or zeros.
+    auto refill = [&] {
+      if constexpr (kFastWordBits == 64) {
+        bits |= static_cast<FastWord>(load64le(in)) << bitCount;
+      } else {
+        bits |= static_cast<FastWord>(load32le(in)) << bitCount;
       }
-      const HuffmanEntry* t = tl + (static_cast<uint32_t>(bits) & ml);
-      unsigned e = t->e;
-      // A run of literals resolved at the first level goes on while 48 bits remain, so that a
-      // match that ends the run still has every bit it needs.
-      bool refillFirst = false;
-      while (e == kEntryLiteral) {
-        bits >>= t->b;
-        bitCount -= t->b;
-        window[pos++] = static_cast<uint8_t>(t->v.n);
-        if (bitCount < 48 || pos >= kWindow - kMaxMatch) {
-          refillFirst = true;
+      in += (kFastWordBits - 1 - bitCount) >> 3;
+      bitCount |= kFastWordBits - 8;
+    };
+    auto lowBits = [](FastWord word, uint32_t n) { return static_cast<uint32_t>(word) & ((uint32_t{1} << n) - 1); };
+    auto consume = [&](uint32_t n) {
+      bits >>= n;
+      bitCount -= n;
+    };
+    auto putLiterals = [&](uint32_t e) {
+      const auto pair = static_cast<uint16_t>(entryValue(e));
+      std::memcpy(out, &pair, 2);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+      out[0] = static_cast<uint8_t>(pair);
+      out[1] = static_cast<uint8_t>(pair >> 8);
+#endif
+      out += 1 + ((e >> 7) & 1u);
+    };
+
+    // Each turn starts with the word just refilled and e the entry at its low bits; the entry
+    // for the next turn is looked up before a match is copied, so the lookup overlaps the copy.
+    refill();
+    uint32_t e = lit[static_cast<uint32_t>(bits) & litMask];
+    for (;;) {
+      if ((e & kFlagLiteral) != 0) {
+        // A run of first-level literals (each entry at most litBits bits, one or two literals).
+        consume(entryDrop(e));
+        putLiterals(e);
+        e = lit[static_cast<uint32_t>(bits) & litMask];
+        if constexpr (kFastWordBits == 64) {
+          if ((e & kFlagLiteral) != 0) {
+            consume(entryDrop(e));
+            putLiterals(e);
+            e = lit[static_cast<uint32_t>(bits) & litMask];
+            if ((e & kFlagLiteral) != 0) {
+              consume(entryDrop(e));
+              putLiterals(e);
+              if (in >= inEnd || out >= outEnd) break;
+              refill();
+              e = lit[static_cast<uint32_t>(bits) & litMask];
+              continue;
+            }
+          }
+        }
+        refill();  // the entry's own bits were valid already; the refill adds what follows
+        if constexpr (kFastWordBits == 32) {
+          if ((e & kFlagLiteral) != 0) {
+            consume(entryDrop(e));
+            putLiterals(e);
+            if (in >= inEnd || out >= outEnd) break;
+            refill();
+            e = lit[static_cast<uint32_t>(bits) & litMask];
+            continue;
+          }
+        }
+      }
+      if ((e & (kFlagLink | kFlagSpecial)) != 0) {
+        if ((e & kKindMask) == kFlagLink) {
+          consume(litBits);
+          e = lit[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
+          if ((e & kFlagLiteral) != 0) {
+            consume(entryDrop(e));
+            *out++ = static_cast<uint8_t>(entryValue(e));
+            if (in >= inEnd || out >= outEnd) break;
+            refill();
+            e = lit[static_cast<uint32_t>(bits) & litMask];
+            continue;
+          }
+        }
+        if ((e & kKindMask) == kKindEndOfBlock) {
+          consume(entryDrop(e));
+          result = kInflateOk;
           break;
         }
-        t = tl + (static_cast<uint32_t>(bits) & ml);
-        e = t->e;
+        if ((e & kKindMask) == kKindInvalid) {
+          result = kInflateInvalid;
+          break;
+        }
       }
-      if (refillFirst) continue;
-      if (!followLinks(t, e, bits, bitCount)) {
+      // A length: base plus the extra bits that follow its code.
+      FastWord saved = bits;
+      consume(entryDrop(e));
+      const uint32_t length = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
+      if (dist == nullptr) {
         result = kInflateInvalid;
         break;
       }
-      bits >>= t->b;
-      bitCount -= t->b;
-      if (e == kEntryLiteral) {
-        window[pos++] = static_cast<uint8_t>(t->v.n);
+      if constexpr (kFastWordBits == 32) refill();
+      e = dist[static_cast<uint32_t>(bits) & distMask];
+      if ((e & kFlagLink) != 0) {
+        if ((e & kKindMask) == kKindInvalid) {
+          result = kInflateInvalid;
+          break;
+        }
+        consume(distBits);
+        e = dist[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
+        if ((e & kKindMask) == kKindInvalid) {
+          result = kInflateInvalid;
+          break;
+        }
+      }
+      if constexpr (kFastWordBits == 32) {
+        if (bitCount < entryDrop(e)) refill();
+      }
+      saved = bits;
+      consume(entryDrop(e));
+      const uint32_t distance = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
+      refill();
+      e = lit[static_cast<uint32_t>(bits) & litMask];
+
+      // The source lies in this window or the history before it (distance <= 32,768).
+      const uint8_t* from = out - distance;
+      uint8_t* const end = out + length;
+      if (end > out_ + (kWindow - kFastWindowMargin)) {
+        index_ = static_cast<uint32_t>(in - in_);
+        pos_ = static_cast<uint32_t>(out - out_);
+        if (!copyMatch(length, distance)) return kInflateStopped;
+        out = out_ + pos_;
+        if (in >= inEnd || out >= outEnd) break;
         continue;
       }
-      if (e == kEntryEndOfBlock) {
-        result = kInflateOk;
-        break;
-      }
-      const uint32_t length = t->v.n + (static_cast<uint32_t>(bits) & kMask[e]);
-      bits >>= e;
-      bitCount -= e;
-      if (td == nullptr) {
-        result = kInflateInvalid;
-        break;
-      }
-      t = td + (static_cast<uint32_t>(bits) & md);
-      e = t->e;
-      if (!followLinks(t, e, bits, bitCount)) {
-        result = kInflateInvalid;
-        break;
-      }
-      bits >>= t->b;
-      bitCount -= t->b;
-      const uint32_t distance = t->v.n + (static_cast<uint32_t>(bits) & kMask[e]);
-      bits >>= e;
-      bitCount -= e;
-      if (distance <= pos) {
-        copyNear(window + pos, length, distance);
-        pos += length;
+      if (distance >= 8) {
+        // Whole words; each reads only bytes already final. Up to 15 bytes of scratch past the
+        // match's end, overwritten by what follows.
+        copy8(out, from);
+        copy8(out + 8, from + 8);
+        out += 16;
+        from += 16;
+        while (out < end) {
+          copy8(out, from);
+          copy8(out + 8, from + 8);
+          out += 16;
+          from += 16;
+        }
+      } else if (distance == 1) {
+        uint8_t word[8];
+        std::memset(word, *from, sizeof word);
+        do {
+          std::memcpy(out, word, 8);
+          out += 8;
+        } while (out < end);
       } else {
-        // The source wraps around the window's end: the general copy, which may flush.
-        bits_ = bits;
-        bitCount_ = bitCount;
-        index_ = index;
-        pos_ = pos;
-        if (!copyMatch(length, distance)) return kInflateStopped;
-        pos = pos_;
+        // A short period: each word puts distance bytes in place.
+        do {
+          copy8(out, from);
+          out += distance;
+          from += distance;
+        } while (out < end);
       }
+      out = end;
+      if (in >= inEnd || out >= outEnd) break;
     }
-    bits_ = bits;
+    bits_ = static_cast<uint64_t>(bits) & ((uint64_t{1} << bitCount) - 1);
     bitCount_ = bitCount;
-    index_ = index;
-    pos_ = pos;
+    index_ = static_cast<uint32_t>(in - in_);
+    pos_ = static_cast<uint32_t>(out - out_);
     return result;
   }
 
-  // Looks up one code in table (m first-level bits), following links, and drops its bits. An
-  // empty table or an invalid code is invalid data.
-  int decodeSymbol(const HuffmanEntry* table, unsigned m, const HuffmanEntry*& out) {
-    if (!need(m)) return kInflateStopped;
-    if (table == nullptr) return kInflateInvalid;
-    const HuffmanEntry* t = table + peek(m);
-    unsigned e = t->e;
-    while (e > kEntryLiteral) {
-      if (e == kEntryInvalid) return kInflateInvalid;
-      drop(t->b);
-      e -= 16;
-      if (!need(e)) return kInflateStopped;
-      t = t->v.t + peek(e);
-      e = t->e;
-    }
-    drop(t->b);
-    out = t;
-    return kInflateOk;
-  }
-
-  int inflateCodes(const HuffmanEntry* tl, const HuffmanEntry* td, unsigned bl, unsigned bd) {
-    const uint32_t ml = kMask[bl];
-    const uint32_t md = kMask[bd];
-    if (tl == nullptr) return kInflateInvalid;
+  int inflateCodes() {
+    if (lit_.entries == nullptr) return kInflateInvalid;
     for (;;) {
-      const int fast = fastCodes(tl, td, ml, md);
+      const int fast = fastCodes();
       if (fast != kLeaveFastPath) return fast;
-
-      // Careful path: every bit is needed exactly when a one-byte-at-a-time reader would need it.
-      const HuffmanEntry* t = nullptr;
-      int r = decodeSymbol(tl, bl, t);
-      if (r != kInflateOk) return r;
-      unsigned e = t->e;
-      if (e == kEntryLiteral) {
-        window_[pos_++] = static_cast<uint8_t>(t->v.n);
-        if (pos_ == kWindow && !flush()) return kInflateStopped;
-        continue;
-      }
-      if (e == kEntryEndOfBlock) return kInflateOk;
-      if (!need(e)) return kInflateStopped;
-      const uint32_t length = t->v.n + peek(e);
-      drop(e);
-      r = decodeSymbol(td, bd, t);
-      if (r != kInflateOk) return r;
-      e = t->e;
-      if (!need(e)) return kInflateStopped;
-      const uint32_t distance = t->v.n + peek(e);
-      drop(e);
-      if (!copyMatch(length, distance)) return kInflateStopped;
+      const int careful = carefulSymbol();
+      if (careful != kLeaveFastPath) return careful;
     }
   }
 
   ReaderContext& ctx_;
   detail::DecoderGlobals& g_;
-  uint8_t* window_;
+  uint8_t* window_;   // the history: the window as described
+  uint8_t* out_;      // the current window, right after the history
   const uint8_t* in_;
   uint32_t index_ = 0;
   uint32_t count_ = 0;
   uint64_t bits_ = 0;
   unsigned bitCount_ = 0;
   uint32_t pos_ = 0;
+  DecodeTable lit_;
+  DecodeTable dist_;
 };
 
 }  // namespace

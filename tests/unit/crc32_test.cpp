@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <vector>
 
@@ -36,6 +38,50 @@ TEST(Crc32, RegisterCarriesAcrossSplitInput) {
     uint32_t reg = kz::crc32Register(0xFFFFFFFFu, data.data(), cut);
     reg = kz::crc32Register(reg, data.data() + cut, data.size() - cut);
     EXPECT_EQ(reg ^ 0xFFFFFFFFu, whole) << "cut at " << cut;
+  }
+}
+
+// Both methods, the folding one where this processor has it, against zlib on every length up to
+// a few hundred bytes (below, at and past each folding step) at every alignment of a 16-byte load,
+// and carried on from register values other than the start value.
+TEST(Crc32, FoldingAndTableMethodsAgree) {
+  std::mt19937 rng(11);
+  std::vector<uint8_t> data(340);
+  for (auto& b : data) b = static_cast<uint8_t>(rng());
+  const bool folding = kz::detail::crc32FoldingAvailable();
+  if (!folding) std::printf("folding method not in this build or not on this processor: table method only\n");
+  for (size_t start = 0; start < 16; ++start) {
+    for (size_t len = 0; start + len <= data.size() && len <= 320; ++len) {
+      const uint8_t* p = data.data() + start;
+      const auto theirs = static_cast<uint32_t>(::crc32(0, p, static_cast<uInt>(len)));
+      ASSERT_EQ(kz::detail::crc32RegisterTable(0xFFFFFFFFu, p, len) ^ 0xFFFFFFFFu, theirs)
+          << "table, start " << start << " length " << len;
+      if (folding) {
+        ASSERT_EQ(kz::detail::crc32RegisterFolding(0xFFFFFFFFu, p, len) ^ 0xFFFFFFFFu, theirs)
+            << "folding, start " << start << " length " << len;
+        const uint32_t reg = static_cast<uint32_t>(rng());
+        ASSERT_EQ(kz::detail::crc32RegisterFolding(reg, p, len), kz::detail::crc32RegisterTable(reg, p, len))
+            << "from register " << reg << ", start " << start << " length " << len;
+      }
+    }
+  }
+}
+
+// Large buffers, whole and in the window-sized pieces the decoder hands over, with zero runs and
+// all-ones bytes that a wrong folding constant would still get wrong.
+TEST(Crc32, LargeBuffersAgreeWithZlib) {
+  std::mt19937 rng(12);
+  for (size_t size : {size_t{65536}, size_t{1000003}, size_t{4u << 20}}) {
+    std::vector<uint8_t> data(size);
+    for (auto& b : data) b = static_cast<uint8_t>(rng());
+    std::fill(data.begin() + static_cast<long>(size / 3), data.begin() + static_cast<long>(size / 3 + 5000), 0);
+    std::fill(data.begin() + static_cast<long>(size / 2), data.begin() + static_cast<long>(size / 2 + 777), 0xFF);
+    const auto theirs = static_cast<uint32_t>(::crc32(0, data.data(), static_cast<uInt>(size)));
+    EXPECT_EQ(kz::crc32(data.data(), size), theirs) << size;
+    EXPECT_EQ(kz::detail::crc32RegisterTable(0xFFFFFFFFu, data.data(), size) ^ 0xFFFFFFFFu, theirs) << size;
+    uint32_t reg = 0xFFFFFFFFu;
+    for (size_t at = 0; at < size; at += 32768) reg = kz::crc32Register(reg, data.data() + at, std::min<size_t>(32768, size - at));
+    EXPECT_EQ(reg ^ 0xFFFFFFFFu, theirs) << size << " in window pieces";
   }
 }
 

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,12 +15,20 @@ namespace kz::tool {
 namespace {
 
 int runGunzip(const std::string& inPath, const std::string& outPath) {
-  std::ifstream in(inPath, std::ios::binary);
+  // The whole file in one read: the member is decoded from memory, as the updater decodes from
+  // its package area.
+  std::ifstream in(inPath, std::ios::binary | std::ios::ate);
   if (!in) {
     std::fprintf(stderr, "kz6 gunzip: cannot read %s\n", inPath.c_str());
     return 2;
   }
-  const std::vector<uint8_t> body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::streamoff length = in.tellg();
+  std::vector<uint8_t> body(length > 0 ? static_cast<size_t>(length) : 0);
+  in.seekg(0);
+  if (length < 0 || !in.read(reinterpret_cast<char*>(body.data()), static_cast<std::streamsize>(body.size()))) {
+    std::fprintf(stderr, "kz6 gunzip: cannot read %s\n", inPath.c_str());
+    return 2;
+  }
   if (body.size() > 0xFFFFFFFFu) {
     std::fprintf(stderr, "kz6 gunzip: %s is too large for one member\n", inPath.c_str());
     return 2;

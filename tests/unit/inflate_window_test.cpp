@@ -1,0 +1,243 @@
+// The window across members and the input at every refill: the fast engine against the plain
+// reference engine where the fast one keeps its own layout (history and current window in two
+// halves, wide tables, look-ahead taken eight bytes at a time).
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <utility>
+#include <stdexcept>
+
+#include "package/gzip_member.h"
+#include "package/inflate.h"
+#include "package/reader_context.h"
+#include "platform/files.h"
+#include "support/bit_writer.h"
+#include "support/gzip_fixtures.h"
+#include "support/reference_inflate.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using kz::test::BitWriter;
+using kz::test::Bytes;
+
+struct Decoded {
+  int32_t decode = -99;
+  kz::DecodeFailure failure = kz::DecodeFailure::None;
+  Bytes output;
+};
+
+// Decodes several members one after the other in one reader context, as the package reader does
+// for the entries of one package: the window is not cleared between them.
+std::vector<Decoded> decodeInOneContext(kz::InflateEngine engine, const std::vector<Bytes>& members,
+                                        const std::string& out) {
+  kz::setInflateEngineForTesting(engine);
+  std::vector<Decoded> results;
+  kz::ReaderContext ctx{};
+  if (!kz::initReader(ctx)) throw std::runtime_error("initReader failed");
+  for (const Bytes& m : members) {
+    Decoded d;
+    kz::openMemoryInput(ctx, m.data());
+    ctx.input.size = static_cast<uint32_t>(m.size());
+    kz::resetMemberState(ctx, static_cast<uint32_t>(m.size()));
+    if (kz::readMemberHeader() < 0) throw std::runtime_error("header refused");
+    errno = 0;
+    if (!kz::openOutputFile(ctx, out.c_str())) throw std::runtime_error("cannot open output");
+    d.decode = kz::decodeMember();
+    d.failure = kz::lastDecodeFailure();
+    kz::closeOutput(ctx);
+    kz::closeMemoryInput(ctx);
+    std::error_code ec;
+    if (std::filesystem::exists(out, ec)) {
+      std::ifstream in(out, std::ios::binary);
+      d.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    results.push_back(d);
+    if (ctx.abortFlag != 0) break;  // the buffers are gone with the entry
+  }
+  kz::destroyReader(ctx);
+  kz::setInflateEngineForTesting(nullptr);
+  return results;
+}
+
+// Length symbol and extra bits of a match length, distance symbol and extra bits of a distance.
+void fixedMatch(BitWriter& w, unsigned length, unsigned distance) {
+  static constexpr unsigned kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                               31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+  static constexpr unsigned kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                                2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+  static constexpr unsigned kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
+                                             33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
+                                             1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+  unsigned l = 28;
+  while (kLengthBase[l] > length) --l;
+  w.fixedSymbol(257 + l);
+  w.bits(length - kLengthBase[l], kLengthExtra[l]);
+  unsigned d = 29;
+  while (kDistBase[d] > distance) --d;
+  w.fixedDistance(d);
+  w.bits(distance - kDistBase[d], d < 4 ? 0 : d / 2 - 1);
+}
+
+// A member whose matches reach before its own start read the window the member before left:
+// after 40,000 bytes that is bytes 32,768..39,999 at window positions 0..7,231 and bytes
+// 7,232..32,767 at the rest. Distance 32,768 at position 100 reads position 100 itself.
+TEST(InflateWindow, MatchesBeforeTheStartReadTheWindowTheMemberBeforeLeft) {
+  kz::test::TempDir dir;
+  const std::string out = dir.file("out.bin");
+  const Bytes first = kz::test::textBytes(40000, 31);
+  Bytes expected(first.begin() + 32668, first.begin() + 32768);             // distance 100 at 0
+  expected.insert(expected.end(), first.begin() + 32868, first.begin() + 32918);  // 32,768 at 100
+  expected.insert(expected.end(), first.begin() + 25918, first.begin() + 25948);  // 7,000 at 150
+  expected.push_back('!');
+  BitWriter w;
+  w.bits(1, 1);
+  w.bits(1, 2);
+  fixedMatch(w, 100, 100);
+  fixedMatch(w, 50, 32768);
+  fixedMatch(w, 30, 7000);
+  w.fixedSymbol('!');
+  w.fixedSymbol(256);
+  const std::vector<Bytes> members = {kz::test::zlibGzip(first, 6, Z_DEFAULT_STRATEGY),
+                                      kz::test::wrapGzip(w.finish(), expected)};
+
+  for (kz::InflateEngine engine : {kz::InflateEngine{nullptr}, &kz::test::referenceInflateMember}) {
+    const std::vector<Decoded> r = decodeInOneContext(engine, members, out);
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0].decode, 0);
+    EXPECT_TRUE(r[0].output == first);
+    EXPECT_EQ(r[1].decode, 0) << kz::describeDecodeFailure(r[1].failure);
+    EXPECT_TRUE(r[1].output == expected) << (engine == nullptr ? "fast engine" : "reference engine");
+  }
+}
+
+// Whole packages' worth of members in one context: every member's output is the same with both
+// engines, including members that end at, just before and just after a window boundary.
+TEST(InflateWindow, SameOutputsForMembersInOneContext) {
+  kz::test::TempDir dir;
+  const std::string out = dir.file("out.bin");
+  std::vector<Bytes> members;
+  const Bytes text = kz::test::textBytes(200000, 32);
+  const Bytes bin = kz::test::systemBinaryBytes(200000);
+  for (size_t size : {size_t{32768}, size_t{32767}, size_t{32769}, size_t{65536 + 300}, size_t{1}, size_t{100000}}) {
+    members.push_back(kz::test::zlibGzip(Bytes(text.begin(), text.begin() + static_cast<long>(size)), 9, Z_DEFAULT_STRATEGY));
+    members.push_back(kz::test::zlibGzip(Bytes(bin.begin(), bin.begin() + static_cast<long>(std::min(size, bin.size()))), 1, Z_RLE));
+  }
+  const std::vector<Decoded> fast = decodeInOneContext(nullptr, members, out);
+  const std::vector<Decoded> slow = decodeInOneContext(&kz::test::referenceInflateMember, members, out);
+  ASSERT_EQ(fast.size(), members.size());
+  ASSERT_EQ(slow.size(), members.size());
+  for (size_t i = 0; i < members.size(); ++i) {
+    EXPECT_EQ(fast[i].decode, 0) << i;
+    EXPECT_EQ(slow[i].decode, 0) << i;
+    EXPECT_TRUE(fast[i].output == slow[i].output) << i;
+  }
+}
+
+void expectSameAtBudget(const Bytes& member, uint32_t budget, const std::string& out, const std::string& what) {
+  kz::setInflateEngineForTesting(nullptr);
+  const kz::test::MemberResult fast = kz::test::decodeMemberBytes(member, budget, out);
+  kz::setInflateEngineForTesting(&kz::test::referenceInflateMember);
+  const kz::test::MemberResult slow = kz::test::decodeMemberBytes(member, budget, out);
+  kz::setInflateEngineForTesting(nullptr);
+  ASSERT_EQ(fast.decode, slow.decode) << what;
+  ASSERT_EQ(fast.failure, slow.failure) << what;
+  ASSERT_EQ(fast.inputPosition, slow.inputPosition) << what;
+  ASSERT_TRUE(fast.output == slow.output) << what;
+}
+
+// Members with long codes (sub-tables in both layouts), cut at every budget over their last 48
+// bytes and around the end of the first refill: the input ends inside a code, inside its extra
+// bits, inside the look-ahead the described tables need, or just after the stream; each engine
+// must refill, stop and report at the same place.
+TEST(InflateRefills, SameAtEveryBudgetNearTheEndAndTheFirstRefill) {
+  kz::test::TempDir dir;
+  const std::string out = dir.file("out.bin");
+  // Skewed text gives literal codes of up to 15 bits; binaries give long distance codes.
+  Bytes skewed = kz::test::textBytes(400000, 33);
+  for (size_t i = 0; i < skewed.size(); i += 97) skewed[i] = static_cast<uint8_t>(128 + (i * 7) % 128);
+  const std::vector<Bytes> members = {
+      kz::test::zlibGzip(skewed, 9, Z_DEFAULT_STRATEGY),
+      kz::test::zlibGzip(skewed, 9, Z_HUFFMAN_ONLY),
+      kz::test::zlibGzip(kz::test::systemBinaryBytes(300000), 6, Z_DEFAULT_STRATEGY),
+      kz::test::zlibGzip(kz::test::systemBinaryBytes(300000), 6, Z_FIXED),
+  };
+  for (size_t m = 0; m < members.size(); ++m) {
+    const auto size = static_cast<uint32_t>(members[m].size());
+    ASSERT_GT(size, 32768u + 64u);
+    for (uint32_t budget = size - 48; budget <= size; ++budget) {
+      expectSameAtBudget(members[m], budget, out, "member " + std::to_string(m) + " budget " + std::to_string(budget));
+    }
+    for (uint32_t budget = 32768 - 40; budget <= 32768 + 40; ++budget) {
+      expectSameAtBudget(members[m], budget, out, "member " + std::to_string(m) + " budget " + std::to_string(budget));
+    }
+  }
+}
+
+// Records every write of the output with the input position it happened at: the order of window
+// flushes and input refills.
+struct IoRecorder : kz::platform::ForwardingFileSystem {
+  using ForwardingFileSystem::ForwardingFileSystem;
+  std::vector<std::pair<size_t, uint32_t>> writes;
+  std::FILE* openFile(const char* p, const char* m) override {
+    std::FILE* f = inner_.openFile(p, m);
+    if (f == nullptr) return nullptr;
+    std::fclose(f);
+    cookie_io_functions_t io{};
+    io.write = [](void* self, const char*, size_t n) -> ssize_t {
+      static_cast<IoRecorder*>(self)->writes.emplace_back(n, kz::currentReader()->input.position);
+      return static_cast<ssize_t>(n);
+    };
+    io.close = [](void*) { return 0; };
+    std::FILE* c = fopencookie(this, "w", io);
+    std::setvbuf(c, nullptr, _IONBF, 0);
+    return c;
+  }
+};
+
+// Literal codes of 7 to 9 bits, where the described tables look 9 bits ahead: a stored file name
+// moves the first refill across the first window flush one byte at a time, and several data sets
+// put the code that fills the window at every bit position. Each engine must refill before or
+// after each flush exactly where the other does.
+TEST(InflateRefills, RefillsAndFlushesInTheSameOrder) {
+  kz::test::TempDir dir;
+  const std::string out = dir.file("out.bin");
+  int crossings = 0;
+  for (uint32_t seed = 0; seed < 32; ++seed) {
+    std::mt19937 rng(100 + seed);
+    Bytes data(45000);
+    for (auto& b : data) {
+      const auto r = static_cast<uint32_t>(rng());
+      b = static_cast<uint8_t>((r & 3u) == 0 ? (r >> 8) % 24 : r >> 8);
+    }
+    const Bytes deflated = kz::test::rawDeflate(data, 9, Z_HUFFMAN_ONLY);
+    // Names this long put the end of the first refill near the first flush.
+    for (size_t nameLength = 840; nameLength <= 940; ++nameLength) {
+      kz::test::GzipHeaderOptions o;
+      o.flags = 0x08;
+      o.name.assign(nameLength, 'n');
+      const Bytes member = kz::test::wrapGzip(deflated, data, o);
+      std::vector<std::pair<size_t, uint32_t>> logs[2];
+      for (int e = 0; e < 2; ++e) {
+        IoRecorder recorder(kz::platform::nativeFileSystem());
+        kz::platform::ScopedFileSystem scope(recorder);
+        kz::setInflateEngineForTesting(e == 0 ? nullptr : &kz::test::referenceInflateMember);
+        const kz::test::MemberResult r = kz::test::decodeMemberBytes(member, out);
+        kz::setInflateEngineForTesting(nullptr);
+        ASSERT_EQ(r.decode, 0) << seed << " " << nameLength;
+        logs[e] = recorder.writes;
+      }
+      ASSERT_EQ(logs[0], logs[1]) << "data set " << seed << ", name of " << nameLength << " bytes";
+      ASSERT_FALSE(logs[0].empty());
+      if (logs[0][0].second != 32768) ++crossings;
+    }
+  }
+  EXPECT_GT(crossings, 32) << "the sweep should move the refill before the first flush";
+}
+
+}  // namespace
