@@ -15,7 +15,12 @@ namespace {
 
 using Path = char[paths::kPathSize];
 
-bool exists(const char* path) { return platform::fileSystem().fileAttributes(path) != platform::kInvalidAttributes; }
+// A failing query can only ever say "not there": a path counts as absent when two different
+// queries agree, so that no single failure makes a file seem gone.
+bool exists(const char* path) {
+  platform::FileSystem& fs = platform::fileSystem();
+  return fs.fileAttributes(path) != platform::kInvalidAttributes || fs.pathExists(path);
+}
 
 // One plan entry with what the forward path needs beside the journal record.
 struct Step {
@@ -116,9 +121,8 @@ class CopyRun {
       const size_t cut = folder.find_last_of("\\/");
       if (cut == std::string::npos || cut <= rootLength) break;
       folder.resize(cut);
-      // Missing only when two queries agree: a folder planned by mistake would be removed on
-      // rollback when empty.
-      if (platform::fileSystem().pathExists(folder.c_str()) || exists(folder.c_str())) break;
+      // A folder planned by mistake would be removed on rollback when empty.
+      if (exists(folder.c_str())) break;
       missing.push_back(folder);
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
@@ -238,8 +242,8 @@ bool MoveFileIntoPlace(const char* source, const char* destination, void* owner)
 bool DeleteFileForced(const char* path) {
   platform::FileSystem& fs = platform::fileSystem();
   const uint32_t attributes = fs.fileAttributes(path);
-  if (attributes == platform::kInvalidAttributes) return true;
-  if ((attributes & platform::kAttrReadOnly) != 0) {
+  if (attributes == platform::kInvalidAttributes && !fs.pathExists(path)) return true;
+  if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReadOnly) != 0) {
     (void)fs.setFileAttributes(path, attributes & ~platform::kAttrReadOnly);
   }
   (void)fs.deleteFile(path);

@@ -5,6 +5,7 @@
 // or fully updated, and never lose an original. The figures are printed for the record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -249,6 +250,108 @@ TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
   // Every move was among the faults (two per replaced file, one per added file and one per older
   // help file: 8), and every journal flush (the plan, one before each move, the commit: 10).
   EXPECT_EQ(mustFailRuns, 8 + 10);
+}
+
+}  // namespace
+
+namespace {
+
+// The set-aside folder's path of a main-folder entry ("bin/app01.exe").
+fs::path asideOf(const Installer& run, const std::string& entry) {
+  return run.scenario.mainFolder() / kz::kSetAsideFolder / entry;
+}
+
+// The Replace records of the journal, as snapshot entry names.
+std::vector<std::string> journalReplaces(const Installer& run) {
+  std::vector<std::string> out;
+  const kz::JournalContents contents = kz::readJournal(run.journal().c_str());
+  for (const kz::JournalRecord& r : contents.records) {
+    if (r.kind != kz::JournalKind::Replace) continue;
+    std::string name = r.path;
+    for (char& c : name) c = c == '\\' ? '/' : c;
+    out.push_back(name);
+  }
+  return out;
+}
+
+// Every original file is in the main folder, or in the set-aside folder with the journal naming
+// it there. Returns what is wrong, empty when nothing is.
+std::string lostOriginals(const Installer& run, const FolderSnapshot& before) {
+  std::string lost;
+  const std::vector<std::string> replaces = journalReplaces(run);
+  for (const auto& [name, state] : before) {
+    if (state.folder) continue;
+    const fs::path inPlace = run.scenario.mainFolder() / name;
+    if (fs::exists(inPlace) && kz::test::readFileBytes(inPlace) == state.contents) continue;
+    const fs::path aside = asideOf(run, name);
+    if (!fs::exists(aside) || kz::test::readFileBytes(aside) != state.contents) {
+      lost += "lost: " + name + "\n";
+    } else if (std::find(replaces.begin(), replaces.end(), name) == replaces.end()) {
+      lost += "set aside without a journal record: " + name + "\n";
+    }
+  }
+  return lost;
+}
+
+// Every pair of faults: one that fails the copy step, then one in what follows it (the rollback
+// and the removal of the set-aside folder). No original is ever lost, and the next run's recovery,
+// from the disk alone, puts the main folder back exactly as it was.
+TEST(InstallTransaction, EveryPairOfForwardAndRollbackFaultsLosesNothing) {
+  long operations = 0;
+  {
+    Installer counting;
+    FaultFiles seam;
+    counting.install();
+    operations = seam.operations();
+  }
+  long forwardFaults = 0;
+  long pairs = 0;
+  long completeRollbacks = 0;
+  long restoredByNextRun = 0;
+  for (long k = 0; k < operations; ++k) {
+    long total = 0;
+    {
+      Installer run;
+      FaultFiles seam;
+      seam.failing = {k};
+      run.install();
+      total = seam.operations();
+      // Only a fault that fails the copy step leads into a rollback.
+      if (run.view.log.find("Copying files......FAILED.") == std::string::npos) continue;
+    }
+    ++forwardFaults;
+    for (long j = k + 1; j < total; ++j) {
+      ++pairs;
+      Installer run;
+      const FolderSnapshot before = run.snapshot();
+      std::string failed;
+      {
+        FaultFiles seam;
+        seam.failing = {k, j};
+        run.install();
+        failed = seam.firstFailure();
+      }
+      ASSERT_FALSE(run.presenter.updateComplete()) << k << "/" << j;
+      EXPECT_EQ(lostOriginals(run, before), "") << "operations " << k << " and " << j << ": " << failed;
+      if (!kz::test::holdsSetAsideFolder(run.scenario.mainFolder())) {
+        ++completeRollbacks;
+        EXPECT_EQ(kz::test::describeDifferences(before, run.snapshot()), "") << k << "/" << j;
+        continue;
+      }
+      const kz::RecoveryOutcome outcome =
+          kz::RecoverInterruptedInstall(run.scenario.mainFolderText().c_str(), nullptr, nullptr);
+      EXPECT_TRUE(outcome == kz::RecoveryOutcome::RolledBack || outcome == kz::RecoveryOutcome::NothingToDo)
+          << k << "/" << j << ": " << static_cast<int>(outcome);
+      EXPECT_EQ(kz::test::describeDifferences(before, run.snapshot()), "") << "operations " << k << " and " << j;
+      ++restoredByNextRun;
+    }
+  }
+  printFigure("pair_forward_faults", forwardFaults);
+  printFigure("pair_runs", pairs);
+  printFigure("pair_runs_rolled_back_at_once", completeRollbacks);
+  printFigure("pair_runs_restored_by_next_run", restoredByNextRun);
+  EXPECT_EQ(completeRollbacks + restoredByNextRun, pairs);
+  EXPECT_GT(restoredByNextRun, 0);
 }
 
 }  // namespace
