@@ -52,7 +52,9 @@ std::FILE* FaultFiles::openFile(const char* p, const char* m) {
 bool FaultFiles::moveFile(const char* s, const char* d) { return allow("moveFile", s, true) && inner_.moveFile(s, d); }
 
 bool FaultFiles::moveFile(const char* s, const char* d, void* owner) {
-  return allow("move", s, true) && platform::nativeShellMover().moveFile(s, d, owner);
+  if (!allow("move", s, true) || !platform::nativeShellMover().moveFile(s, d, owner)) return false;
+  changesAfterMoves.push_back(changes_);
+  return true;
 }
 
 bool FaultFiles::flushFile(std::FILE* f) {

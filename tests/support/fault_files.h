@@ -35,6 +35,9 @@ class FaultFiles final : public platform::ForwardingFileSystem, public platform:
   bool tracing = false;
   std::vector<std::string> trace;
 
+  // The count of changes done after each move that went through, in order.
+  std::vector<long> changesAfterMoves;
+
   long operations() const { return operations_; }
   long changes() const { return changes_; }
   bool crashed() const { return crashAfter >= 0 && changes_ >= crashAfter; }
