@@ -416,4 +416,20 @@ TEST(InstallSequence, UnfinishedRollbackKeepsTheOriginalsForTheNextRun) {
   EXPECT_FALSE(kz::test::holdsSetAsideFolder(s.mainFolder()));
 }
 
+// Every cause has its line: a line break first, its inserts filled in, no insert left over.
+TEST(InstallSequence, EveryFailureCauseHasItsLine) {
+  for (int c = static_cast<int>(kz::FailureCause::FileInUse); c <= static_cast<int>(kz::FailureCause::FolderNotRemoved); ++c) {
+    kz::StepFailure failure;
+    failure.note(static_cast<kz::FailureCause>(c), "FILE1", "DETAIL2", "EXTRA3");
+    const std::string line = kz::DescribeFailureCause(failure);
+    EXPECT_EQ(line.rfind("\r\n", 0), 0u) << c;
+    EXPECT_EQ(line.find('%'), std::string::npos) << c;
+    EXPECT_EQ(line.find("\r\n", 2), std::string::npos) << c << ": one line";
+    const bool namesNoFile = failure.cause == kz::FailureCause::NoPackage || failure.cause == kz::FailureCause::PackageDamaged ||
+                             failure.cause == kz::FailureCause::OutOfMemory;
+    EXPECT_EQ(line.find("FILE1") != std::string::npos, !namesNoFile) << c << ": " << line;
+  }
+  EXPECT_EQ(kz::DescribeFailureCause(kz::StepFailure{}), "");
+}
+
 }  // namespace
