@@ -15,7 +15,12 @@ namespace {
 
 using Path = char[paths::kPathSize];
 
-bool exists(const char* path) { return platform::fileSystem().fileAttributes(path) != platform::kInvalidAttributes; }
+// A failing query can only ever say "not there": a path counts as absent when two different
+// queries agree, so that no single failure makes a file seem gone.
+bool exists(const char* path) {
+  platform::FileSystem& fs = platform::fileSystem();
+  return fs.fileAttributes(path) != platform::kInvalidAttributes || fs.pathExists(path);
+}
 
 // One plan entry with what the forward path needs beside the journal record.
 struct Step {
@@ -96,8 +101,13 @@ class CopyRun {
           !paths::assign(installed, mainFolder_) || !paths::append(installed, name)) {
         continue;
       }
+      // Absent only when two queries agree, as for an installed file.
       const uint32_t attributes = platform::fileSystem().fileAttributes(installed);
-      if (attributes != platform::kInvalidAttributes) steps_.push_back({{JournalKind::Replace, attributes, name}, nullptr});
+      if (attributes != platform::kInvalidAttributes) {
+        steps_.push_back({{JournalKind::Replace, attributes, name}, nullptr});
+      } else if (platform::fileSystem().pathExists(installed)) {
+        steps_.push_back({{JournalKind::Replace, platform::kAttrNormal, name}, nullptr});
+      }
     }
   }
 
@@ -111,9 +121,8 @@ class CopyRun {
       const size_t cut = folder.find_last_of("\\/");
       if (cut == std::string::npos || cut <= rootLength) break;
       folder.resize(cut);
-      // Missing only when two queries agree: a folder planned by mistake would be removed on
-      // rollback when empty.
-      if (platform::fileSystem().pathExists(folder.c_str()) || exists(folder.c_str())) break;
+      // A folder planned by mistake would be removed on rollback when empty.
+      if (exists(folder.c_str())) break;
       missing.push_back(folder);
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
@@ -184,15 +193,10 @@ class CopyRun {
       return false;
     }
     if (step.record.kind == JournalKind::Replace) {
-      if (!announce(JournalKind::SetAside, index)) return false;
-      if (step.newPath == nullptr) {
-        // An older help file that cannot go aside stays where it is, outdated but harmless, as
-        // a deletion that failed would leave it.
-        if (!MoveFileIntoPlace(installed, aside, owner_)) return true;
-        platform::noteCopyStepMove();
-        return true;
-      }
-      if (!move(installed, aside)) return false;
+      // An older help file that stays would leave the product neither updated nor as it was:
+      // one that cannot go aside fails the step like any other file.
+      if (!announce(JournalKind::SetAside, index) || !move(installed, aside)) return false;
+      if (step.newPath == nullptr) return true;
     }
     return announce(JournalKind::Place, index) && move(step.newPath, installed);
   }
@@ -238,8 +242,8 @@ bool MoveFileIntoPlace(const char* source, const char* destination, void* owner)
 bool DeleteFileForced(const char* path) {
   platform::FileSystem& fs = platform::fileSystem();
   const uint32_t attributes = fs.fileAttributes(path);
-  if (attributes == platform::kInvalidAttributes) return true;
-  if ((attributes & platform::kAttrReadOnly) != 0) {
+  if (attributes == platform::kInvalidAttributes && !fs.pathExists(path)) return true;
+  if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReadOnly) != 0) {
     (void)fs.setFileAttributes(path, attributes & ~platform::kAttrReadOnly);
   }
   (void)fs.deleteFile(path);

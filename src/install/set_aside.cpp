@@ -14,7 +14,12 @@ namespace {
 
 using Path = char[paths::kPathSize];
 
-bool exists(const char* path) { return platform::fileSystem().fileAttributes(path) != platform::kInvalidAttributes; }
+// A failing query can only ever say "not there": a path counts as absent when two different
+// queries agree, so that no single failure makes a file seem gone.
+bool exists(const char* path) {
+  platform::FileSystem& fs = platform::fileSystem();
+  return fs.fileAttributes(path) != platform::kInvalidAttributes || fs.pathExists(path);
+}
 
 bool join(Path& out, const char* base, const char* relative) {
   return paths::assign(out, base) && paths::append(out, relative);
@@ -63,11 +68,14 @@ bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner
     }
   }
   platform::FileSystem& fs = platform::fileSystem();
-  const uint32_t attributes = fs.fileAttributes(installed);
+  uint32_t attributes = fs.fileAttributes(installed);
   if (attributes == platform::kInvalidAttributes) {
-    // Neither in the set-aside folder nor in place: only a query that failed can say so.
-    noteFailure(failure, FailureCause::FileNotMoved, aside, installed);
-    return false;
+    if (!exists(installed)) {
+      // Neither in the set-aside folder nor in place: only queries that failed can say so.
+      noteFailure(failure, FailureCause::FileNotMoved, aside, installed);
+      return false;
+    }
+    attributes = ~entry.value;  // unknown: set them
   }
   if (attributes != entry.value && !fs.setFileAttributes(installed, entry.value)) {
     noteFailure(failure, FailureCause::AttributesNotRestored, installed);

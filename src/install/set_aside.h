@@ -3,7 +3,8 @@
 //
 // Every decision is taken from the file system as it is: an installed file is back in place when
 // the set-aside folder no longer holds it and the main folder does. Nothing here ever deletes a
-// file that the set-aside folder holds unless the journal says the update was completed.
+// file that the set-aside folder holds, its journal aside, unless the journal says the update was
+// completed.
 #pragma once
 
 #include <vector>

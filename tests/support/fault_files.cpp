@@ -12,6 +12,7 @@ FaultFiles::~FaultFiles() = default;
 
 bool FaultFiles::allow(const char* call, const char* path, bool changing) {
   const long index = operations_++;
+  if (tracing) trace.push_back(std::string(call) + " " + (path != nullptr ? path : ""));
   bool fails = failing.count(index) != 0 || crashed();
   if (!fails && changing) ++changes_;
   if (fails && firstFailure_.empty()) firstFailure_ = std::string(call) + " " + (path != nullptr ? path : "");
@@ -51,7 +52,9 @@ std::FILE* FaultFiles::openFile(const char* p, const char* m) {
 bool FaultFiles::moveFile(const char* s, const char* d) { return allow("moveFile", s, true) && inner_.moveFile(s, d); }
 
 bool FaultFiles::moveFile(const char* s, const char* d, void* owner) {
-  return allow("move", s, true) && platform::nativeShellMover().moveFile(s, d, owner);
+  if (!allow("move", s, true) || !platform::nativeShellMover().moveFile(s, d, owner)) return false;
+  changesAfterMoves.push_back(changes_);
+  return true;
 }
 
 bool FaultFiles::flushFile(std::FILE* f) {

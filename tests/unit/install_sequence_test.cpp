@@ -325,4 +325,111 @@ TEST(InstallSequence, RegistryFailureIsIgnored) {
   EXPECT_TRUE(d.presenter.updateComplete());
 }
 
+// A failed extraction leaves every installed file with the attributes it had, although the
+// probe had to take the read-only attribute to open it, even when giving it back at once failed.
+TEST(InstallSequence, FailedExtractionLeavesAttributesAsTheyWere) {
+  InstallScenario s;
+  for (const char* file : {"bin/lib02.dll", "bin/app04.exe"}) {
+    ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes((s.mainFolder() / file).c_str(),
+                                                                   kz::platform::kAttrReadOnly));
+  }
+  Dialog d(s);
+  d.extractionWorks = false;
+  const auto before = kz::test::snapshotFolder(s.mainFolder());
+  // The first attempt to give lib02.dll its read-only attribute back fails.
+  struct RefuseOnce final : kz::platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    bool refused = false;
+    bool setFileAttributes(const char* p, uint32_t a) override {
+      if (!refused && (a & kz::platform::kAttrReadOnly) != 0 && std::string(p).find("lib02.dll") != std::string::npos) {
+        refused = true;
+        return false;
+      }
+      return inner_.setFileAttributes(p, a);
+    }
+  } refuseOnce{kz::platform::nativeFileSystem()};
+  {
+    kz::platform::ScopedFileSystem scoped(refuseOnce);
+    d.presenter.OnInstall();
+  }
+  EXPECT_TRUE(refuseOnce.refused);
+  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.");
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
+}
+
+// A copy whose rollback cannot put the originals back names the failed move and the folder that
+// keeps the originals; the next run of the application puts them back first, says so, and then
+// installs.
+TEST(InstallSequence, UnfinishedRollbackKeepsTheOriginalsForTheNextRun) {
+  InstallScenario s;
+  const std::string aside = s.mainFolderText() + "\\" + kz::kSetAsideFolder;
+  // tool02.exe's new file cannot go in; nothing can come back out of the set-aside folder.
+  struct Stuck final : kz::platform::ShellMover {
+    std::string aside;
+    bool moveFile(const char* from, const char* to, void* owner) override {
+      const std::string source = from;
+      if (source.find("tool02.exe") != std::string::npos && source.find(aside) == std::string::npos &&
+          std::string(to).find(aside) == std::string::npos) {
+        return false;
+      }
+      if (source.rfind(aside, 0) == 0) return false;
+      return kz::platform::nativeShellMover().moveFile(from, to, owner);
+    }
+  } stuck;
+  stuck.aside = aside;
+  {
+    Dialog d(s);
+    kz::platform::ScopedShellMover scoped(stuck);
+    d.presenter.OnInstall();
+    const std::string installed = s.mainFolderText() + "\\bin\\tool02.exe";
+    EXPECT_EQ(d.view.log, d.location() +
+                              "\r\n\r\nInitializing......Ok.\r\nDecompressing files......Ok.\r\nTesting files "
+                              "compatibility......Ok.\r\nCopying files......FAILED.\r\nThe file \"" +
+                              s.workFolderText() + "\\bin\\tool02.exe\" could not be moved to \"" + installed +
+                              "\".\r\nThe original files are kept in the folder \"" + aside +
+                              "\"; run this update application again to put them back.");
+    EXPECT_FALSE(d.presenter.updateComplete());
+  }
+  ASSERT_TRUE(kz::test::holdsSetAsideFolder(s.mainFolder()));
+  EXPECT_TRUE(std::filesystem::exists(s.mainFolder() / kz::kSetAsideFolder / kz::kJournalFile));
+  EXPECT_TRUE(std::filesystem::exists(s.mainFolder() / kz::kSetAsideFolder / "bin/lib01.dll"));
+
+  // While the originals still cannot move, the next Install stops before anything else.
+  {
+    Dialog next(s);
+    kz::platform::ScopedShellMover scoped(stuck);
+    const int extractions = s.extractions();
+    next.presenter.OnInstall();
+    EXPECT_EQ(next.view.log.rfind(next.location() + "\r\n\r\nRestoring the files of an interrupted installation......FAILED.\r\n", 0),
+              0u)
+        << next.view.log;
+    EXPECT_NE(next.view.log.find("\r\nThe original files are kept in the folder \"" + aside + "\""), std::string::npos);
+    EXPECT_EQ(next.view.beeps, std::vector<uint32_t>{0x30});
+    next.expectButtons(true, "&Quit", kz::kControlInstall);
+    EXPECT_EQ(s.extractions(), extractions);
+  }
+  Dialog last(s);
+  last.presenter.OnInstall();
+  EXPECT_EQ(last.view.log, last.location() + "\r\n\r\nRestoring the files of an interrupted installation......Ok." +
+                               kSuccessStages);
+  EXPECT_TRUE(last.presenter.updateComplete());
+  EXPECT_FALSE(kz::test::holdsSetAsideFolder(s.mainFolder()));
+}
+
+// Every cause has its line: a line break first, its inserts filled in, no insert left over.
+TEST(InstallSequence, EveryFailureCauseHasItsLine) {
+  for (int c = static_cast<int>(kz::FailureCause::FileInUse); c <= static_cast<int>(kz::FailureCause::FolderNotRemoved); ++c) {
+    kz::StepFailure failure;
+    failure.note(static_cast<kz::FailureCause>(c), "FILE1", "DETAIL2", "EXTRA3");
+    const std::string line = kz::DescribeFailureCause(failure);
+    EXPECT_EQ(line.rfind("\r\n", 0), 0u) << c;
+    EXPECT_EQ(line.find('%'), std::string::npos) << c;
+    EXPECT_EQ(line.find("\r\n", 2), std::string::npos) << c << ": one line";
+    const bool namesNoFile = failure.cause == kz::FailureCause::NoPackage || failure.cause == kz::FailureCause::PackageDamaged ||
+                             failure.cause == kz::FailureCause::OutOfMemory;
+    EXPECT_EQ(line.find("FILE1") != std::string::npos, !namesNoFile) << c << ": " << line;
+  }
+  EXPECT_EQ(kz::DescribeFailureCause(kz::StepFailure{}), "");
+}
+
 }  // namespace

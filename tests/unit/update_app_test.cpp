@@ -38,3 +38,27 @@ TEST(UpdateApp, PathFieldRefusesTextThatDoesNotFit) {
 }
 
 }  // namespace
+
+namespace {
+
+kz::UpdateApp withFolders(const char* main, const char* work) {
+  kz::UpdateApp app;
+  kz::copyPathField(app.mainFolder, main);
+  kz::copyPathField(app.workFolder, work);
+  return app;
+}
+
+// The deletion at the end never reaches the main folder or its set-aside folder, however the
+// paths are spelt; a work folder beside the main folder, or under a similar name, may go.
+TEST(UpdateApp, WorkFolderMayBeDeletedOnlyApartFromTheMainFolder) {
+  EXPECT_TRUE(kz::workFolderMayBeDeleted(withFolders("C:\\Kestrome", "C:\\Temp\\~KM1A2.TMP")));
+  EXPECT_TRUE(kz::workFolderMayBeDeleted(withFolders("C:\\Kestrome", "C:\\Kestrome2")));
+  EXPECT_TRUE(kz::workFolderMayBeDeleted(withFolders("", "C:\\Temp\\~KM1A2.TMP")));
+  EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\Kestrome", "")));
+  EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\Kestrome", "c:/kestrome/")));
+  EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\Kestrome", "C:\\KESTROME\\~KMUPDATE")));
+  EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\Temp\\~KM1A2.TMP\\Kestrome", "C:\\Temp\\~KM1A2.TMP")));
+  EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\", "C:\\Temp\\~KM1A2.TMP")));
+}
+
+}  // namespace

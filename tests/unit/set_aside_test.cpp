@@ -1,0 +1,151 @@
+// Recovery from the set-aside folder: an interrupted copy is rolled back from the disk alone, a
+// completed one only cleared, and whatever cannot be understood or finished is left in place.
+#include "install/set_aside.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "install/main_folder.h"
+#include "package/crc32.h"
+#include "platform/files.h"
+#include "platform/shell_move.h"
+#include "support/folder_snapshot.h"
+#include "support/install_scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kz::JournalKind;
+using kz::RecoveryOutcome;
+using kz::test::InstallScenario;
+
+struct Interrupted {
+  InstallScenario s;
+  kz::test::FolderSnapshot before;
+  fs::path aside;
+
+  // The state a crash leaves in the middle of a copy: the application set aside and a new file
+  // in its place, the added tool in place and its folder made, the journal saying so.
+  explicit Interrupted(bool committed = false) {
+    before = kz::test::snapshotFolder(s.mainFolder());
+    aside = s.mainFolder() / kz::kSetAsideFolder;
+    fs::create_directories(aside / "bin");
+    fs::rename(s.mainFolder() / "bin/app01.exe", aside / "bin/app01.exe");
+    kz::test::writeFileBytes(s.mainFolder() / "bin/app01.exe", {'n', 'e', 'w'});
+    fs::create_directories(s.mainFolder() / "misc.set/hlpfiles/extra");
+    kz::test::writeFileBytes(s.mainFolder() / "misc.set/hlpfiles/extra/added.chm", {'a'});
+    const uint32_t attributes = kz::platform::nativeFileSystem().fileAttributes((aside / "bin/app01.exe").c_str());
+    kz::JournalWriter writer;
+    EXPECT_TRUE(writer.create((aside / kz::kJournalFile).c_str()));
+    std::vector<kz::JournalRecord> records = {
+        {JournalKind::Begin, 0, ""},
+        {JournalKind::Replace, attributes, "bin\\app01.exe"},
+        {JournalKind::Folder, 0, "misc.set\\hlpfiles\\extra"},
+        {JournalKind::Add, 0, "misc.set\\hlpfiles\\extra\\added.chm"},
+        {JournalKind::PlanEnd, 3, ""},
+        {JournalKind::SetAside, 0, ""},
+        {JournalKind::Place, 0, ""},
+    };
+    if (committed) records.push_back({JournalKind::Commit, 0, ""});
+    EXPECT_TRUE(writer.append(records));
+  }
+
+  RecoveryOutcome recover(kz::StepFailure* failure = nullptr) {
+    return kz::RecoverInterruptedInstall(s.mainFolderText().c_str(), nullptr, failure);
+  }
+  std::string differences() const { return kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())); }
+};
+
+TEST(Recovery, NothingToDoWithoutASetAsideFolder) {
+  InstallScenario s;
+  const auto before = kz::test::snapshotFolder(s.mainFolder());
+  EXPECT_EQ(kz::RecoverInterruptedInstall(s.mainFolderText().c_str(), nullptr, nullptr), RecoveryOutcome::NothingToDo);
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
+}
+
+// The original goes back over the new file, the added file and its folder go, and so does the
+// set-aside folder: the main folder is exactly as before the interrupted run.
+TEST(Recovery, RollsAnInterruptedCopyBack) {
+  Interrupted run;
+  EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
+  EXPECT_EQ(run.differences(), "");
+  EXPECT_EQ(run.recover(), RecoveryOutcome::NothingToDo);
+}
+
+// After a completed copy only the replaced files are removed; the update stays.
+TEST(Recovery, ClearsACompletedCopy) {
+  Interrupted run(true);
+  EXPECT_EQ(run.recover(), RecoveryOutcome::Cleared);
+  EXPECT_FALSE(kz::test::holdsSetAsideFolder(run.s.mainFolder()));
+  EXPECT_EQ(kz::test::readFileBytes(run.s.mainFolder() / "bin/app01.exe"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+  EXPECT_TRUE(fs::exists(run.s.mainFolder() / "misc.set/hlpfiles/extra/added.chm"));
+}
+
+// A journal this program cannot understand stops the recovery with everything left in place.
+TEST(Recovery, LeavesEverythingWhenTheJournalCannotBeUnderstood) {
+  for (const bool laterFormat : {false, true}) {
+    Interrupted run;
+    const fs::path journal = run.aside / kz::kJournalFile;
+    std::vector<uint8_t> bytes = kz::test::readFileBytes(journal);
+    uint8_t* replace = bytes.data() + kz::kJournalRecordSize;
+    if (laterFormat) {
+      replace[4] = 2;  // intact by its CRC, but of a format version this program does not know
+      const uint32_t crc = kz::crc32(replace, 280);
+      for (int i = 0; i < 4; ++i) replace[280 + i] = static_cast<uint8_t>(crc >> (8 * i));
+    } else {
+      replace[30] ^= 0x55;  // damage in the Replace record, with valid records behind it
+    }
+    kz::test::writeFileBytes(journal, bytes);
+    const auto inDoubt = kz::test::snapshotFolder(run.s.mainFolder());
+    kz::StepFailure failure;
+    EXPECT_EQ(run.recover(&failure), RecoveryOutcome::Failed) << laterFormat;
+    EXPECT_EQ(failure.cause, kz::FailureCause::JournalUnreadable);
+    EXPECT_EQ(failure.keptIn, run.s.mainFolderText() + "\\" + kz::kSetAsideFolder);
+    EXPECT_EQ(kz::test::describeDifferences(inDoubt, kz::test::snapshotFolder(run.s.mainFolder())), "");
+  }
+}
+
+// A rollback that cannot put an original back keeps it, with the journal, where the next run
+// finds it; that next run then finishes the job.
+TEST(Recovery, KeepsWhatItCannotPutBackForTheNextRun) {
+  Interrupted run;
+  struct Refuses final : kz::platform::ShellMover {
+    bool moveFile(const char*, const char*, void*) override { return false; }
+  } refuses;
+  kz::StepFailure failure;
+  {
+    kz::platform::ScopedShellMover scoped(refuses);
+    EXPECT_EQ(run.recover(&failure), RecoveryOutcome::Failed);
+  }
+  EXPECT_EQ(failure.cause, kz::FailureCause::FileNotMoved);
+  EXPECT_EQ(failure.keptIn, run.s.mainFolderText() + "\\" + kz::kSetAsideFolder);
+  EXPECT_TRUE(fs::exists(run.aside / "bin/app01.exe"));
+  EXPECT_TRUE(fs::exists(run.aside / kz::kJournalFile));
+  EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
+  EXPECT_EQ(run.differences(), "");
+}
+
+// A run stopped before its plan reached the disk moved nothing: its empty folder just goes.
+TEST(Recovery, RemovesTheFolderOfARunThatMovedNothing) {
+  InstallScenario s;
+  const auto before = kz::test::snapshotFolder(s.mainFolder());
+  const fs::path aside = s.mainFolder() / kz::kSetAsideFolder;
+  fs::create_directories(aside);
+  kz::test::writeFileBytes(aside / kz::kJournalFile, {'K', 'M', 'J'});
+  EXPECT_EQ(kz::RecoverInterruptedInstall(s.mainFolderText().c_str(), nullptr, nullptr), RecoveryOutcome::NothingToDo);
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
+}
+
+// The set-aside folder is not one of the product's data folders and does not stand in for one.
+TEST(Recovery, SetAsideFolderIsIgnoredByTheValidation) {
+  Interrupted run;
+  EXPECT_TRUE(kz::ProductSubfoldersPresent(run.s.mainFolderText().c_str(), kz::kValidatedProductVersion));
+  fs::create_directories(run.aside / "fonts");
+  fs::remove_all(run.s.mainFolder() / "fonts");
+  EXPECT_FALSE(kz::ProductSubfoldersPresent(run.s.mainFolderText().c_str(), kz::kValidatedProductVersion));
+  EXPECT_FALSE(kz::ProductSubfoldersPresent(run.aside.string().c_str(), kz::kValidatedProductVersion));
+}
+
+}  // namespace
