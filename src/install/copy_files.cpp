@@ -96,8 +96,13 @@ class CopyRun {
           !paths::assign(installed, mainFolder_) || !paths::append(installed, name)) {
         continue;
       }
+      // Absent only when two queries agree, as for an installed file.
       const uint32_t attributes = platform::fileSystem().fileAttributes(installed);
-      if (attributes != platform::kInvalidAttributes) steps_.push_back({{JournalKind::Replace, attributes, name}, nullptr});
+      if (attributes != platform::kInvalidAttributes) {
+        steps_.push_back({{JournalKind::Replace, attributes, name}, nullptr});
+      } else if (platform::fileSystem().pathExists(installed)) {
+        steps_.push_back({{JournalKind::Replace, platform::kAttrNormal, name}, nullptr});
+      }
     }
   }
 
@@ -184,15 +189,10 @@ class CopyRun {
       return false;
     }
     if (step.record.kind == JournalKind::Replace) {
-      if (!announce(JournalKind::SetAside, index)) return false;
-      if (step.newPath == nullptr) {
-        // An older help file that cannot go aside stays where it is, outdated but harmless, as
-        // a deletion that failed would leave it.
-        if (!MoveFileIntoPlace(installed, aside, owner_)) return true;
-        platform::noteCopyStepMove();
-        return true;
-      }
-      if (!move(installed, aside)) return false;
+      // An older help file that stays would leave the product neither updated nor as it was:
+      // one that cannot go aside fails the step like any other file.
+      if (!announce(JournalKind::SetAside, index) || !move(installed, aside)) return false;
+      if (step.newPath == nullptr) return true;
     }
     return announce(JournalKind::Place, index) && move(step.newPath, installed);
   }

@@ -26,6 +26,12 @@ struct Side {
 void gatherSide(const TrackedRow& row, Side side) {
   platform::FileInfo info;
   side.exists = side.path[0] != '\0' && platform::fileSystem().fileInfo(side.path, info);
+  if (!side.exists && side.path[0] != '\0') {
+    // A file whose information cannot be read is still there: taken for absent, an installed
+    // file would be replaced without the tests that protect it.
+    info.attributes = platform::fileSystem().fileAttributes(side.path);
+    side.exists = info.attributes != platform::kInvalidAttributes;
+  }
   if (!side.exists) return;
   if (side.attributes != nullptr) *side.attributes = info.attributes;
   if (row.kind == TrackedKind::Help) return;

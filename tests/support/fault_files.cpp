@@ -12,6 +12,7 @@ FaultFiles::~FaultFiles() = default;
 
 bool FaultFiles::allow(const char* call, const char* path, bool changing) {
   const long index = operations_++;
+  if (tracing) trace.push_back(std::string(call) + " " + (path != nullptr ? path : ""));
   bool fails = failing.count(index) != 0 || crashed();
   if (!fails && changing) ++changes_;
   if (fails && firstFailure_.empty()) firstFailure_ = std::string(call) + " " + (path != nullptr ? path : "");

@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/shell_move.h"
@@ -29,6 +30,10 @@ class FaultFiles final : public platform::ForwardingFileSystem, public platform:
   std::set<long> failing;
   // After this many changing operations have been done (-1: never), every later operation fails.
   long crashAfter = -1;
+
+  // When set, every operation is listed here as "call path", in order.
+  bool tracing = false;
+  std::vector<std::string> trace;
 
   long operations() const { return operations_; }
   long changes() const { return changes_; }
