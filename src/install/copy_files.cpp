@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/path_service.h"
 #include "platform/shell_move.h"
 
 namespace kz {
@@ -96,8 +97,8 @@ class CopyRun {
     std::string folder = path;
     const size_t rootLength = std::strlen(mainFolder_);
     for (;;) {
-      const size_t cut = folder.find_last_of("\\/");
-      if (cut == std::string::npos || cut <= rootLength) break;
+      const size_t cut = platform::parentCut(folder.c_str());
+      if (cut == 0 || cut <= rootLength) break;
       folder.resize(cut);
       if (platform::fileSystem().pathExists(folder.c_str())) break;
       missing.push_back(folder);
