@@ -8,6 +8,7 @@
 #include "install/set_aside.h"
 #include "platform/crash_hook.h"
 #include "platform/files.h"
+#include "platform/path_service.h"
 #include "platform/shell_move.h"
 
 namespace kz {
@@ -118,8 +119,8 @@ class CopyRun {
     std::string folder = path;
     const size_t rootLength = std::string(mainFolder_).size();
     for (;;) {
-      const size_t cut = folder.find_last_of("\\/");
-      if (cut == std::string::npos || cut <= rootLength) break;
+      const size_t cut = platform::parentCut(folder.c_str());
+      if (cut == 0 || cut <= rootLength) break;
       folder.resize(cut);
       // A folder planned by mistake would be removed on rollback when empty.
       if (exists(folder.c_str())) break;

@@ -19,8 +19,11 @@ void createParentFolders(const char* path) {
   std::memcpy(folder, path, length + 1);
   PathRemoveBackslashA(folder);
   if (!PathRemoveFileSpecA(folder) || PathFileExistsA(folder)) return;
-  for (char* at = folder; *at != '\0'; ++at) {
-    if (*at != '\\' || at == folder || at[-1] == ':') continue;
+  // Walked by characters of the system code page: the second byte of a double-byte character
+  // may have the value of a backslash, and cutting there would make a folder of half a name.
+  char* previous = nullptr;
+  for (char* at = folder; *at != '\0'; previous = at, at = CharNextA(at)) {
+    if (*at != '\\' || at == folder || (previous != nullptr && *previous == ':')) continue;
     *at = '\0';
     CreateDirectoryA(folder, nullptr);
     *at = '\\';

@@ -2,6 +2,9 @@
 // the updater, under a Japanese locale. The folder's name is the one character "表", 0x95 0x5C in
 // code page 932, whose second byte has the value of a backslash; on the Unix side of the prefix it
 // is the UTF-8 spelling of the same character.
+#include <set>
+#include <string>
+
 #include "flows.h"
 #include "system.h"
 
@@ -55,6 +58,11 @@ E2E_SCENARIO(double_byte_main_folder_installs) {
   env.check.equal(visible(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>")),
                   visible(product), "the folder is recorded machine-wide");
   closeWithoutQuestionAsked(env, dialog, process);
+  // Nothing was made beside the main folder (say, a folder named after half of its character).
+  const std::set<std::string> expected = {kTableCharacter, "tool", "update.kz6"};
+  std::string found;
+  for (const std::string& name : folderEntries(env.root)) found += " [" + visible(name) + "]";
+  env.check.that(folderEntries(env.root) == expected, "the scratch folder holds only the product, the tool and the update:" + found);
 }
 
 }  // namespace e2e
