@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/path_service.h"
+
 namespace kz {
 
 UpdateApp& updateApp() {
@@ -35,13 +37,25 @@ namespace {
 
 // The path folded for comparison, with one separator at its end.
 std::string comparable(const char* path) {
+  // Walked by characters: only a single-byte character is a separator or an ASCII letter to fold;
+  // the second byte of a double-byte character stays as it is.
+  platform::PathService& service = platform::pathService();
   std::string out;
-  for (const char* p = path; *p != '\0'; ++p) {
-    char c = *p == '/' ? '\\' : *p;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    out += c;
+  bool endsWithSeparator = false;
+  for (const char* p = path; *p != '\0';) {
+    const char* next = service.nextChar(p);
+    if (next == p + 1) {
+      char c = *p == '/' ? '\\' : *p;
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      out += c;
+      endsWithSeparator = c == '\\';
+    } else {
+      out.append(p, next);
+      endsWithSeparator = false;
+    }
+    p = next;
   }
-  if (out.empty() || out.back() != '\\') out += '\\';
+  if (!endsWithSeparator) out += '\\';
   return out;
 }
 

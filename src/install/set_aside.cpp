@@ -8,6 +8,7 @@
 #include "install/copy_files.h"
 #include "install/tracked_files.h"
 #include "platform/files.h"
+#include "platform/path_service.h"
 
 namespace kz {
 namespace {
@@ -25,19 +26,28 @@ bool join(Path& out, const char* base, const char* relative) {
   return paths::assign(out, base) && paths::append(out, relative);
 }
 
+// How many folders deep a relative path lies: its separators, counted character by character.
+size_t depth(const std::string& path) {
+  size_t count = 0;
+  for (const char* p = path.c_str(); *(p = platform::componentEnd(p)) != '\0'; p = platform::pathService().nextChar(p)) {
+    ++count;
+  }
+  return count;
+}
+
 // The folders below the set-aside folder that moves into it can make: the parents of every
 // tracked path (the older help files share their help file's folder), deepest first.
 std::vector<std::string> setAsideSubfolders() {
   std::vector<std::string> folders;
   for (const TrackedRow& row : kTrackedRows) {
     std::string path = row.relativePath;
-    for (size_t cut = path.find_last_of('\\'); cut != std::string::npos; cut = path.find_last_of('\\')) {
+    for (size_t cut = platform::parentCut(path.c_str()); cut != 0; cut = platform::parentCut(path.c_str())) {
       path.resize(cut);
       if (std::find(folders.begin(), folders.end(), path) == folders.end()) folders.push_back(path);
     }
   }
   std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
-    return std::count(a.begin(), a.end(), '\\') > std::count(b.begin(), b.end(), '\\');
+    return depth(a) > depth(b);
   });
   return folders;
 }

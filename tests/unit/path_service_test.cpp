@@ -8,6 +8,7 @@
 #include <string>
 
 #include "package/form_format.h"
+#include "support/double_byte_paths.h"
 
 namespace kz::platform {
 namespace {
@@ -124,22 +125,7 @@ TEST(PosixPathService, WalksOneByteAtATime) {
   EXPECT_EQ(componentEnd(entry + 4), entry + 13);
 }
 
-// A stand-in for a double-byte system code page (the lead bytes of code page 932): a lead byte
-// and the byte after it are one character. Only the walk differs; the helpers are the POSIX ones.
-class DoubleBytePathService final : public PathService {
- public:
-  const char* nextChar(const char* p) override {
-    if (*p == '\0') return p;
-    const auto c = static_cast<unsigned char>(*p);
-    const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-    return lead && p[1] != '\0' ? p + 2 : p + 1;
-  }
-  bool append(char* path, const char* more) override { return nativePathService().append(path, more); }
-  bool addBackslash(char* path) override { return nativePathService().addBackslash(path); }
-  void removeBackslash(char* path) override { nativePathService().removeBackslash(path); }
-  void removeFileSpec(char* path) override { nativePathService().removeFileSpec(path); }
-  bool renameExtension(char* path, const char* e) override { return nativePathService().renameExtension(path, e); }
-};
+using kz::test::DoubleBytePathService;
 
 // "表" in code page 932 is 0x95 0x5C: its second byte is no separator to any walk of the core.
 TEST(PathWalks, ReadTheSecondByteOfADoubleByteCharacterAsPartOfIt) {

@@ -1,5 +1,6 @@
 // The merge target's name follows the build's three codes.
 #include "app/update_app.h"
+#include "support/double_byte_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,18 @@ TEST(UpdateApp, WorkFolderMayBeDeletedOnlyApartFromTheMainFolder) {
   EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\Kestrome", "C:\\KESTROME\\~KMUPDATE")));
   EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\Temp\\~KM1A2.TMP\\Kestrome", "C:\\Temp\\~KM1A2.TMP")));
   EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\", "C:\\Temp\\~KM1A2.TMP")));
+}
+
+// On a double-byte code page the second byte of a character is part of it: a main folder whose
+// name ends in 0x95 0x5C does not hold a work folder beside it whose name goes on after those
+// bytes, and a trail byte in the range of 'a' to 'z' is not folded.
+TEST(UpdateApp, WorkFolderComparisonWalksDoubleByteCharacters) {
+  kz::test::DoubleBytePathService doubleByte;
+  kz::platform::ScopedPathService scoped(doubleByte);
+  EXPECT_TRUE(kz::workFolderMayBeDeleted(withFolders("C:\\\x95\x5C", "C:\\\x95\x5Cx\\~KM1A2.TMP")));
+  EXPECT_TRUE(kz::workFolderMayBeDeleted(withFolders("C:\\\x83\x61", "C:\\\x83\x41\\~KM1A2.TMP")));
+  EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\\x95\x5C", "C:\\\x95\x5C\\~KM1A2.TMP")));
+  EXPECT_FALSE(kz::workFolderMayBeDeleted(withFolders("C:\\ab", "c:\\AB\\~KM1A2.TMP")));
 }
 
 }  // namespace
