@@ -197,7 +197,7 @@ int runCheck(const CheckOptions& o) {
   }
   if (!compatible) {
     std::printf("an install would fail at %s: %s\n", kTrackedRows[verdict.row].relativePath,
-                describeCompatibilityFailure(verdict.failure));
+                outcomeOf(gathered, verdict.row, o.codes).why.c_str());
     return 1;
   }
   std::printf("an install would go through: %d files replaced, %d added\n", replaced, added);
