@@ -2,6 +2,7 @@
 // updater's own extraction.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -161,6 +162,26 @@ TEST_F(Kz6Pack, CapacityIsCheckedToTheByte) {
   ASSERT_EQ(roomy.exitCode, 0) << roomy.err;
   EXPECT_NE(roomy.out.find(", 1000 bytes left of the "), std::string::npos) << roomy.out;
   EXPECT_EQ(fs::file_size(dir.path() / "out.kz6"), needed + 1000);
+}
+
+// Progress goes to standard error only when it is a terminal: never into a build log.
+TEST_F(Kz6Pack, ShowsProgressOnlyOnATerminal) {
+  const fs::path tree = dir.path() / "tree";
+  writeMixedTree(tree);
+  const test::ToolRun piped = pack(tree, "piped.kz6", "--jobs 2");
+  ASSERT_EQ(piped.exitCode, 0) << piped.err;
+  EXPECT_EQ(piped.err, "");
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script command to give a terminal";
+  // script runs the tool on a pseudo-terminal and copies what it shows into the typescript file.
+  const std::string inner = std::string(KZ6_EXE) + " pack " + q(tree) + " -o " + q(dir.path() / "tty.kz6") + " --jobs 2";
+  const test::ToolRun onTerminal =
+      test::runTool(dir, "script -qec " + shellQuoted(inner) + " " + q(dir.path() / "typescript"));
+  ASSERT_EQ(onTerminal.exitCode, 0) << onTerminal.err;
+  const Bytes shown = readFileBytes(dir.path() / "typescript");
+  const std::string screen(shown.begin(), shown.end());
+  EXPECT_NE(screen.find("compressed 12/12 files"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("\rkz6: compressed 1/12 files"), std::string::npos) << screen;
+  EXPECT_TRUE(readFileBytes(dir.path() / "tty.kz6") == readFileBytes(dir.path() / "piped.kz6"));
 }
 
 }  // namespace
