@@ -6,6 +6,7 @@
 //   pack_bench [--runs N] [--steps N] [--no-best]
 // steps: portions of 80 KiB added to each file (10 gives about 19 MB).
 #include <libdeflate.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -36,6 +37,14 @@ double runSeconds(const std::string& command) {
     std::exit(1);
   }
   return took.count();
+}
+
+// CPU seconds (user and system) used by finished children so far.
+double childCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 uint64_t gzip9Size(const fs::path& file) {
@@ -100,10 +109,22 @@ int main(int argc, char** argv) {
   std::vector<double> one;
   std::vector<double> all;
   std::vector<double> speedUp;
+  std::vector<double> cpuShare;
+  std::vector<double> capacity;
   for (int i = 0; i < runs; ++i) {
     one.push_back(runSeconds(pack + dir.file("one.kz6") + "' --jobs 1"));
+    const double cpuBefore = childCpuSeconds();
     all.push_back(runSeconds(pack + dir.file("all.kz6") + "'"));
+    cpuShare.push_back((childCpuSeconds() - cpuBefore) / all.back());
     speedUp.push_back(one.back() / all.back());
+    // The peer: as many independent one-core packs at once as there are cores. What they gain over
+    // one of them alone is what the machine, shared with other work, can give to any parallel job.
+    std::string together = "(";
+    for (unsigned c = 0; c < cores; ++c) {
+      together += pack + dir.file("peer" + std::to_string(c) + ".kz6") + "' --jobs 1 > /dev/null & ";
+    }
+    together += "wait)";
+    capacity.push_back(cores * one.back() / runSeconds(together));
   }
   if (kz::test::readFileBytes(dir.file("one.kz6")) != kz::test::readFileBytes(dir.file("all.kz6"))) {
     std::printf("the forms differ between one and all cores\n");
@@ -112,6 +133,8 @@ int main(int argc, char** argv) {
   printRange("kz6 pack --jobs 1 wall time", one, " s");
   printRange("kz6 pack (all cores) wall time", all, " s");
   printRange("speed-up, pairs of runs", speedUp, "x");
+  printRange("cores used by the all-core pack", cpuShare, "");
+  printRange("peer: independent packs at once", capacity, "x");
   std::printf("ratio pack speed-up: best one-core / best all-core = %.3f (target >= 1.80 on 2 cores) %s\n",
               *std::min_element(one.begin(), one.end()) / *std::min_element(all.begin(), all.end()),
               *std::min_element(one.begin(), one.end()) / *std::min_element(all.begin(), all.end()) >= 1.8 ? "met"
