@@ -148,4 +148,56 @@ TEST(TestCompatibility, CarriesInstallValuesIntoTheNewHeader) {
   EXPECT_EQ(table[3].newHeader.productVersion, 6.11);
 }
 
+// The verdict names the row that stopped the test and the rule it broke; the result and the flags
+// are those of the plain test.
+TEST(TestCompatibility, VerdictNamesTheFailingRowAndRule) {
+  using kz::CompatibilityFailure;
+  struct VerdictCase {
+    const char* name;
+    std::function<void(TrackedFileTable&)> change;
+    int row;
+    CompatibilityFailure failure;
+  };
+  const VerdictCase cases[] = {
+      {"compatible", [](TrackedFileTable&) {}, -1, CompatibilityFailure::None},
+      {"new missing", [](TrackedFileTable& t) { t[2].newExists = false; }, 2, CompatibilityFailure::NewMissing},
+      {"fourth differs", [](TrackedFileTable& t) { t[9].newVersion = makeVersion(6, 11, 0, 211); }, 9, CompatibilityFailure::FourthDiffers},
+      {"older major", [](TrackedFileTable& t) { t[1].installedVersion = makeVersion(7, 0, 0, 111); }, 1, CompatibilityFailure::OlderVersion},
+      {"older minor", [](TrackedFileTable& t) { t[15].installedVersion = makeVersion(6, 12, 0, 111); }, 15, CompatibilityFailure::OlderVersion},
+      {"product code", [](TrackedFileTable& t) { t[4].newHeader = header(6.11, "KAF"); }, 4, CompatibilityFailure::ProductCode},
+      {"product number", [](TrackedFileTable& t) { t[5].newHeader.productNumber = 2; }, 5, CompatibilityFailure::ProductNumber},
+      {"product version", [](TrackedFileTable& t) { t[6].newHeader.productVersion = 6.05; }, 6, CompatibilityFailure::ProductVersion},
+      {"help missing", [](TrackedFileTable& t) { t[21].newExists = false; }, 21, CompatibilityFailure::HelpMissing},
+      {"first of two failures", [](TrackedFileTable& t) { t[13].newExists = false; t[10].newVersion = 0; }, 10, CompatibilityFailure::FourthDiffers},
+  };
+  for (const VerdictCase& c : cases) {
+    TrackedFileTable plain = compatibleTable();
+    c.change(plain);
+    TrackedFileTable told = plain;
+    kz::CompatibilityVerdict verdict;
+    verdict.row = 77;
+    const bool passes = kz::TestCompatibility(told, kThisBuild, &verdict);
+    EXPECT_EQ(passes, kz::TestCompatibility(plain, kThisBuild)) << c.name;
+    EXPECT_EQ(passes, c.row < 0) << c.name;
+    EXPECT_EQ(verdict.row, c.row) << c.name;
+    EXPECT_EQ(verdict.failure, c.failure) << c.name;
+    EXPECT_EQ(copiedRows(told), copiedRows(plain)) << c.name;
+  }
+}
+
+// RowExamined says exactly which rows a fully compatible table leaves uncopied for each set of codes.
+TEST(TestCompatibility, RowExaminedMatchesTheRowsTheTestSkips) {
+  for (const ProductCodes codes : {ProductCodes{1, 1, 1}, ProductCodes{1, 3, 1}, ProductCodes{1, 2, 1}, ProductCodes{1, 2, 0},
+                                   ProductCodes{0, 1, 0}, ProductCodes{0, 3, 1}}) {
+    TrackedFileTable table = compatibleTable();
+    ASSERT_TRUE(kz::TestCompatibility(table, codes));
+    for (int row = 0; row < kz::kTrackedFileCount; ++row) {
+      EXPECT_EQ(kz::RowExamined(row, codes), table[row].copy)
+          << "row " << row << " codes " << codes.languageCode << codes.editionCode << codes.unitsCode;
+    }
+  }
+  EXPECT_FALSE(kz::RowExamined(23, kThisBuild));
+  EXPECT_FALSE(kz::RowExamined(-1, kThisBuild));
+}
+
 }  // namespace

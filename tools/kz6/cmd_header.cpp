@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "package/package_header.h"
+#include "package_input.h"
 
 namespace kz::tool {
 namespace {
@@ -36,8 +37,16 @@ std::string hex(const uint8_t* bytes, size_t size) {
 }
 
 int runHeader(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  if (!readWholeFile(path, bytes)) {
+    std::printf("code: 2\n");
+    return 1;
+  }
   uint32_t offset = 0;
-  uint16_t code = findPackageHeader(path.c_str(), offset);
+  uint32_t imageEnd = 0;
+  std::string error;
+  uint16_t code = findHeaderOutsideSignature(path, bytes, offset, imageEnd, error);
+  if (!error.empty()) std::fprintf(stderr, "kz6: %s: %s\n", path.c_str(), error.c_str());
   PackageHeader header;
   if (code == 0) code = readPackageHeader(path.c_str(), offset, header);
   std::printf("code: %u\n", static_cast<unsigned>(code));

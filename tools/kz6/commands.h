@@ -14,5 +14,6 @@ void addVerifyCommand(CLI::App& app, int& exitCode);
 void addExtractCommand(CLI::App& app, int& exitCode);
 void addMergeCommand(CLI::App& app, int& exitCode);
 void addVersionCommand(CLI::App& app, int& exitCode);
+void addCheckCommand(CLI::App& app, int& exitCode);
 
 }  // namespace kz::tool

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   kz::tool::addMergeCommand(app, exitCode);
   kz::tool::addHeaderCommand(app, exitCode);
   kz::tool::addVersionCommand(app, exitCode);
+  kz::tool::addCheckCommand(app, exitCode);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

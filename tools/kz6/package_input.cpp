@@ -1,11 +1,16 @@
 // Finding the form in a form file or in an updater's package area.
 #include "package_input.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "package/package_area.h"
 #include "package/package_header.h"
+#include "pe_signature.h"
 #include "platform/files.h"
 
 namespace kz::tool {
@@ -27,6 +32,34 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   return ok;
 }
 
+uint16_t findHeaderOutsideSignature(const std::string& path, const std::vector<uint8_t>& bytes, uint32_t& offset,
+                                    uint32_t& imageEnd, std::string& error) {
+  PeLayout layout;
+  if (!readPeLayout(bytes, layout, error)) return 2;
+  imageEnd = static_cast<uint32_t>(bytes.size());
+  if (!layout.signedFile()) return findPackageHeader(path.c_str(), offset);
+  // A signature is appended after the image, and its blob may hold any bytes, the marker's
+  // included: the search runs over the image alone, in a copy without the certificate table.
+  imageEnd = layout.certificateOffset;
+  std::error_code ec;
+  std::string name = (std::filesystem::temp_directory_path(ec) / "kz6-image-XXXXXX").string();
+  const int fd = ec ? -1 : mkstemp(name.data());
+  if (fd < 0) {
+    error = "cannot create a temporary file";
+    return 2;
+  }
+  size_t written = 0;
+  while (written < imageEnd) {
+    const ssize_t n = write(fd, bytes.data() + written, imageEnd - written);
+    if (n <= 0) break;
+    written += static_cast<size_t>(n);
+  }
+  close(fd);
+  const uint16_t code = written == imageEnd ? findPackageHeader(name.c_str(), offset) : 3;
+  std::remove(name.c_str());
+  return code;
+}
+
 bool loadForm(const std::string& path, LoadedForm& out, std::string& error) {
   if (!readWholeFile(path, out.file)) {
     error = "cannot read " + path;
@@ -42,20 +75,26 @@ bool loadForm(const std::string& path, LoadedForm& out, std::string& error) {
     return true;
   }
   uint32_t offset = 0;
-  const uint16_t code = findPackageHeader(path.c_str(), offset);
+  uint32_t imageEnd = 0;
+  std::string why;
+  const uint16_t code = findHeaderOutsideSignature(path, out.file, offset, imageEnd, why);
+  if (!why.empty()) {
+    error = path + ": " + why;
+    return false;
+  }
   if (code != 0) {
     error = path + " is neither a form nor a file with one package header (search code " +
             std::to_string(code) + ")";
     return false;
   }
-  if (out.file.size() - offset < kPackageFormOffset) {
+  if (imageEnd - offset < kPackageFormOffset) {
     error = path + " ends inside its package area";
     return false;
   }
   out.fromUpdater = true;
   out.formOffset = offset + kPackageFormOffset;
   out.formSize = packageSizeOf(out.file.data() + offset);
-  if (out.formSize > out.file.size() - out.formOffset) {
+  if (out.formSize > imageEnd - out.formOffset) {
     error = path + ": the package size exceeds the file";
     return false;
   }

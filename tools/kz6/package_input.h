@@ -19,6 +19,12 @@ struct LoadedForm {
 // package header, whose area's size field gives the form. False with a one-line reason in error.
 bool loadForm(const std::string& path, LoadedForm& out, std::string& error);
 
+// findPackageHeader on path, whose bytes are given; for a PE file that carries a certificate
+// table, over the image before the table only. imageEnd is where that image ends. A file whose
+// certificate table entry is broken gives code 2 and the reason in error.
+uint16_t findHeaderOutsideSignature(const std::string& path, const std::vector<uint8_t>& bytes, uint32_t& offset,
+                                    uint32_t& imageEnd, std::string& error);
+
 // Whole-file helpers for the tool.
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 
