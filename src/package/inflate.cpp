@@ -85,7 +85,7 @@ inline uint64_t load64le(const uint8_t* p) {
   return v;
 }
 
-inline uint32_t load32le(const uint8_t* p) {
+[[maybe_unused]] inline uint32_t load32le(const uint8_t* p) {
   uint32_t v;
   std::memcpy(&v, p, sizeof v);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -543,6 +543,8 @@ class Inflater {
       uint32_t entry = 0;
       r = decodeCareful(lit_, entry);
       if (r != kInflateOk) return r;
+      // A single code of length 1 leaves the other 1-bit code unused: met, it is invalid.
+      if ((entry & kKindMask) == kKindInvalid) return kInflateInvalid;
       const unsigned code = entryValue(entry);
       unsigned repeat = 0;
       unsigned value = 0;

@@ -1,6 +1,7 @@
-// The window across members and the input at every refill: the fast engine against the plain
-// reference engine where the fast one keeps its own layout (history and current window in two
-// halves, wide tables, look-ahead taken eight bytes at a time).
+// The fast engine against the plain reference engine where the fast one keeps its own layout
+// (history and current window in two halves, wide tables of packed entries, look-ahead taken eight
+// bytes at a time): the window across members, the input at every refill, and the codes that the
+// wide tables hold as invalid.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -199,6 +200,33 @@ struct IoRecorder : kz::platform::ForwardingFileSystem {
     return c;
   }
 };
+
+// A code-length code with a single code of length 1 is complete, but the other 1-bit code is
+// unused: a block that sends it is invalid data with both engines, wherever it stands.
+TEST(InflateCodes, UnusedCodeOfASingleCodeLengthCodeIsInvalid) {
+  kz::test::TempDir dir;
+  const std::string out = dir.file("out.bin");
+  for (unsigned before = 0; before < 3; ++before) {
+    BitWriter w;
+    w.bits(1, 1);
+    w.bits(2, 2);
+    w.bits(0, 5);  // 257 literal/length codes
+    w.bits(0, 5);  // 1 distance code
+    w.bits(1, 4);  // 5 code-length code lengths: for 16, 17, 18, 0 and 8
+    for (unsigned l : {0u, 0u, 0u, 0u, 1u}) w.bits(l, 3);
+    for (unsigned i = 0; i < before; ++i) w.code(0, 1);  // length 8, the one code
+    w.code(1, 1);                                        // the unused code
+    w.bits(0, 32);
+    const Bytes member = kz::test::wrapGzip(w.finish(), {});
+    for (kz::InflateEngine engine : {kz::InflateEngine{nullptr}, &kz::test::referenceInflateMember}) {
+      kz::setInflateEngineForTesting(engine);
+      const kz::test::MemberResult r = kz::test::decodeMemberBytes(member, out);
+      kz::setInflateEngineForTesting(nullptr);
+      EXPECT_EQ(r.decode, 1) << before;
+      EXPECT_EQ(r.failure, kz::DecodeFailure::FormatViolated) << before << (engine == nullptr ? " fast" : " reference");
+    }
+  }
+}
 
 // Literal codes of 7 to 9 bits, where the described tables look 9 bits ahead: a stored file name
 // moves the first refill across the first window flush one byte at a time, and several data sets
