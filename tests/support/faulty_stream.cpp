@@ -58,6 +58,18 @@ std::FILE* faultyStream(std::FILE* inner, const StreamFault& fault) {
   return f;
 }
 
+std::FILE* unseekableStream(std::FILE* inner) {
+  if (inner == nullptr) return nullptr;
+  cookie_io_functions_t hooks{};
+  hooks.read = [](void* f, char* data, size_t size) -> ssize_t {
+    return static_cast<ssize_t>(std::fread(data, 1, size, static_cast<std::FILE*>(f)));
+  };
+  hooks.close = [](void* f) { return std::fclose(static_cast<std::FILE*>(f)); };
+  std::FILE* f = fopencookie(inner, "r", hooks);  // no seek hook: every seek fails
+  if (f == nullptr) std::fclose(inner);
+  return f;
+}
+
 std::FILE* FaultyWriteFileSystem::openFile(const char* path, const char* mode) {
   std::FILE* f = inner_.openFile(path, mode);
   if (f == nullptr || std::strcmp(mode, "wb") != 0) return f;

@@ -212,6 +212,26 @@ TEST_F(Merge, FailedCloseRemovesTheCopy) {
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
 }
 
+// An updater whose length cannot be found (the stream the copy reads it through cannot seek)
+// fails the merge as a failed read, and nothing is left behind.
+TEST_F(Merge, UnseekableUpdaterFails) {
+  struct Unseekable : platform::ForwardingFileSystem {
+    explicit Unseekable(std::string p) : ForwardingFileSystem(platform::nativeFileSystem()), path(std::move(p)) {}
+    std::FILE* openFile(const char* p, const char* m) override {
+      std::FILE* f = inner_.openFile(p, m);
+      if (path != p) return f;
+      // The header search opens the updater first; the copy's own stream comes after it.
+      return ++opens > 1 ? test::unseekableStream(f) : f;
+    }
+    std::string path;
+    int opens = 0;
+  } unseekable(modulePath());
+  platform::ScopedFileSystem scope(unseekable);
+  EXPECT_EQ(merge(targetPath()), MergeFailure::ReadFailed);
+  EXPECT_EQ(unseekable.opens, 2);
+  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+}
+
 // The source must exist, be a file, and be exactly the capacity long.
 TEST(MergeSource, MustBeExactlyTheCapacity) {
   test::TempDir dir;
