@@ -212,24 +212,28 @@ TEST_F(Merge, FailedCloseRemovesTheCopy) {
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
 }
 
-// An updater whose length cannot be found (the stream the copy reads it through cannot seek)
-// fails the merge as a failed read, and nothing is left behind.
+// An updater whose length cannot be found (the stream the copy reads it through cannot seek, or
+// can seek to its end but not back) fails the merge as a failed read, and nothing is left behind.
 TEST_F(Merge, UnseekableUpdaterFails) {
   struct Unseekable : platform::ForwardingFileSystem {
-    explicit Unseekable(std::string p) : ForwardingFileSystem(platform::nativeFileSystem()), path(std::move(p)) {}
+    Unseekable(std::string p, bool e) : ForwardingFileSystem(platform::nativeFileSystem()), path(std::move(p)), toEnd(e) {}
     std::FILE* openFile(const char* p, const char* m) override {
       std::FILE* f = inner_.openFile(p, m);
       if (path != p) return f;
       // The header search opens the updater first; the copy's own stream comes after it.
-      return ++opens > 1 ? test::unseekableStream(f) : f;
+      return ++opens > 1 ? test::unseekableStream(f, toEnd) : f;
     }
     std::string path;
+    bool toEnd;
     int opens = 0;
-  } unseekable(modulePath());
-  platform::ScopedFileSystem scope(unseekable);
-  EXPECT_EQ(merge(targetPath()), MergeFailure::ReadFailed);
-  EXPECT_EQ(unseekable.opens, 2);
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+  };
+  for (bool toEnd : {false, true}) {
+    Unseekable unseekable(modulePath(), toEnd);
+    platform::ScopedFileSystem scope(unseekable);
+    EXPECT_EQ(merge(targetPath()), MergeFailure::ReadFailed) << toEnd;
+    EXPECT_EQ(unseekable.opens, 2) << toEnd;
+    EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"})) << toEnd;
+  }
 }
 
 // The source must exist, be a file, and be exactly the capacity long.
