@@ -113,6 +113,18 @@ TEST_F(Merge, CopyDiffersOnlyInTheFormPart) {
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"kaem_update611.exe", "package.kz6", "updater.exe"}));
 }
 
+// An updater whose package area ends the file merges too: nothing follows the form.
+TEST_F(Merge, UpdaterEndingWithItsArea) {
+  updater.resize(3000 + kPackageFormOffset + kSmallCapacity);
+  writeFileBytes(modulePath(), updater);
+  ASSERT_EQ(merge(targetPath()), MergeFailure::None);
+  Bytes expected = updater;
+  const uint8_t size[4] = {0x00, 0x10, 0x00, 0x00};
+  std::copy(size, size + 4, expected.begin() + 3000 + kPackageSizeOffset);
+  std::copy(form.begin(), form.end(), expected.begin() + 3000 + kPackageFormOffset);
+  EXPECT_EQ(readFileBytes(targetPath()), expected);
+}
+
 // An updater without exactly one header merges nothing and creates nothing.
 TEST_F(Merge, NeedsExactlyOneHeader) {
   Bytes twice = updater;
