@@ -177,6 +177,31 @@ TEST_F(Merge, FolderInTheTargetsPlaceFails) {
             (std::vector<std::string>{"kaem_update611.exe/", "kaem_update611.exe/inside", "package.kz6", "updater.exe"}));
 }
 
+// The copy is made in the target's own folder, so that the last move stays on one volume: the
+// folder part of the path, a root kept whole, and the current folder for a bare name. A folder
+// part that does not fit a path buffer fails before anything is made.
+TEST_F(Merge, CopyIsMadeInTheTargetsFolder) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"out\\sub\\t.exe", "out\\sub"}, {"out/t.exe", "out"},  {"t.exe", "."},
+      {"\\t.exe", "\\"},                {"/t.exe", "/"},        {"C:\\t.exe", "C:\\"},
+      {"C:/t.exe", "C:/"},                {"C:t.exe", "C:"},      {"C:\\out\\t.exe", "C:\\out"},
+  };
+  for (const auto& [target, folder] : cases) {
+    test::RecordingFileSystem rec;
+    rec.failWhen = [](const std::string& c) { return c.rfind("tempFileName ", 0) == 0; };
+    platform::ScopedFileSystem scope(rec);
+    EXPECT_EQ(merge(target), MergeFailure::OpenFailed) << target;
+    EXPECT_EQ(rec.callsOf("tempFileName"), (std::vector<std::string>{"tempFileName " + folder + " ~KZ"})) << target;
+  }
+  test::RecordingFileSystem rec;
+  platform::ScopedFileSystem scope(rec);
+  EXPECT_EQ(merge(std::string(259, 'd') + "\\t.exe"), MergeFailure::OpenFailed);
+  EXPECT_EQ(merge(std::string(260, 'd') + "\\t.exe"), MergeFailure::OpenFailed);
+  EXPECT_TRUE(rec.callsOf("tempFileName").size() == 1 && rec.callsOf("tempFileName")[0].size() == 13 + 259 + 4)
+      << "only the folder part of 259 characters fits";
+  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+}
+
 // A copy that cannot be moved onto the target is removed.
 TEST_F(Merge, FailedMoveRemovesTheCopy) {
   test::RecordingFileSystem rec;
