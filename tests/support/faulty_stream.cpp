@@ -58,6 +58,26 @@ std::FILE* faultyStream(std::FILE* inner, const StreamFault& fault) {
   return f;
 }
 
+std::FILE* unseekableStream(std::FILE* inner, bool toEndOnly) {
+  if (inner == nullptr) return nullptr;
+  cookie_io_functions_t hooks{};
+  hooks.read = [](void* f, char* data, size_t size) -> ssize_t {
+    return static_cast<ssize_t>(std::fread(data, 1, size, static_cast<std::FILE*>(f)));
+  };
+  hooks.close = [](void* f) { return std::fclose(static_cast<std::FILE*>(f)); };
+  if (toEndOnly) {
+    hooks.seek = [](void* f, off64_t* offset, int whence) -> int {
+      auto* file = static_cast<std::FILE*>(f);
+      if (whence != SEEK_END || std::fseek(file, static_cast<long>(*offset), SEEK_END) != 0) return -1;
+      *offset = std::ftell(file);
+      return 0;
+    };
+  }
+  std::FILE* f = fopencookie(inner, "r", hooks);  // without a seek hook every seek fails
+  if (f == nullptr) std::fclose(inner);
+  return f;
+}
+
 std::FILE* FaultyWriteFileSystem::openFile(const char* path, const char* mode) {
   std::FILE* f = inner_.openFile(path, mode);
   if (f == nullptr || std::strcmp(mode, "wb") != 0) return f;

@@ -24,6 +24,11 @@ struct StreamFault {
 // Wraps a stream open for writing; the returned stream owns it and closes it with itself.
 std::FILE* faultyStream(std::FILE* inner, const StreamFault& fault);
 
+// A stream that reads the file of inner but cannot seek or tell its position, as a pipe would;
+// with toEndOnly it can seek to its end, and only there. The returned stream owns inner and
+// closes it with itself.
+std::FILE* unseekableStream(std::FILE* inner, bool toEndOnly = false);
+
 // A file service whose streams opened with mode "wb" are faulty ones.
 class FaultyWriteFileSystem : public platform::ForwardingFileSystem {
  public:

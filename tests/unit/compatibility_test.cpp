@@ -109,6 +109,22 @@ TEST(TestCompatibility, FollowsEveryRuleAndCondition) {
       {"product code differs only in case", [](TrackedFileTable& t) { t[4].newHeader = header(6.11, "kae"); }, kThisBuild, true, all},
       {"product code differs", [](TrackedFileTable& t) { t[4].newHeader = header(6.11, "KAF"); }, kThisBuild, false, {0, 1, 2, 3, 16}},
       {"product code of four letters", [](TrackedFileTable& t) { t[4].installedHeader = header(6.09, "ABCD"); t[4].newHeader = header(6.11, "abcd"); }, kThisBuild, true, all},
+      // Four letters fill the field: the bytes after it are no part of the code.
+      {"four letters, different bytes after them", [](TrackedFileTable& t) {
+         t[4].installedHeader = header(6.09, "WXYZ");
+         t[4].newHeader = header(6.11, "wxyz");
+         t[4].installedHeader.reserved[0] = 1;
+         t[4].newHeader.reserved[0] = 2;
+       }, kThisBuild, true, all},
+      // The text ends at its NUL: what follows it in the field is not compared.
+      {"same text, different bytes after its end", [](TrackedFileTable& t) {
+         t[5].installedHeader.productCode = {'K', 'z', '\0', 'X'};
+         t[5].newHeader.productCode = {'k', 'Z', '\0', 'Y'};
+       }, kThisBuild, true, all},
+      {"texts that differ after a shared start", [](TrackedFileTable& t) {
+         t[5].installedHeader.productCode = {'K', 'A', '\0', 'X'};
+         t[5].newHeader.productCode = {'K', 'A', 'X', '\0'};
+       }, kThisBuild, false, {0, 1, 2, 3, 4, 16, 17}},
       {"product number differs", [](TrackedFileTable& t) { t[5].newHeader.productNumber = 2; }, kThisBuild, false, {0, 1, 2, 3, 4, 16, 17}},
       {"equal product versions", [](TrackedFileTable& t) { t[6].installedHeader.productVersion = 6.11; }, kThisBuild, true, all},
       {"new product version lower", [](TrackedFileTable& t) { t[6].installedHeader.productVersion = 6.11; t[6].newHeader.productVersion = 6.10; }, kThisBuild, false, {0, 1, 2, 3, 4, 5, 16, 17, 18}},

@@ -140,6 +140,40 @@ TEST_F(Extraction, SetsTimeThenAttributes) {
   EXPECT_NE(platform::fileSystem().fileAttributes((work / "ro.dll").c_str()) & platform::kAttrReadOnly, 0u);
 }
 
+// The form head: FORM, any length, the type asked for, VERS, any length and the version. Each
+// wrong id and each head cut short is refused; the version is only given for a whole head.
+TEST(ReadFormHead, RefusesEveryWrongOrMissingField) {
+  auto read = [](const Bytes& form, uint32_t type, uint32_t& version) {
+    ReaderContext ctx{};
+    EXPECT_TRUE(initReader(ctx));
+    openMemoryInput(ctx, form.data());
+    ctx.input.size = static_cast<uint32_t>(form.size());
+    const bool ok = readFormHead(ctx, type, version);
+    closeMemoryInput(ctx);
+    destroyReader(ctx);
+    return ok;
+  };
+  const Bytes form = FormBuilder(0x00060009).file({"a.txt", kAlpha}).bytes();
+  uint32_t version = 0;
+  EXPECT_TRUE(read(form, kKz6Type, version));
+  EXPECT_EQ(version, 0x00060009u);
+  EXPECT_FALSE(read(form, chunkId('K', 'Z', '7', ' '), version));
+  for (size_t at : {0u, 3u, 8u, 11u, 12u, 15u}) {
+    Bytes bad = form;
+    bad[at] ^= 0x20;
+    EXPECT_FALSE(read(bad, kKz6Type, version)) << at;
+    EXPECT_EQ(version, 0xFFFFFFFFu) << at;
+  }
+  for (size_t cut : {0u, 3u, 11u, 15u, 19u, 23u}) {
+    EXPECT_FALSE(read(Bytes(form.begin(), form.begin() + static_cast<long>(cut)), kKz6Type, version)) << cut;
+  }
+  Bytes lengths = form;
+  lengths[5] ^= 0x7F;   // the form length
+  lengths[17] ^= 0x7F;  // the VERS length
+  EXPECT_TRUE(read(lengths, kKz6Type, version));
+  EXPECT_EQ(version, 0x00060009u);
+}
+
 // A time stamp or attributes that cannot be set fail the extraction: the file just written is
 // deleted, the entries before it stay, and nothing after it is written.
 TEST_F(Extraction, UnsettableTimeOrAttributesFail) {

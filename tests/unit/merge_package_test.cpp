@@ -113,6 +113,18 @@ TEST_F(Merge, CopyDiffersOnlyInTheFormPart) {
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"kaem_update611.exe", "package.kz6", "updater.exe"}));
 }
 
+// An updater whose package area ends the file merges too: nothing follows the form.
+TEST_F(Merge, UpdaterEndingWithItsArea) {
+  updater.resize(3000 + kPackageFormOffset + kSmallCapacity);
+  writeFileBytes(modulePath(), updater);
+  ASSERT_EQ(merge(targetPath()), MergeFailure::None);
+  Bytes expected = updater;
+  const uint8_t size[4] = {0x00, 0x10, 0x00, 0x00};
+  std::copy(size, size + 4, expected.begin() + 3000 + kPackageSizeOffset);
+  std::copy(form.begin(), form.end(), expected.begin() + 3000 + kPackageFormOffset);
+  EXPECT_EQ(readFileBytes(targetPath()), expected);
+}
+
 // An updater without exactly one header merges nothing and creates nothing.
 TEST_F(Merge, NeedsExactlyOneHeader) {
   Bytes twice = updater;
@@ -180,6 +192,31 @@ TEST_F(Merge, FolderInTheTargetsPlaceFails) {
             (std::vector<std::string>{"kaem_update611.exe/", "kaem_update611.exe/inside", "package.kz6", "updater.exe"}));
 }
 
+// The copy is made in the target's own folder, so that the last move stays on one volume: the
+// folder part of the path, a root kept whole, and the current folder for a bare name. A folder
+// part that does not fit a path buffer fails before anything is made.
+TEST_F(Merge, CopyIsMadeInTheTargetsFolder) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"out\\sub\\t.exe", "out\\sub"}, {"out/t.exe", "out"},  {"t.exe", "."},
+      {"\\t.exe", "\\"},                {"/t.exe", "/"},        {"C:\\t.exe", "C:\\"},
+      {"C:/t.exe", "C:/"},                {"C:t.exe", "C:"},      {"C:\\out\\t.exe", "C:\\out"},
+  };
+  for (const auto& [target, folder] : cases) {
+    test::RecordingFileSystem rec;
+    rec.failWhen = [](const std::string& c) { return c.rfind("tempFileName ", 0) == 0; };
+    platform::ScopedFileSystem scope(rec);
+    EXPECT_EQ(merge(target), MergeFailure::OpenFailed) << target;
+    EXPECT_EQ(rec.callsOf("tempFileName"), (std::vector<std::string>{"tempFileName " + folder + " ~KZ"})) << target;
+  }
+  test::RecordingFileSystem rec;
+  platform::ScopedFileSystem scope(rec);
+  EXPECT_EQ(merge(std::string(259, 'd') + "\\t.exe"), MergeFailure::OpenFailed);
+  EXPECT_EQ(merge(std::string(260, 'd') + "\\t.exe"), MergeFailure::OpenFailed);
+  EXPECT_TRUE(rec.callsOf("tempFileName").size() == 1 && rec.callsOf("tempFileName")[0].size() == 13 + 259 + 4)
+      << "only the folder part of 259 characters fits";
+  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+}
+
 // A copy that cannot be moved onto the target is removed.
 TEST_F(Merge, FailedMoveRemovesTheCopy) {
   test::RecordingFileSystem rec;
@@ -225,6 +262,30 @@ TEST_F(Merge, FailedCloseRemovesTheCopy) {
   platform::ScopedFileSystem scope(faulty);
   EXPECT_EQ(merge(targetPath()), MergeFailure::WriteFailed);
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+}
+
+// An updater whose length cannot be found (the stream the copy reads it through cannot seek, or
+// can seek to its end but not back) fails the merge as a failed read, and nothing is left behind.
+TEST_F(Merge, UnseekableUpdaterFails) {
+  struct Unseekable : platform::ForwardingFileSystem {
+    Unseekable(std::string p, bool e) : ForwardingFileSystem(platform::nativeFileSystem()), path(std::move(p)), toEnd(e) {}
+    std::FILE* openFile(const char* p, const char* m) override {
+      std::FILE* f = inner_.openFile(p, m);
+      if (path != p) return f;
+      // The header search opens the updater first; the copy's own stream comes after it.
+      return ++opens > 1 ? test::unseekableStream(f, toEnd) : f;
+    }
+    std::string path;
+    bool toEnd;
+    int opens = 0;
+  };
+  for (bool toEnd : {false, true}) {
+    Unseekable unseekable(modulePath(), toEnd);
+    platform::ScopedFileSystem scope(unseekable);
+    EXPECT_EQ(merge(targetPath()), MergeFailure::ReadFailed) << toEnd;
+    EXPECT_EQ(unseekable.opens, 2) << toEnd;
+    EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"})) << toEnd;
+  }
 }
 
 // The source must exist, be a file, and be exactly the capacity long.

@@ -49,6 +49,24 @@ TEST(MoveFileIntoPlace, MissingSourceFails) {
   EXPECT_FALSE(kz::MoveFileIntoPlace("", dir.file("x").c_str(), nullptr));
 }
 
+// An empty source or destination never reaches the shell, whose operation would read an empty
+// name list; the move fails.
+TEST(MoveFileIntoPlace, EmptyNamesNeverReachTheShell) {
+  struct Counting : kz::platform::ShellMover {
+    int calls = 0;
+    bool moveFile(const char*, const char*, void*) override {
+      ++calls;
+      return true;
+    }
+  } counting;
+  kz::platform::ScopedShellMover scope(counting);
+  EXPECT_FALSE(kz::MoveFileIntoPlace("", "C:\\K\\bin\\x.dll", nullptr));
+  EXPECT_FALSE(kz::MoveFileIntoPlace("C:\\W\\x.dll", "", nullptr));
+  EXPECT_EQ(counting.calls, 0);
+  EXPECT_TRUE(kz::MoveFileIntoPlace("C:\\W\\x.dll", "C:\\K\\bin\\x.dll", nullptr));
+  EXPECT_EQ(counting.calls, 1);
+}
+
 // Across file systems the move copies contents, permissions, kept attributes and the write time,
 // then removes the source (/dev/shm is a separate file system here).
 TEST(MoveFileIntoPlace, CopiesAcrossFileSystemsKeepingAttributesAndTimes) {
