@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "flows.h"
 #include "scenario.h"
 #include "system.h"
 
@@ -91,33 +92,6 @@ void expectUnchanged(Env& env, const TreeState& before, const std::string& folde
   env.check.that(differences.empty(), "the main folder is exactly as it was");
 }
 
-// Copies the built updater into the scratch folder and merges the update into it with its own
-// command; the merged updater's path, or "" after a failed check.
-std::string mergedUpdater(Env& env) {
-  const std::string folder = join(env.root, "tool");
-  makeFolders(folder);
-  const std::string updater = join(folder, "kestrome_update.exe");
-  const std::string target = join(folder, "kaem_update611.exe");
-  CopyFileA(env.updater.c_str(), updater.c_str(), FALSE);
-  Process process;
-  if (!env.check.that(process.start(updater, "MERGE_KZ6_FILE:\"" + join(env.root, "update.kz6") + "\""),
-                      "the merge starts")) {
-    return "";
-  }
-  HWND box = waitMessageBox(process.id(), kMergeCaption);
-  if (!env.check.that(box != nullptr, "the merge reports in a message box")) {
-    process.kill();
-    return "";
-  }
-  const std::string text = itemText(box, kMessageText);
-  press(box, IDOK);
-  env.check.that(process.waitExit(), "the merge run ends after its message");
-  process.kill();
-  const bool merged = env.check.equal(
-      text, "! ! !   MERGE COMMAND SUCCESSFUL   ! ! !\r\n\r\nMerged target file:\r\n\r\n" + target, "merge message");
-  return merged ? target : "";
-}
-
 // What the log holds up to the heading of the stage that fails, and that stage's outcome.
 std::string logUpTo(const std::string& product, const std::string& failedHeading) {
   std::string log = locationLine(product) + "\r\n\r\nInitializing......Ok.";
@@ -199,7 +173,7 @@ constexpr int kMidCopyCrash = 7;
 // Where the new help file's folder belongs stands a plain file, so the copy fails at that row
 // after the rows before it were replaced. Everything is put back, and the log says so.
 E2E_SCENARIO(copy_failure_restores_main_folder) {
-  const std::string updater = mergedUpdater(env);
+  const std::string updater = mergeUpdate(env);
   if (updater.empty()) return;
   const std::string product = join(env.root, "product");
   if (!arrangeFailingCopy(env, product)) return;
@@ -223,7 +197,7 @@ E2E_SCENARIO(copy_failure_restores_main_folder) {
 // The system's temporary folder is too small for the new files (the runner mounts a small volume
 // there): the extraction fails, the main folder is untouched, and the work folder goes.
 E2E_SCENARIO(full_temp_folder_fails_extraction) {
-  const std::string updater = mergedUpdater(env);
+  const std::string updater = mergeUpdate(env);
   if (updater.empty()) return;
   const std::string product = join(env.root, "product");
   setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
@@ -248,7 +222,7 @@ E2E_SCENARIO(full_temp_folder_fails_extraction) {
 // placed and the 14 old help files set aside), before the copy was recorded as done; each on a
 // product of its own. The runner checks every file afterwards.
 E2E_SCENARIO(killed_copy_recovers_on_install) {
-  const std::string updater = mergedUpdater(env);
+  const std::string updater = mergeUpdate(env);
   if (updater.empty()) return;
   for (const int moves : {1, kMidCopyCrash, 8, 60}) {
     const std::string product = join(env.root, "product-" + std::to_string(moves));
@@ -295,7 +269,7 @@ namespace e2e {
 // first puts back what the first one moved, so its rollback ends at the product as it was before
 // either run, not at the half-updated state the first one left.
 E2E_SCENARIO(killed_copy_then_failed_copy_restores_original) {
-  const std::string updater = mergedUpdater(env);
+  const std::string updater = mergeUpdate(env);
   if (updater.empty()) return;
   const std::string product = join(env.root, "product");
   if (!arrangeFailingCopy(env, product)) return;
