@@ -107,7 +107,7 @@ UpdaterResult install(const ProductLayout& installed, const ProductLayout& updat
   inputs.workFolder = work.c_str();
   inputs.modulePath = "C:\\Downloads\\kaem_update611.exe";
   inputs.codes = codes;
-  inputs.extractPackage = scenario.extraction();
+  inputs.extractPackage = [extract = scenario.extraction()](ExtractionFailure*) { return extract(); };
   InstallSequence(dialog, session, inputs);
   return {session.updateComplete, session.table, dialog.log};
 }
