@@ -1,6 +1,7 @@
 // Window finding and control access across processes; Wine marshals WM_GETTEXT and friends.
 #include "ui.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace e2e {
@@ -17,8 +18,17 @@ bool Process::start(const std::string& exe, const std::string& arguments) {
   buffer.push_back('\0');
   STARTUPINFOA startup{};
   startup.cb = sizeof(startup);
-  return CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info_) != FALSE;
+  // Under load Wine now and then refuses a process creation right after another process of the
+  // same program has ended; one more try after a pause tells that apart from a program that
+  // cannot start. The updater has not run at this point, so nothing it does is retried.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
+      return true;
+    }
+    std::fprintf(stderr, "CreateProcessA failed with error %lu\n", GetLastError());
+    Sleep(500);
+  }
+  return false;
 }
 
 bool Process::waitExit(DWORD timeoutMs) {
