@@ -4,6 +4,7 @@
 // does one this process may not write. The probe closes what it opened and never changes the file.
 #pragma once
 
+#include "platform/service_override.h"
 namespace kz::platform {
 
 class FileProbe {
@@ -13,18 +14,9 @@ class FileProbe {
   virtual bool openExclusively(const char* path) = 0;
 };
 
-FileProbe& fileProbe();
 FileProbe& nativeFileProbe();
+inline FileProbe& fileProbe() { return currentService(nativeFileProbe); }
 
-class ScopedFileProbe {
- public:
-  explicit ScopedFileProbe(FileProbe& replacement);
-  ~ScopedFileProbe();
-  ScopedFileProbe(const ScopedFileProbe&) = delete;
-  ScopedFileProbe& operator=(const ScopedFileProbe&) = delete;
-
- private:
-  FileProbe* previous_;
-};
+using ScopedFileProbe = ScopedOverride<FileProbe>;
 
 }  // namespace kz::platform

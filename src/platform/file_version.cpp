@@ -1,4 +1,4 @@
-// The process-wide file-version service, its test override and the portable file reading.
+// The portable reading of a file's product version.
 #include "platform/file_version.h"
 
 #include <memory>
@@ -9,19 +9,9 @@
 
 namespace kz::platform {
 namespace {
-FileVersions* g_override = nullptr;
-
 // Larger files are not executables this updater knows; refusing them bounds the allocation.
 constexpr long kLargestFile = 256L * 1024 * 1024;
 }  // namespace
-
-FileVersions& fileVersions() { return g_override != nullptr ? *g_override : nativeFileVersions(); }
-
-ScopedFileVersions::ScopedFileVersions(FileVersions& replacement) : previous_(g_override) {
-  g_override = &replacement;
-}
-
-ScopedFileVersions::~ScopedFileVersions() { g_override = previous_; }
 
 uint64_t portableProductVersion(const char* path) {
   std::FILE* file = fileSystem().openFile(path, "rb");

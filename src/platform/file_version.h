@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/service_override.h"
+
 namespace kz::platform {
 
 class FileVersions {
@@ -15,19 +17,10 @@ class FileVersions {
   virtual uint64_t productVersion(const char* path) = 0;
 };
 
-FileVersions& fileVersions();
 FileVersions& nativeFileVersions();
+inline FileVersions& fileVersions() { return currentService(nativeFileVersions); }
 
-class ScopedFileVersions {
- public:
-  explicit ScopedFileVersions(FileVersions& replacement);
-  ~ScopedFileVersions();
-  ScopedFileVersions(const ScopedFileVersions&) = delete;
-  ScopedFileVersions& operator=(const ScopedFileVersions&) = delete;
-
- private:
-  FileVersions* previous_;
-};
+using ScopedFileVersions = ScopedOverride<FileVersions>;
 
 // Reads a whole file through the file service and hands it to the portable PE reader; the POSIX
 // service is this, and the host tool uses it directly. 0 when the file cannot be read or has no

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/service_override.h"
+
 namespace kz::platform {
 
 // Windows file attribute bits, used unchanged by both implementations.
@@ -73,22 +75,13 @@ class FileSystem {
   virtual bool flushFolder(const char* path) = 0;
 };
 
-// The process-wide file service: the real one unless a test installed another.
-FileSystem& fileSystem();
 // The implementation of the operating system this program was built for.
 FileSystem& nativeFileSystem();
+// The process-wide file service: the real one unless a test installed another.
+inline FileSystem& fileSystem() { return currentService(nativeFileSystem); }
 
 // Installs a replacement for its lifetime; replacements nest.
-class ScopedFileSystem {
- public:
-  explicit ScopedFileSystem(FileSystem& replacement);
-  ~ScopedFileSystem();
-  ScopedFileSystem(const ScopedFileSystem&) = delete;
-  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
-
- private:
-  FileSystem* previous_;
-};
+using ScopedFileSystem = ScopedOverride<FileSystem>;
 
 // Forwards every call to another service; tests derive from it and override the calls they watch.
 class ForwardingFileSystem : public FileSystem {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/service_override.h"
+
 namespace kz::platform {
 
 // MessageBoxA's type bits and results, used unchanged by both implementations.
@@ -22,20 +24,11 @@ class MessageBoxService {
   virtual int32_t show(const char* text, const char* caption, uint32_t type) = 0;
 };
 
-// The process-wide service: the real one unless a test installed another.
-MessageBoxService& messageBoxService();
 MessageBoxService& nativeMessageBoxService();
+// The process-wide service: the real one unless a test installed another.
+inline MessageBoxService& messageBoxService() { return currentService(nativeMessageBoxService); }
 
 // Installs a replacement for its lifetime; replacements nest.
-class ScopedMessageBoxService {
- public:
-  explicit ScopedMessageBoxService(MessageBoxService& replacement);
-  ~ScopedMessageBoxService();
-  ScopedMessageBoxService(const ScopedMessageBoxService&) = delete;
-  ScopedMessageBoxService& operator=(const ScopedMessageBoxService&) = delete;
-
- private:
-  MessageBoxService* previous_;
-};
+using ScopedMessageBoxService = ScopedOverride<MessageBoxService>;
 
 }  // namespace kz::platform

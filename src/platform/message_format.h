@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "platform/service_override.h"
+
 namespace kz::platform {
 
 class MessageFormatter {
@@ -15,18 +17,9 @@ class MessageFormatter {
   virtual std::string format(const char* text, std::initializer_list<const char*> args) = 0;
 };
 
-MessageFormatter& messageFormatter();
 MessageFormatter& nativeMessageFormatter();
+inline MessageFormatter& messageFormatter() { return currentService(nativeMessageFormatter); }
 
-class ScopedMessageFormatter {
- public:
-  explicit ScopedMessageFormatter(MessageFormatter& replacement);
-  ~ScopedMessageFormatter();
-  ScopedMessageFormatter(const ScopedMessageFormatter&) = delete;
-  ScopedMessageFormatter& operator=(const ScopedMessageFormatter&) = delete;
-
- private:
-  MessageFormatter* previous_;
-};
+using ScopedMessageFormatter = ScopedOverride<MessageFormatter>;
 
 }  // namespace kz::platform

@@ -1,20 +1,12 @@
-// The process-wide path service, its test override, and the character walks built on it.
+// The character walks over a path, built on the process-wide path service.
 #include "platform/path_service.h"
 
 namespace kz::platform {
 namespace {
 
-PathService* g_override = nullptr;
-
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 }  // namespace
-
-PathService& pathService() { return g_override != nullptr ? *g_override : nativePathService(); }
-
-ScopedPathService::ScopedPathService(PathService& replacement) : previous_(g_override) { g_override = &replacement; }
-
-ScopedPathService::~ScopedPathService() { g_override = previous_; }
 
 bool endsWithBackslash(const char* path) {
   PathService& service = pathService();

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/service_override.h"
+
 namespace kz::platform {
 
 inline constexpr uint32_t kPathServiceSize = 260;
@@ -37,21 +39,12 @@ class PathService {
   virtual bool renameExtension(char* path, const char* extension) = 0;
 };
 
-// The process-wide service: the real one unless a test installed another.
-PathService& pathService();
 // The implementation of the operating system this program was built for.
 PathService& nativePathService();
+// The process-wide service: the real one unless a test installed another.
+inline PathService& pathService() { return currentService(nativePathService); }
 
-class ScopedPathService {
- public:
-  explicit ScopedPathService(PathService& replacement);
-  ~ScopedPathService();
-  ScopedPathService(const ScopedPathService&) = delete;
-  ScopedPathService& operator=(const ScopedPathService&) = delete;
-
- private:
-  PathService* previous_;
-};
+using ScopedPathService = ScopedOverride<PathService>;
 
 // Walks over path's characters through the process-wide service.
 

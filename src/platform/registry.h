@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/service_override.h"
+
 namespace kz::platform {
 
 enum class RegistryRoot : uint8_t { LocalMachine, CurrentUser };
@@ -41,18 +43,9 @@ class Registry {
   virtual uint32_t deleteValue(RegistryRoot root, const char* keyPath, const char* valueName) = 0;
 };
 
-Registry& registry();
 Registry& nativeRegistry();
+inline Registry& registry() { return currentService(nativeRegistry); }
 
-class ScopedRegistry {
- public:
-  explicit ScopedRegistry(Registry& replacement);
-  ~ScopedRegistry();
-  ScopedRegistry(const ScopedRegistry&) = delete;
-  ScopedRegistry& operator=(const ScopedRegistry&) = delete;
-
- private:
-  Registry* previous_;
-};
+using ScopedRegistry = ScopedOverride<Registry>;
 
 }  // namespace kz::platform

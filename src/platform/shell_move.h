@@ -5,6 +5,7 @@
 // volumes copies the file, with its attributes and times, and then deletes the source.
 #pragma once
 
+#include "platform/service_override.h"
 namespace kz::platform {
 
 class ShellMover {
@@ -15,18 +16,9 @@ class ShellMover {
   virtual bool moveFile(const char* source, const char* destination, void* owner) = 0;
 };
 
-ShellMover& shellMover();
 ShellMover& nativeShellMover();
+inline ShellMover& shellMover() { return currentService(nativeShellMover); }
 
-class ScopedShellMover {
- public:
-  explicit ScopedShellMover(ShellMover& replacement);
-  ~ScopedShellMover();
-  ScopedShellMover(const ScopedShellMover&) = delete;
-  ScopedShellMover& operator=(const ScopedShellMover&) = delete;
-
- private:
-  ShellMover* previous_;
-};
+using ScopedShellMover = ScopedOverride<ShellMover>;
 
 }  // namespace kz::platform
