@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "support/form_fixtures.h"
 #include "support/gzip_fixtures.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 namespace kz {
 namespace {
@@ -23,26 +23,11 @@ using test::Bytes;
 using test::readFileBytes;
 using test::writeFileBytes;
 
-struct ToolRun {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
+using test::ToolRun;
 
+// Runs the built tool with args, whose paths the caller has quoted.
 ToolRun kz6(const test::TempDir& dir, const std::string& args) {
-  const std::string out = dir.file("stdout.txt");
-  const std::string err = dir.file("stderr.txt");
-  const int status = std::system((std::string(KZ6_EXE) + " " + args + " >" + out + " 2>" + err).c_str());
-  auto slurp = [](const std::string& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  };
-  ToolRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
-  fs::remove(out);
-  fs::remove(err);
-  return r;
+  return test::runTool(dir, std::string(KZ6_EXE) + " " + args);
 }
 
 int64_t mtimeOf(const fs::path& p) {
@@ -53,7 +38,8 @@ int64_t mtimeOf(const fs::path& p) {
 class Kz6Tool : public ::testing::Test {
  protected:
   void SetUp() override {
-    tree = dir.path() / "tree";
+    // A space and a quote in the tree's path: every path reaches the tool through the shell.
+    tree = dir.path() / "the maker's tree";
     fs::create_directories(tree / "bin");
     fs::create_directories(tree / "misc.set/hlpfiles/app01");
     writeFileBytes(tree / "bin/kestrome.exe", test::systemBinaryBytes(400000));
@@ -65,7 +51,7 @@ class Kz6Tool : public ::testing::Test {
     struct timeval times[2] = {{1500000001, 0}, {1500000001, 0}};
     utimes((tree / "bin/kestrome.exe").c_str(), times);
   }
-  std::string q(const fs::path& p) { return "'" + p.string() + "'"; }
+  static std::string q(const fs::path& p) { return test::shellQuoted(p.string()); }
 
   test::TempDir dir;
   fs::path tree;
@@ -172,7 +158,7 @@ TEST_F(Kz6Tool, MergeIntoAnUpdaterAndExtractFromIt) {
   fs::permissions(merged, fs::perms::owner_exec, fs::perm_options::add);
   const fs::path out = dir.path() / "self";
   fs::create_directory(out);
-  ASSERT_EQ(std::system((q(merged) + " " + q(out) + " >/dev/null").c_str()), 0);
+  ASSERT_EQ(test::runTool(dir, q(merged) + " " + q(out)).exitCode, 0);
   EXPECT_EQ(readFileBytes(out / "bin/kestrome.exe"), readFileBytes(tree / "bin/kestrome.exe"));
 
   // A form of the wrong size is refused before anything is written.
@@ -197,12 +183,12 @@ TEST_F(Kz6Tool, RefusesFilesWithoutAPackage) {
 // deflated zip entry with a data descriptor (zip writing to a pipe), and a stored zip entry.
 TEST_F(Kz6Tool, GunzipDecodesGzipAndZipOutput) {
   const fs::path input = tree / "bin/kestrome.exe";
-  const std::string in = input.string();
-  ASSERT_EQ(std::system(("gzip -9 -c " + in + " > " + dir.file("a.gz")).c_str()), 0);
-  ASSERT_EQ(std::system(("zip -q -9 -fz- - " + in + " | cat > " + dir.file("piped.zip")).c_str()), 0);
-  ASSERT_EQ(std::system(("zip -q -0 -j " + dir.file("stored.zip") + " " + in).c_str()), 0);
+  const std::string in = q(input);
+  ASSERT_EQ(std::system(("gzip -9 -c " + in + " > " + q(dir.file("a.gz"))).c_str()), 0);
+  ASSERT_EQ(std::system(("zip -q -9 -fz- - " + in + " | cat > " + q(dir.file("piped.zip"))).c_str()), 0);
+  ASSERT_EQ(std::system(("zip -q -0 -j " + q(dir.file("stored.zip")) + " " + in).c_str()), 0);
   for (const char* name : {"a.gz", "piped.zip", "stored.zip"}) {
-    const ToolRun r = kz6(dir, "gunzip " + dir.file(name) + " -o " + dir.file("out.bin"));
+    const ToolRun r = kz6(dir, "gunzip " + q(dir.file(name)) + " -o " + q(dir.file("out.bin")));
     EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
     EXPECT_TRUE(readFileBytes(dir.file("out.bin")) == readFileBytes(input)) << name;
   }
@@ -229,7 +215,7 @@ TEST_F(Kz6Tool, GunzipRefusesDamagedMembersLeavingNothing) {
                           Damage{"format violated", format}}) {
     writeFileBytes(dir.file("bad.gz"), d.bytes);
     writeFileBytes(dir.file("out.bin"), {1, 2, 3});  // a file already standing there goes too
-    const ToolRun r = kz6(dir, "gunzip " + dir.file("bad.gz") + " -o " + dir.file("out.bin"));
+    const ToolRun r = kz6(dir, "gunzip " + q(dir.file("bad.gz")) + " -o " + q(dir.file("out.bin")));
     EXPECT_NE(r.exitCode, 0) << d.reason;
     EXPECT_NE(r.err.find(d.reason), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
