@@ -1,6 +1,7 @@
 # What the runner prepares before a scenario (prepare_<name> SCRATCH) and checks after it
 # (verify_<name> SCRATCH), on the Unix side of the prefix's C: drive; environment_<name> prints
-# NAME=VALUE words for the scenario's driver and updater.
+# NAME=VALUE words for the scenario's driver and updater. <name> is a scenario of the driver's list:
+# the runner refuses to start while one of these functions names none.
 
 fixture="$repo/build/native/tests/e2e/fixture/kz_e2e_fixture"
 
@@ -14,7 +15,6 @@ prepare_install_stopped_by_file_in_use() { with_update "$1" && with_product "$1"
 prepare_failed_install_work_folder_removed() {
   "$fixture" form "$1/damaged.kz6" --corrupt-last && with_product "$1"
 }
-prepare_merged_updater_installs_picked_folder() { with_update "$1" && with_product "$1"; }
 
 verify_install_complete() { "$fixture" verify-installed "$1/product"; }
 verify_install_stopped_by_file_in_use() { "$fixture" verify-installed "$1/product"; }
