@@ -3,6 +3,7 @@
 #include "demo.h"
 
 #include <cstdio>
+#include <string>
 
 #include "scenario.h"
 #include "system.h"
@@ -22,7 +23,14 @@ int runDemoInstall(const std::string& updater, const std::string& root) {
   if (!merge.start(copy, "MERGE_KZ6_FILE:\"" + join(root, "update.kz6") + "\"")) return 1;
   HWND box = waitMessageBox(merge.id(), kMergeCaption);
   if (box == nullptr) return 1;
-  std::printf("merge: %s\n", visible(itemText(box, kMessageText)).c_str());
+  // The box's text as the user reads it: a "merge: " line of output for each of its lines (the
+  // demo drops the carriage returns).
+  const std::string message = itemText(box, kMessageText);
+  size_t start = 0;
+  for (size_t end; (end = message.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::printf("merge: %s\n", message.substr(start, end - start).c_str());
+  }
+  std::printf("merge: %s\n", message.substr(start).c_str());
   press(box, IDOK);
   merge.waitExit();
   const std::string merged = join(folder, "kaem_update611.exe");
