@@ -52,9 +52,9 @@ void BM_FindPackageHeader(benchmark::State& state) {
   Fixture& f = fixture();
   for (auto _ : state) {
     uint32_t offset = 0;
-    const uint16_t code = kz::findPackageHeader(f.path.c_str(), offset);
+    const kz::PackageHeaderStatus code = kz::findPackageHeader(f.path.c_str(), offset);
     benchmark::DoNotOptimize(code);
-    if (code != 0) state.SkipWithError("header not found");
+    if (code != kz::PackageHeaderStatus::Ok) state.SkipWithError("header not found");
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kFileSize));
 }

@@ -59,7 +59,7 @@ class CopyRun {
     for (int i = 0; i < kTrackedFileCount; ++i) {
       TrackedFile& row = table_[i];
       if (!row.copy || kTrackedRows[i].kind != TrackedKind::Application || !row.newHeaderFound) continue;
-      if (writePackageHeader(row.newPath, row.newHeaderOffset, row.newHeader) != 0) {
+      if (writePackageHeader(row.newPath, row.newHeaderOffset, row.newHeader) != PackageHeaderStatus::Ok) {
         noteFailure(failure_, FailureCause::HeaderNotWritten, row.newPath);
         return false;
       }

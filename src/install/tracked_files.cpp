@@ -39,7 +39,8 @@ void gatherSide(const TrackedRow& row, Side side) {
   if (row.kind != TrackedKind::Application) return;
   uint32_t offset = 0;
   PackageHeader header;
-  if (findPackageHeader(side.path, offset) == 0 && readPackageHeader(side.path, offset, header) == 0) {
+  if (findPackageHeader(side.path, offset) == PackageHeaderStatus::Ok &&
+      readPackageHeader(side.path, offset, header) == PackageHeaderStatus::Ok) {
     side.header = header;
     side.offset = offset;
     side.headerFound = true;

@@ -124,7 +124,7 @@ MergeFailure mergePackage(const char* modulePath, const char* sourcePath, const 
   // in the current directory before the final move fails.
   if (targetPath[0] == '\0') return MergeFailure::OpenFailed;
   uint32_t headerOffset = 0;
-  if (findPackageHeader(modulePath, headerOffset) != 0) return MergeFailure::HeaderNotFound;
+  if (findPackageHeader(modulePath, headerOffset) != PackageHeaderStatus::Ok) return MergeFailure::HeaderNotFound;
   if (fs.sameFile(targetPath, modulePath) || fs.sameFile(targetPath, sourcePath)) {
     return MergeFailure::TargetIsInput;
   }

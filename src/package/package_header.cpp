@@ -15,6 +15,8 @@
 namespace kz {
 namespace {
 
+using Status = PackageHeaderStatus;
+
 // The marker's two halves, with a byte between them so that no ordering of the program's data
 // can place them side by side as one whole marker.
 struct MarkerHalves {
@@ -134,17 +136,17 @@ PackageHeader decodePackageHeader(const PackageHeaderBytes& b) {
   return h;
 }
 
-uint16_t findPackageHeader(const char* path, uint32_t& offset) {
+Status findPackageHeader(const char* path, uint32_t& offset) {
   const std::array<char, kPackageMarkerSize> marker = packageHeaderMarker();
   const auto* key = reinterpret_cast<const uint8_t*>(marker.data());
 
   std::unique_ptr<uint8_t, decltype(&std::free)> buffer(
       static_cast<uint8_t*>(std::calloc(kHeaderSearchBlock, 1)), &std::free);
-  if (!buffer) return 1;
+  if (!buffer) return Status::NoMemoryOrSize;
   File file = openStream(path, "rb");
-  if (!file) return 2;
+  if (!file) return Status::AccessFailed;
   uint32_t remaining = 0;
-  if (!streamSize(file.get(), remaining)) return 1;
+  if (!streamSize(file.get(), remaining)) return Status::NoMemoryOrSize;
 
   uint8_t* const buf = buffer.get();
   uint32_t count = 0;
@@ -153,7 +155,7 @@ uint16_t findPackageHeader(const char* path, uint32_t& offset) {
   uint32_t fileOffset = 0;   // file offset of buf[0]
   while (remaining > 0) {
     const uint32_t want = remaining < kHeaderSearchBlock - carried ? remaining : kHeaderSearchBlock - carried;
-    if (std::fread(buf + carried, 1, want, file.get()) != want) return 3;
+    if (std::fread(buf + carried, 1, want, file.get()) != want) return Status::ShortRead;
     remaining -= want;
     const uint32_t length = carried + want;
     scanBlock(buf, length, key, fileOffset, count, firstOffset);
@@ -164,41 +166,41 @@ uint16_t findPackageHeader(const char* path, uint32_t& offset) {
     fileOffset += length - carried;
   }
 
-  if (count == 0) return 5;
-  if (count > 1) return 6;
+  if (count == 0) return Status::MarkerAbsent;
+  if (count > 1) return Status::MarkerRepeated;
   offset = firstOffset;
-  return 0;
+  return Status::Ok;
 }
 
-uint16_t readPackageHeader(const char* path, uint32_t offset, PackageHeader& header) {
+Status readPackageHeader(const char* path, uint32_t offset, PackageHeader& header) {
   File file = openStream(path, "rb");
-  if (!file) return 2;
-  if (!seekTo(file.get(), offset)) return 2;
+  if (!file) return Status::AccessFailed;
+  if (!seekTo(file.get(), offset)) return Status::AccessFailed;
   PackageHeaderBytes bytes{};
-  if (std::fread(bytes.data(), bytes.size(), 1, file.get()) != 1) return 3;
+  if (std::fread(bytes.data(), bytes.size(), 1, file.get()) != 1) return Status::ShortRead;
   header = decodePackageHeader(bytes);
-  return 0;
+  return Status::Ok;
 }
 
-uint16_t writePackageHeader(const char* path, uint32_t offset, const PackageHeader& header) {
+Status writePackageHeader(const char* path, uint32_t offset, const PackageHeader& header) {
   // The caller's record stays as it was; the file always receives transientValue 0.
   PackageHeader stored = header;
   stored.transientValue = 0;
   const PackageHeaderBytes bytes = encodePackageHeader(stored);
   {
     File file = openStream(path, "rb+");
-    if (!file) return 2;
-    if (!seekTo(file.get(), offset)) return 2;
-    if (std::fwrite(bytes.data(), bytes.size(), 1, file.get()) != 1) return 4;
+    if (!file) return Status::AccessFailed;
+    if (!seekTo(file.get(), offset)) return Status::AccessFailed;
+    if (std::fwrite(bytes.data(), bytes.size(), 1, file.get()) != 1) return Status::ShortWrite;
     // A write that the close cannot flush is a short write as well.
-    if (std::fclose(file.release()) != 0) return 4;
+    if (std::fclose(file.release()) != 0) return Status::ShortWrite;
   }
   File file = openStream(path, "rb");
-  if (!file) return 2;
-  if (!seekTo(file.get(), offset)) return 2;
+  if (!file) return Status::AccessFailed;
+  if (!seekTo(file.get(), offset)) return Status::AccessFailed;
   PackageHeaderBytes readBack{};
-  if (std::fread(readBack.data(), readBack.size(), 1, file.get()) != 1) return 3;
-  return readBack == bytes ? 0 : 2;
+  if (std::fread(readBack.data(), readBack.size(), 1, file.get()) != 1) return Status::ShortRead;
+  return readBack == bytes ? Status::Ok : Status::AccessFailed;
 }
 
 }  // namespace kz

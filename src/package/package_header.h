@@ -1,8 +1,6 @@
 // The 72-byte PackageHeader and the operations that find, read and write it inside any file.
 //
 // The record is serialised field by field, little-endian, never through the struct's layout.
-// Result codes: 0 success, 1 no memory or size query failed, 2 open, seek or verify failed,
-// 3 short read, 4 short write, 5 marker absent, 6 marker more than once.
 #pragma once
 
 #include <array>
@@ -36,14 +34,26 @@ PackageHeader decodePackageHeader(const PackageHeaderBytes& bytes);
 // stands anywhere in the program's image but the one in the package area.
 std::array<char, kPackageMarkerSize> packageHeaderMarker();
 
-// Searches the whole file for the marker. Codes 0 (offset set), 1 (no buffer, or the size cannot be
-// queried or does not fit 32 bits: files of 4 GiB or more), 2, 3, 5, 6. offset is left alone
-// unless the code is 0.
-uint16_t findPackageHeader(const char* path, uint32_t& offset);
-// Reads the 72 bytes at offset. Codes 0, 2 (open or seek), 3 (short read); header set only on 0.
-uint16_t readPackageHeader(const char* path, uint32_t offset, PackageHeader& header);
-// Writes header at offset with transientValue stored as 0, then reads it back and compares.
-// Codes 0, 2 (open, seek, or the read-back differs), 3 (short read-back), 4 (short write).
-uint16_t writePackageHeader(const char* path, uint32_t offset, const PackageHeader& header);
+// What the operations below report. The numbers are part of the interface (kz6 header prints
+// them as its code), so each keeps its value.
+enum class PackageHeaderStatus : uint16_t {
+  Ok = 0,
+  NoMemoryOrSize = 1,  // no buffer, or the file's size cannot be queried or does not fit 32 bits
+  AccessFailed = 2,    // the file cannot be opened or the offset reached, or the read-back differs
+  ShortRead = 3,
+  ShortWrite = 4,
+  MarkerAbsent = 5,
+  MarkerRepeated = 6,  // the marker stands more than once
+};
+
+// Searches the whole file for the marker: Ok (offset set), NoMemoryOrSize (files of 4 GiB or more
+// included), AccessFailed, ShortRead, MarkerAbsent or MarkerRepeated. offset is left alone unless
+// the result is Ok.
+PackageHeaderStatus findPackageHeader(const char* path, uint32_t& offset);
+// Reads the 72 bytes at offset: Ok, AccessFailed (open or seek) or ShortRead; header set only on Ok.
+PackageHeaderStatus readPackageHeader(const char* path, uint32_t offset, PackageHeader& header);
+// Writes header at offset with transientValue stored as 0, then reads it back and compares: Ok,
+// AccessFailed (open, seek, or the read-back differs), ShortRead (of the read-back) or ShortWrite.
+PackageHeaderStatus writePackageHeader(const char* path, uint32_t offset, const PackageHeader& header);
 
 }  // namespace kz

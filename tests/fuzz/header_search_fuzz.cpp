@@ -12,7 +12,7 @@
 namespace {
 
 // Byte-by-byte restart matching, as plain as it can be written: the oracle.
-uint16_t plainSearch(const std::vector<uint8_t>& bytes, uint32_t& offset) {
+kz::PackageHeaderStatus plainSearch(const std::vector<uint8_t>& bytes, uint32_t& offset) {
   const auto key = kz::packageHeaderMarker();
   uint32_t count = 0;
   for (size_t i = 0; i + key.size() <= bytes.size(); ++i) {
@@ -20,7 +20,8 @@ uint16_t plainSearch(const std::vector<uint8_t>& bytes, uint32_t& offset) {
       if (count++ == 0) offset = static_cast<uint32_t>(i);
     }
   }
-  return count == 0 ? 5 : count > 1 ? 6 : 0;
+  using Status = kz::PackageHeaderStatus;
+  return count == 0 ? Status::MarkerAbsent : count > 1 ? Status::MarkerRepeated : Status::Ok;
 }
 
 }  // namespace
@@ -40,20 +41,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kz::test::writeFileBytes(path, bytes);
 
   uint32_t offset = 0xFFFFFFFFu;
-  const uint16_t code = kz::findPackageHeader(path.c_str(), offset);
+  const kz::PackageHeaderStatus code = kz::findPackageHeader(path.c_str(), offset);
   uint32_t expectedOffset = 0xFFFFFFFFu;
-  const uint16_t expected = plainSearch(bytes, expectedOffset);
-  if (code != expected || (code == 0 && offset != expectedOffset) || (code != 0 && offset != 0xFFFFFFFFu)) {
-    std::fprintf(stderr, "search gave code %u offset %u, expected %u offset %u\n", code, offset, expected,
-                 expectedOffset);
+  const kz::PackageHeaderStatus expected = plainSearch(bytes, expectedOffset);
+  const bool found = code == kz::PackageHeaderStatus::Ok;
+  if (code != expected || (found && offset != expectedOffset) || (!found && offset != 0xFFFFFFFFu)) {
+    std::fprintf(stderr, "search gave code %u offset %u, expected %u offset %u\n", static_cast<unsigned>(code), offset,
+                 static_cast<unsigned>(expected), expectedOffset);
     std::abort();
   }
-  if (code == 0) {
+  if (found) {
     kz::PackageHeader header;
-    const uint16_t readCode = kz::readPackageHeader(path.c_str(), offset, header);
+    const kz::PackageHeaderStatus readCode = kz::readPackageHeader(path.c_str(), offset, header);
     const bool whole = bytes.size() - offset >= kz::kPackageHeaderSize;
-    if (readCode != (whole ? 0 : 3)) std::abort();
-    if (readCode == 0 && std::memcmp(header.marker.data(), bytes.data() + offset, 16) != 0) std::abort();
+    if (readCode != (whole ? kz::PackageHeaderStatus::Ok : kz::PackageHeaderStatus::ShortRead)) std::abort();
+    if (readCode == kz::PackageHeaderStatus::Ok && std::memcmp(header.marker.data(), bytes.data() + offset, 16) != 0) std::abort();
   }
   return 0;
 }

@@ -38,7 +38,7 @@ bool copy(InstallScenario& s, kz::TrackedFileTable& table, kz::StepFailure* fail
 
 kz::PackageHeader headerAt(const std::filesystem::path& path, uint32_t offset) {
   kz::PackageHeader h;
-  EXPECT_EQ(kz::readPackageHeader(path.c_str(), offset, h), 0);
+  EXPECT_EQ(kz::readPackageHeader(path.c_str(), offset, h), kz::PackageHeaderStatus::Ok);
   return h;
 }
 

@@ -109,7 +109,7 @@ TEST(InstallSequence, UpdatesA609ProductTo611) {
       continue;
     }
     kz::PackageHeader h;
-    ASSERT_EQ(kz::readPackageHeader(path.c_str(), offset, h), 0) << row;
+    ASSERT_EQ(kz::readPackageHeader(path.c_str(), offset, h), kz::PackageHeaderStatus::Ok) << row;
     EXPECT_EQ(h.productVersion, 6.11);
     EXPECT_EQ(h.installValue1, 5u);
     EXPECT_EQ(h.installValue2, 0x1234u);
@@ -141,8 +141,8 @@ TEST(InstallSequence, InstallsFromARealPackage) {
             kz::test::productFileBytes(18, s.update().files[18]));
   kz::PackageHeader h;
   uint32_t offset = 0;
-  ASSERT_EQ(kz::findPackageHeader((s.mainFolder() / "bin/app06.exe").c_str(), offset), 0);
-  ASSERT_EQ(kz::readPackageHeader((s.mainFolder() / "bin/app06.exe").c_str(), offset, h), 0);
+  ASSERT_EQ(kz::findPackageHeader((s.mainFolder() / "bin/app06.exe").c_str(), offset), kz::PackageHeaderStatus::Ok);
+  ASSERT_EQ(kz::readPackageHeader((s.mainFolder() / "bin/app06.exe").c_str(), offset, h), kz::PackageHeaderStatus::Ok);
   EXPECT_EQ(h.installValue3, 77u + 6);
   EXPECT_EQ(h.transientValue, 0u);
 }

@@ -135,7 +135,7 @@ TEST_F(Kz6Signature, MarkerInsideTheSignatureBlobIsNotSearched) {
   writeFileBytes(dir.path() / "signed.exe", pe);
 
   uint32_t offset = 0;
-  ASSERT_EQ(findPackageHeader(dir.file("signed.exe").c_str(), offset), 6) << "the blob must hold whole markers";
+  ASSERT_EQ(findPackageHeader(dir.file("signed.exe").c_str(), offset), PackageHeaderStatus::MarkerRepeated) << "the blob must hold whole markers";
   const test::ToolRun header = kz6("header " + q("signed.exe"));
   EXPECT_EQ(header.exitCode, 0) << header.out << header.err;
   EXPECT_NE(header.out.find("offset: " + std::to_string(headerOffset) + " "), std::string::npos) << header.out;
@@ -149,7 +149,7 @@ TEST_F(Kz6Signature, MarkerInsideTheSignatureBlobIsNotSearched) {
   EXPECT_NE(refused.exitCode, 0);
   EXPECT_FALSE(fs::exists(dir.path() / "again.exe"));
   ASSERT_EQ(kz6("merge --strip-signature " + q("signed.exe") + " " + q("update.kz6") + " -o " + q("again.exe")).exitCode, 0);
-  EXPECT_EQ(findPackageHeader(dir.file("again.exe").c_str(), offset), 0);
+  EXPECT_EQ(findPackageHeader(dir.file("again.exe").c_str(), offset), PackageHeaderStatus::Ok);
   EXPECT_EQ(offset, headerOffset);
   EXPECT_EQ(fs::file_size(dir.path() / "again.exe"), certificateAt);
 }

@@ -148,8 +148,8 @@ TEST_F(Kz6Tool, MergeIntoAnUpdaterAndExtractFromIt) {
   ASSERT_EQ(m.exitCode, 0) << m.err;
   uint32_t probeAt = 0;
   uint32_t mergedAt = 0;
-  ASSERT_EQ(findPackageHeader(PROBE_EXE, probeAt), 0);
-  ASSERT_EQ(findPackageHeader(merged.c_str(), mergedAt), 0);
+  ASSERT_EQ(findPackageHeader(PROBE_EXE, probeAt), PackageHeaderStatus::Ok);
+  ASSERT_EQ(findPackageHeader(merged.c_str(), mergedAt), PackageHeaderStatus::Ok);
   EXPECT_EQ(mergedAt, probeAt);
   EXPECT_EQ(kz6(dir, "header " + q(merged)).exitCode, 0);
   EXPECT_EQ(kz6(dir, "verify " + q(merged)).out, "4 entries verified\n");
@@ -177,6 +177,26 @@ TEST_F(Kz6Tool, RefusesFilesWithoutAPackage) {
   const ToolRun empty = kz6(dir, "extract " + q(PROBE_EXE) + " -C " + q(dir.path() / "o"));
   EXPECT_NE(empty.exitCode, 0);
   EXPECT_NE(empty.err.find("no package"), std::string::npos) << empty.err;
+}
+
+// header prints the search's code, a number the maker reads: 2 for a file it cannot read, 5
+// without a marker, 6 with two of them.
+TEST_F(Kz6Tool, HeaderPrintsTheSearchCode) {
+  const auto marker = packageHeaderMarker();
+  Bytes twice(1000, 7);
+  std::copy(marker.begin(), marker.end(), twice.begin() + 100);
+  std::copy(marker.begin(), marker.end(), twice.begin() + 600);
+  writeFileBytes(dir.path() / "twice", twice);
+  writeFileBytes(dir.path() / "plain", Bytes(1000, 7));
+  const struct {
+    const char* file;
+    const char* out;
+  } cases[] = {{"missing", "code: 2\n"}, {"plain", "code: 5\n"}, {"twice", "code: 6\n"}};
+  for (const auto& c : cases) {
+    const ToolRun r = kz6(dir, "header " + q(dir.path() / c.file));
+    EXPECT_EQ(r.out, c.out) << c.file;
+    EXPECT_EQ(r.exitCode, 1) << c.file;
+  }
 }
 
 // gunzip decodes what the gzip and zip commands produce: a gzip member with a stored name, a

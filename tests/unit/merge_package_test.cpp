@@ -103,7 +103,7 @@ TEST_F(Merge, CopyDiffersOnlyInTheFormPart) {
   const Bytes target = readFileBytes(targetPath());
   ASSERT_EQ(target.size(), updater.size());
   uint32_t headerAt = 0;
-  ASSERT_EQ(findPackageHeader(targetPath().c_str(), headerAt), 0);
+  ASSERT_EQ(findPackageHeader(targetPath().c_str(), headerAt), PackageHeaderStatus::Ok);
   EXPECT_EQ(headerAt, 3000u);
   Bytes expected = updater;
   const uint8_t size[4] = {0x00, 0x10, 0x00, 0x00};  // 4096, little-endian

@@ -24,13 +24,13 @@ const char* const kSelf = "/proc/self/exe";
 // This program's file holds exactly one header, and the whole area lies behind it.
 TEST(PackageArea, FileHoldsOneHeaderWithTheFullArea) {
   uint32_t offset = 0;
-  ASSERT_EQ(findPackageHeader(kSelf, offset), 0);
+  ASSERT_EQ(findPackageHeader(kSelf, offset), PackageHeaderStatus::Ok);
   const Bytes self = test::readFileBytes(fs::read_symlink(kSelf));
   ASSERT_GE(self.size(), static_cast<size_t>(offset) + kPackageAreaSize);
   // The bytes found in the file are the ones the program reads in memory.
   EXPECT_EQ(std::memcmp(self.data() + offset, packageArea(), kPackageFormOffset), 0);
   PackageHeader header;
-  ASSERT_EQ(readPackageHeader(kSelf, offset, header), 0);
+  ASSERT_EQ(readPackageHeader(kSelf, offset, header), PackageHeaderStatus::Ok);
   EXPECT_EQ(header.productVersion, 6.11);
   EXPECT_EQ(header.productNumber, 1);
   EXPECT_EQ(header.headerVersion, 1.0);
@@ -73,8 +73,8 @@ TEST(PackageArea, MergedCopyExtractsTheMergedForm) {
 
   uint32_t before = 0;
   uint32_t after = 0;
-  ASSERT_EQ(findPackageHeader(kSelf, before), 0);
-  ASSERT_EQ(findPackageHeader(target.c_str(), after), 0);
+  ASSERT_EQ(findPackageHeader(kSelf, before), PackageHeaderStatus::Ok);
+  ASSERT_EQ(findPackageHeader(target.c_str(), after), PackageHeaderStatus::Ok);
   EXPECT_EQ(after, before);
   const Bytes self = test::readFileBytes(fs::read_symlink(kSelf));
   const Bytes merged = test::readFileBytes(target);

@@ -22,6 +22,7 @@ using test::readFileBytes;
 using test::sampleHeader;
 using test::TempDir;
 using test::writeFileBytes;
+using Status = PackageHeaderStatus;
 
 // A file service whose openFile can be replaced, to hand out streams that fail on purpose.
 class OpenHook : public platform::ForwardingFileSystem {
@@ -73,7 +74,7 @@ std::FILE* openFake(FakeStream& s, const char* mode) {
   return fopencookie(&s, mode, io);
 }
 
-uint16_t findIn(const TempDir& dir, const std::vector<uint8_t>& bytes, uint32_t& offset) {
+PackageHeaderStatus findIn(const TempDir& dir, const std::vector<uint8_t>& bytes, uint32_t& offset) {
   const std::string path = dir.file("search.bin");
   writeFileBytes(path, bytes);
   return findPackageHeader(path.c_str(), offset);
@@ -119,7 +120,7 @@ TEST(FindPackageHeader, FindsMarkerStraddlingTheBlockBoundary) {
     std::vector<uint8_t> file = filler(3 * kHeaderSearchBlock);
     placeHeader(file, start, sampleHeader());
     uint32_t offset = 0;
-    ASSERT_EQ(findIn(dir, file, offset), 0) << start;
+    ASSERT_EQ(findIn(dir, file, offset), Status::Ok) << start;
     EXPECT_EQ(offset, start);
   }
 }
@@ -131,7 +132,7 @@ TEST(FindPackageHeader, FindsMarkerAcrossLaterBoundaries) {
     std::vector<uint8_t> file = filler(2 * kHeaderSearchBlock + 100);
     placeBytes(file, start, markerBytes());
     uint32_t offset = 0;
-    ASSERT_EQ(findIn(dir, file, offset), 0) << start;
+    ASSERT_EQ(findIn(dir, file, offset), Status::Ok) << start;
     EXPECT_EQ(offset, start);
   }
 }
@@ -140,12 +141,12 @@ TEST(FindPackageHeader, FindsMarkerAcrossLaterBoundaries) {
 TEST(FindPackageHeader, FindsMarkerAtTheStartAndAtTheEnd) {
   TempDir dir;
   uint32_t offset = 99;
-  EXPECT_EQ(findIn(dir, markerBytes(), offset), 0);
+  EXPECT_EQ(findIn(dir, markerBytes(), offset), Status::Ok);
   EXPECT_EQ(offset, 0u);
 
   std::vector<uint8_t> file = filler(kHeaderSearchBlock + 5);
   placeBytes(file, static_cast<uint32_t>(file.size()), markerBytes());
-  EXPECT_EQ(findIn(dir, file, offset), 0);
+  EXPECT_EQ(findIn(dir, file, offset), Status::Ok);
   EXPECT_EQ(offset, file.size() - 16);
 }
 
@@ -156,27 +157,27 @@ TEST(FindPackageHeader, TwoMarkersGiveCodeSix) {
   placeHeader(file, 100, sampleHeader());
   placeHeader(file, kHeaderSearchBlock - 3, sampleHeader());
   uint32_t offset = 1234;
-  EXPECT_EQ(findIn(dir, file, offset), 6);
+  EXPECT_EQ(findIn(dir, file, offset), Status::MarkerRepeated);
   EXPECT_EQ(offset, 1234u);
 
   std::vector<uint8_t> adjacent = markerBytes();
   placeBytes(adjacent, 16, markerBytes());
-  EXPECT_EQ(findIn(dir, adjacent, offset), 6);
+  EXPECT_EQ(findIn(dir, adjacent, offset), Status::MarkerRepeated);
 }
 
 // No marker, an empty file, and a file that holds only 15 of the 16 bytes all give code 5.
 TEST(FindPackageHeader, AbsentMarkerGivesCodeFive) {
   TempDir dir;
   uint32_t offset = 77;
-  EXPECT_EQ(findIn(dir, filler(300000), offset), 5);
-  EXPECT_EQ(findIn(dir, {}, offset), 5);
+  EXPECT_EQ(findIn(dir, filler(300000), offset), Status::MarkerAbsent);
+  EXPECT_EQ(findIn(dir, {}, offset), Status::MarkerAbsent);
   std::vector<uint8_t> truncated = markerBytes();
   truncated.pop_back();
-  EXPECT_EQ(findIn(dir, truncated, offset), 5);
+  EXPECT_EQ(findIn(dir, truncated, offset), Status::MarkerAbsent);
   // The marker with its last byte changed is not the marker: all 16 bytes are compared.
   std::vector<uint8_t> wrongEnd = markerBytes();
   wrongEnd.back() = ' ';
-  EXPECT_EQ(findIn(dir, wrongEnd, offset), 5);
+  EXPECT_EQ(findIn(dir, wrongEnd, offset), Status::MarkerAbsent);
   EXPECT_EQ(offset, 77u);
 }
 
@@ -186,7 +187,7 @@ TEST(FindPackageHeader, PartialMarkerBeforeTheRealOne) {
   std::vector<uint8_t> file = {'x', '[', 'P', 'I', 'D', '_'};
   placeBytes(file, static_cast<uint32_t>(file.size()), markerBytes());
   uint32_t offset = 0;
-  EXPECT_EQ(findIn(dir, file, offset), 0);
+  EXPECT_EQ(findIn(dir, file, offset), Status::Ok);
   EXPECT_EQ(offset, 6u);
 
   // The same with the partial marker ending exactly at the block boundary.
@@ -195,7 +196,7 @@ TEST(FindPackageHeader, PartialMarkerBeforeTheRealOne) {
   partial.resize(15);
   placeBytes(big, kHeaderSearchBlock - 15, partial);
   placeBytes(big, kHeaderSearchBlock, markerBytes());
-  EXPECT_EQ(findIn(dir, big, offset), 0);
+  EXPECT_EQ(findIn(dir, big, offset), Status::Ok);
   EXPECT_EQ(offset, kHeaderSearchBlock);
 }
 
@@ -203,7 +204,7 @@ TEST(FindPackageHeader, PartialMarkerBeforeTheRealOne) {
 TEST(FindPackageHeader, MissingFileGivesCodeTwo) {
   TempDir dir;
   uint32_t offset = 0;
-  EXPECT_EQ(findPackageHeader(dir.file("absent.exe").c_str(), offset), 2);
+  EXPECT_EQ(findPackageHeader(dir.file("absent.exe").c_str(), offset), Status::AccessFailed);
 }
 
 // A size that cannot be queried gives code 1; a read that delivers less than the size promised gives 3.
@@ -215,12 +216,12 @@ TEST(FindPackageHeader, SizeQueryAndShortReadFailures) {
   uint32_t offset = 0;
 
   stream.seekFails = true;
-  EXPECT_EQ(findPackageHeader("fake", offset), 1);
+  EXPECT_EQ(findPackageHeader("fake", offset), Status::NoMemoryOrSize);
 
   stream.seekFails = false;
   stream.claimedSize = 5000;
   stream.position = 0;
-  EXPECT_EQ(findPackageHeader("fake", offset), 3);
+  EXPECT_EQ(findPackageHeader("fake", offset), Status::ShortRead);
 }
 
 // A file of 4 GiB or more cannot be described by 32-bit offsets and is refused with code 1.
@@ -230,7 +231,7 @@ TEST(FindPackageHeader, RefusesFilesOfFourGibibytesOrMore) {
   OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
   platform::ScopedFileSystem scope(hook);
   uint32_t offset = 0;
-  EXPECT_EQ(findPackageHeader("fake", offset), 1);
+  EXPECT_EQ(findPackageHeader("fake", offset), Status::NoMemoryOrSize);
 }
 
 // The read takes the 72 bytes at the offset; a missing file gives 2 and a short record 3.
@@ -244,10 +245,10 @@ TEST(ReadPackageHeader, ReadsRecordAndReportsOpenAndShortRead) {
   writeFileBytes(path, file);
 
   PackageHeader got;
-  ASSERT_EQ(readPackageHeader(path.c_str(), 200, got), 0);
+  ASSERT_EQ(readPackageHeader(path.c_str(), 200, got), Status::Ok);
   EXPECT_EQ(encodePackageHeader(got), encodePackageHeader(h));
-  EXPECT_EQ(readPackageHeader(dir.file("none").c_str(), 0, got), 2);
-  EXPECT_EQ(readPackageHeader(path.c_str(), 500 - 71, got), 3);
+  EXPECT_EQ(readPackageHeader(dir.file("none").c_str(), 0, got), Status::AccessFailed);
+  EXPECT_EQ(readPackageHeader(path.c_str(), 500 - 71, got), Status::ShortRead);
 }
 
 // Write-back stores transientValue 0, changes only the 72 bytes, and leaves the caller's record alone.
@@ -261,7 +262,7 @@ TEST(WritePackageHeader, StoresTransientZeroAndKeepsCallersRecord) {
   PackageHeader h = sampleHeader();
   h.installValue1 = 5;
   h.transientValue = 0x77;
-  ASSERT_EQ(writePackageHeader(path.c_str(), 1000, h), 0);
+  ASSERT_EQ(writePackageHeader(path.c_str(), 1000, h), Status::Ok);
   EXPECT_EQ(h.transientValue, 0x77u);
 
   const std::vector<uint8_t> after = readFileBytes(path);
@@ -277,7 +278,7 @@ TEST(WritePackageHeader, OpenFailureAndShortWrite) {
   TempDir dir;
   PackageHeader h = sampleHeader();
   h.transientValue = 9;
-  EXPECT_EQ(writePackageHeader(dir.file("none").c_str(), 0, h), 2);
+  EXPECT_EQ(writePackageHeader(dir.file("none").c_str(), 0, h), Status::AccessFailed);
 
   FakeStream stream;
   stream.data = filler(200);
@@ -287,7 +288,7 @@ TEST(WritePackageHeader, OpenFailureAndShortWrite) {
     return openFake(stream, mode);
   });
   platform::ScopedFileSystem scope(hook);
-  EXPECT_EQ(writePackageHeader("fake", 10, h), 4);
+  EXPECT_EQ(writePackageHeader("fake", 10, h), Status::ShortWrite);
   EXPECT_EQ(h.transientValue, 9u);
 }
 
@@ -305,11 +306,11 @@ TEST(WritePackageHeader, VerifiesTheReadBack) {
   PackageHeader h = sampleHeader();
 
   readBack.data = filler(200);
-  EXPECT_EQ(writePackageHeader("fake", 10, h), 2);
+  EXPECT_EQ(writePackageHeader("fake", 10, h), Status::AccessFailed);
   readBack.data.resize(50);
-  EXPECT_EQ(writePackageHeader("fake", 10, h), 3);
+  EXPECT_EQ(writePackageHeader("fake", 10, h), Status::ShortRead);
   readBack.data = written.data;  // what the write produced: the same bytes read back
-  EXPECT_EQ(writePackageHeader("fake", 10, h), 0);
+  EXPECT_EQ(writePackageHeader("fake", 10, h), Status::Ok);
 }
 
 }  // namespace

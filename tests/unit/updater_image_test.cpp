@@ -109,7 +109,7 @@ TEST_P(UpdaterImage, EmbedsOneManifestAskingForAdministratorAndCommonControls6) 
 // initialised data, so that a merge can fill it in place.
 TEST_P(UpdaterImage, CarriesOneHeaderWithAnEmptyPackageAndTheFullCapacity) {
   uint32_t offset = 0;
-  ASSERT_EQ(kz::findPackageHeader(path_.c_str(), offset), 0) << "5: no header, 6: more than one";
+  ASSERT_EQ(kz::findPackageHeader(path_.c_str(), offset), kz::PackageHeaderStatus::Ok) << "5: no header, 6: more than one";
   const uint64_t areaEnd = uint64_t{offset} + kz::kPackageHeaderSize + 4 + kPackageCapacity;
   ASSERT_LE(areaEnd, bytes_.size());
   const auto* section = kz::test::sectionAtFileOffset(image_, offset);

@@ -39,18 +39,18 @@ std::string hex(const uint8_t* bytes, size_t size) {
 int runHeader(const std::string& path) {
   std::vector<uint8_t> bytes;
   if (!readWholeFile(path, bytes)) {
-    std::printf("code: 2\n");
+    std::printf("code: %u\n", static_cast<unsigned>(PackageHeaderStatus::AccessFailed));
     return 1;
   }
   uint32_t offset = 0;
   uint32_t imageEnd = 0;
   std::string error;
-  uint16_t code = findHeaderOutsideSignature(path, bytes, offset, imageEnd, error);
+  PackageHeaderStatus code = findHeaderOutsideSignature(path, bytes, offset, imageEnd, error);
   if (!error.empty()) std::fprintf(stderr, "kz6: %s: %s\n", path.c_str(), error.c_str());
   PackageHeader header;
-  if (code == 0) code = readPackageHeader(path.c_str(), offset, header);
+  if (code == PackageHeaderStatus::Ok) code = readPackageHeader(path.c_str(), offset, header);
   std::printf("code: %u\n", static_cast<unsigned>(code));
-  if (code != 0) return 1;
+  if (code != PackageHeaderStatus::Ok) return 1;
 
   uint64_t headerVersionBits = 0;
   uint64_t productVersionBits = 0;

@@ -32,10 +32,10 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   return ok;
 }
 
-uint16_t findHeaderOutsideSignature(const std::string& path, const std::vector<uint8_t>& bytes, uint32_t& offset,
-                                    uint32_t& imageEnd, std::string& error) {
+PackageHeaderStatus findHeaderOutsideSignature(const std::string& path, const std::vector<uint8_t>& bytes,
+                                               uint32_t& offset, uint32_t& imageEnd, std::string& error) {
   PeLayout layout;
-  if (!readPeLayout(bytes, layout, error)) return 2;
+  if (!readPeLayout(bytes, layout, error)) return PackageHeaderStatus::AccessFailed;
   imageEnd = static_cast<uint32_t>(bytes.size());
   if (!layout.signedFile()) return findPackageHeader(path.c_str(), offset);
   // A signature is appended after the image, and its blob may hold any bytes, the marker's
@@ -46,7 +46,7 @@ uint16_t findHeaderOutsideSignature(const std::string& path, const std::vector<u
   const int fd = ec ? -1 : mkstemp(name.data());
   if (fd < 0) {
     error = "cannot create a temporary file";
-    return 2;
+    return PackageHeaderStatus::AccessFailed;
   }
   size_t written = 0;
   while (written < imageEnd) {
@@ -55,7 +55,8 @@ uint16_t findHeaderOutsideSignature(const std::string& path, const std::vector<u
     written += static_cast<size_t>(n);
   }
   close(fd);
-  const uint16_t code = written == imageEnd ? findPackageHeader(name.c_str(), offset) : 3;
+  const PackageHeaderStatus code =
+      written == imageEnd ? findPackageHeader(name.c_str(), offset) : PackageHeaderStatus::ShortRead;
   std::remove(name.c_str());
   return code;
 }
@@ -77,14 +78,14 @@ bool loadForm(const std::string& path, LoadedForm& out, std::string& error) {
   uint32_t offset = 0;
   uint32_t imageEnd = 0;
   std::string why;
-  const uint16_t code = findHeaderOutsideSignature(path, out.file, offset, imageEnd, why);
+  const PackageHeaderStatus code = findHeaderOutsideSignature(path, out.file, offset, imageEnd, why);
   if (!why.empty()) {
     error = path + ": " + why;
     return false;
   }
-  if (code != 0) {
+  if (code != PackageHeaderStatus::Ok) {
     error = path + " is neither a form nor a file with one package header (search code " +
-            std::to_string(code) + ")";
+            std::to_string(static_cast<unsigned>(code)) + ")";
     return false;
   }
   if (imageEnd - offset < kPackageFormOffset) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "package/package_header.h"
+
 namespace kz::tool {
 
 struct LoadedForm {
@@ -21,8 +23,8 @@ bool loadForm(const std::string& path, LoadedForm& out, std::string& error);
 
 // findPackageHeader on path, whose bytes are given; for a PE file that carries a certificate
 // table, over the image before the table only. imageEnd is where that image ends. A file whose
-// certificate table entry is broken gives code 2 and the reason in error.
-uint16_t findHeaderOutsideSignature(const std::string& path, const std::vector<uint8_t>& bytes, uint32_t& offset,
+// certificate table entry is broken gives AccessFailed and the reason in error.
+PackageHeaderStatus findHeaderOutsideSignature(const std::string& path, const std::vector<uint8_t>& bytes, uint32_t& offset,
                                     uint32_t& imageEnd, std::string& error);
 
 // Whole-file helpers for the tool.
