@@ -411,8 +411,9 @@ TEST_F(Extraction, RefusesPathsOutsideTheWorkFolder) {
   const char* bad[] = {"\\abs.txt", "/abs.txt", "C:x.txt", "C:\\x.txt", "\\\\server\\share\\x.txt",
                        "..\\x.txt", "a\\..\\..\\x.txt", "a/../../x.txt", "a\\\\b.txt", "a\\", "a:stream",
                        "..", ".\\x.txt", ".. \\x.txt", "a\\x.txt.", "CON", "sub\\nul.txt", "com1.log",
-                       "COM0", "lpt0.txt", "LPT9", "com9.a.b", "aux", "Prn.txt",
-                       "a\x01.txt"};
+                       "COM0", "lpt0.txt", "LPT9", "com9.a.b", "aux", "Prn.txt", "nul .txt", "CONIN$",
+                       "conout$.log", "sub\\CoNiN$\\x.txt", "COM\xB9", "com\xB2.txt", "a\\Lpt\xB3\\b",
+                       "LPT\xB9.x", "CONOUT$ .txt", "a\x01.txt"};
   for (const char* path : bad) {
     test::RecordingFileSystem rec;
     platform::ScopedFileSystem scope(rec);
@@ -429,7 +430,7 @@ TEST_F(Extraction, RefusesPathsOutsideTheWorkFolder) {
 TEST(EntryPath, AcceptsOrdinaryRelativePaths) {
   for (const char* path : {"a", "bin\\kz.dll", "misc.set\\hlpfiles\\app01\\app01.chm", "bin/x.exe", "a..b",
                            ".hidden", "console.txt", "com.txt", "COM10", "x y", "COMA.txt", "lpt", "CO",
-                           "nul0", "LPTX"}) {
+                           "nul0", "LPTX", "CONIN", "conin$x", "CONOUT$$", "COM\xBC", "lpt\xB9\xB9", "x\\con$"}) {
     EXPECT_TRUE(isSafeEntryPath(path)) << path;
   }
   EXPECT_FALSE(isSafeEntryPath(""));
