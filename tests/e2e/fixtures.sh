@@ -50,6 +50,33 @@ cleanup_full_temp_folder_fails_extraction() {
   if mountpoint -q "$temp"; then umount "$temp"; fi
 }
 
+# The first new work folder's Unix mode, into which Wine maps the folder's DACL, recorded while
+# the updater runs as "<name> <mode>" (name in lower case) and "temp <mode>" of its parent.
+watch_work_folder() {
+  local temp=$1 out=$2 existing folder name i
+  existing=$(ls -A "$temp")
+  for ((i = 0; i < 600; i++)); do
+    for folder in "$temp"/~[kK][mM]*; do
+      name=$(basename "$folder")
+      [ -d "$folder" ] && ! grep -qxF -- "$name" <<< "$existing" || continue
+      printf '%s %s\ntemp %s\n' "${name,,}" "$(stat -c %a "$folder")" "$(stat -c %a "$temp")" > "$out.part"
+      mv "$out.part" "$out"
+      return 0
+    done
+    sleep 0.1
+  done
+}
+prepare_work_folder_private_install_completes() {
+  with_update "$1" && with_product "$1" || return 1
+  local temp
+  temp=$(prefix_temp)
+  mkdir -p "$temp"
+  watch_work_folder "$temp" "$1/work-folder-mode.txt" < /dev/null > /dev/null 2>&1 &
+}
+verify_work_folder_private_install_completes() {
+  cat "$1/work-folder-mode.txt" && "$fixture" verify-installed "$1/product"
+}
+
 # One product for each move after which the updater is killed.
 crash_points="1 7 8 60"
 prepare_killed_copy_recovers_on_install() {

@@ -203,4 +203,45 @@ E2E_SCENARIO(failed_install_work_folder_removed) {
   env.check.that(folderEntries(temp) == before, "the temporary folder is as before");
 }
 
+// The work folder only administrators may change, seen while the dialog waits for Install: Wine
+// keeps no DACL of its own but maps the one a folder is created with onto its Unix mode, which the
+// runner's watcher writes into work-folder-mode.txt ("<work folder> <mode>", then "temp <mode>").
+// An administrators-only folder gives others no permission; one that inherited the temporary
+// folder's permissions would show its 755. The install then runs through that folder to the end,
+// and the folder is gone when the dialog has closed.
+E2E_SCENARIO(work_folder_private_install_completes) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  registerProduct(product);
+  const std::string temp = tempFolder();
+  const auto before = folderEntries(temp);
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  const std::string record = join(env.root, "work-folder-mode.txt");
+  waitUntil([&] { return pathExists(record); }, 20000);
+  const std::string modes = readFile(record).value_or("");
+  const auto during = folderEntries(temp);
+  std::vector<std::string> added;
+  std::set_difference(during.begin(), during.end(), before.begin(), before.end(), std::back_inserter(added));
+  if (env.check.that(added.size() == 1, "one work folder in the temporary folder")) {
+    std::string name = added[0];
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const size_t at = modes.find(name + " ");
+    const size_t tempAt = modes.find("temp ");
+    if (env.check.that(at != std::string::npos && tempAt != std::string::npos, "the watcher saw it: " + modes)) {
+      const std::string mode = modes.substr(at + name.size() + 1, 3);
+      const std::string tempMode = modes.substr(tempAt + 5, 3);
+      env.check.that(mode.size() == 3 && mode[2] == '0', "no permission for others on the work folder: " + mode);
+      env.check.that(tempMode.size() == 3 && tempMode[2] != '0', "the temporary folder is open to others: " + tempMode);
+    }
+  }
+  press(dialog, IDOK);
+  waitRunEnd(dialog);
+  expectCompletedState(env, dialog, product);
+  closeWithoutQuestionAsked(env, dialog, process);
+  env.check.that(folderEntries(temp) == before, "the work folder is gone");
+}
+
 }  // namespace e2e
