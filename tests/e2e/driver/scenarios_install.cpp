@@ -244,4 +244,38 @@ E2E_SCENARIO(work_folder_private_install_completes) {
   env.check.that(folderEntries(temp) == before, "the work folder is gone");
 }
 
+// A link that another process plants at bin in the work folder while the dialog waits (the runner
+// plants a Unix symbolic link, which Wine reports as a reparse point; on Windows the folder's DACL
+// keeps the user's processes out in the first place): the extraction writes nothing through it
+// and fails at the first entry that would, and at close the work folder goes without what the link
+// points at (the runner checks that folder). Wine 8 cannot remove a symbolic link to a folder
+// through the Win32 calls (it takes the link's target for the folder to remove and finds it not
+// empty), so there the work folder may stay behind holding the link alone.
+E2E_SCENARIO(extraction_refuses_linked_entry_folder) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  registerProduct(product);
+  const std::string temp = tempFolder();
+  const auto before = folderEntries(temp);
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  if (!env.check.that(waitUntil([&] { return pathExists(join(env.root, "linked")); }, 20000), "the link is planted")) {
+    return process.kill();
+  }
+  press(dialog, IDOK);
+  const std::string log = waitRunEnd(dialog);
+  const std::string failed = "\r\nDecompressing files......FAILED.\r\nThe package entry \"bin\\";
+  env.check.that(log.find(failed) != std::string::npos && log.find("\" could not be written into the work folder") != std::string::npos,
+                 "the extraction fails at an entry in bin: " + log);
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+  const auto after = folderEntries(temp);
+  std::vector<std::string> left;
+  std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(left));
+  const std::set<std::string> onlyTheLink = {"bin"};
+  env.check.that(left.empty() || (left.size() == 1 && folderEntries(join(temp, left[0])) == onlyTheLink),
+                 "the work folder is gone, or holds only the link");
+}
+
 }  // namespace e2e
