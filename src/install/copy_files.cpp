@@ -151,7 +151,7 @@ class CopyRun {
       return false;
     }
     // Only administrators may change what the set-aside folder holds (admin_folders.h).
-    if (!platform::adminFolders().create(folder_)) {
+    if (!platform::adminFolders().create(folder_, false)) {
       // One left by an earlier run holds its originals and journal: it is never written over.
       noteFailure(failure_, exists(folder_) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder_);
       return false;

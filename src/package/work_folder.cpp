@@ -49,8 +49,8 @@ bool createWorkFolder(char* out) {
   // Without the private DACL, or without the hold that keeps the folder from being swapped for
   // another, there is no work folder at all.
   platform::AdminFolders& admin = platform::adminFolders();
-  if (!admin.create(out)) return fail(out);
-  if (!admin.hold(out) || !fs.pathExists(out)) {
+  if (!admin.create(out, true)) return fail(out);
+  if (!fs.pathExists(out)) {
     admin.release(out);
     return fail(out);
   }

@@ -13,12 +13,11 @@ class AdminFolders {
  public:
   virtual ~AdminFolders() = default;
   // Creates the folder with the private DACL from the start (never a folder fixed up later). False
-  // when the folder cannot be created with it; then there is no folder.
-  virtual bool create(const char* path) = 0;
-  // Opens the folder and keeps it open without delete sharing, so that it can be neither renamed
-  // nor deleted, nor replaced by another folder of the same name, until released. False when the
-  // path is no folder or a reparse point.
-  virtual bool hold(const char* path) = 0;
+  // when the folder cannot be created with it, or when anything of that name stands there already;
+  // then there is no new folder. With held, the folder is opened by the creation itself and kept
+  // open without delete sharing, so that it can be neither renamed nor deleted, nor swapped for
+  // another folder of the same name, until released.
+  virtual bool create(const char* path, bool held) = 0;
   // Closes the hold on the folder, when there is one.
   virtual void release(const char* path) = 0;
   // Deletes the folder and everything in it for good. A reparse point met on the way (a junction
@@ -44,8 +43,7 @@ class ScopedAdminFolders {
 class ForwardingAdminFolders : public AdminFolders {
  public:
   explicit ForwardingAdminFolders(AdminFolders& inner) : inner_(inner) {}
-  bool create(const char* p) override { return inner_.create(p); }
-  bool hold(const char* p) override { return inner_.hold(p); }
+  bool create(const char* p, bool h) override { return inner_.create(p, h); }
   void release(const char* p) override { inner_.release(p); }
   bool removeTree(const char* p) override { return inner_.removeTree(p); }
 

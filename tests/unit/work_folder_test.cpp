@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "package/folders.h"
 #include "package/work_folder.h"
@@ -123,32 +124,41 @@ TEST(CreateWorkFolder, MakesAFreshFolderNamedLikeATempFile) {
   EXPECT_EQ(fs::status(path).permissions() & others, fs::perms::none);
 }
 
-// A folder that cannot be made private, or held once made, gives no work folder at all: false and
-// an empty string, never a folder open to everyone; a failed creation leaves nothing behind.
-TEST(CreateWorkFolder, FailureLeavesNothing) {
-  class FailingAdminFolders : public platform::ForwardingAdminFolders {
+// The work folder is made private and held by its creation itself; one that cannot be made so
+// gives no work folder at all (false and an empty string, never a plain folder open to everyone),
+// and nothing is left behind.
+TEST(CreateWorkFolder, IsMadePrivateAndHeldOrNotAtAll) {
+  class AdminSeam : public platform::ForwardingAdminFolders {
    public:
-    FailingAdminFolders() : ForwardingAdminFolders(platform::nativeAdminFolders()) {}
-    std::string failing;
-    bool create(const char* p) override { return failing != "create" && inner_.create(p); }
-    bool hold(const char* p) override { return failing != "hold" && inner_.hold(p); }
+    AdminSeam() : ForwardingAdminFolders(platform::nativeAdminFolders()) {}
+    bool fail = false;
+    std::vector<bool> heldArguments;
+    bool create(const char* p, bool held) override {
+      heldArguments.push_back(held);
+      return !fail && inner_.create(p, held);
+    }
   };
-  for (const char* failing : {"create", "hold"}) {
+  for (const bool fail : {false, true}) {
     test::TempDir dir;
     FakeFolders fake;
     fake.windows = dir.path().string();
     fake.temp = dir.path().string() + "/";
     test::RecordingFileSystem rec(fake);
     platform::ScopedFileSystem scope(rec);
-    FailingAdminFolders admin;
-    admin.failing = failing;
+    AdminSeam admin;
+    admin.fail = fail;
     platform::ScopedAdminFolders adminScope(admin);
     char out[260];
-    EXPECT_FALSE(createWorkFolder(out)) << failing;
-    EXPECT_STREQ(out, "") << failing;
-    EXPECT_EQ(rec.callsOf("tempFileName").size(), 1u) << failing;
-    EXPECT_TRUE(rec.callsOf("createDirectory").empty()) << failing << ": only the private creation";
-    if (std::string(failing) == "create") EXPECT_TRUE(test::treeOf(dir.path()).empty());
+    EXPECT_EQ(createWorkFolder(out), !fail);
+    EXPECT_EQ(admin.heldArguments, std::vector<bool>{true}) << fail;
+    EXPECT_TRUE(rec.callsOf("createDirectory").empty()) << fail << ": no folder of default security";
+    EXPECT_EQ(rec.callsOf("tempFileName").size(), 1u) << fail;
+    if (fail) {
+      EXPECT_STREQ(out, "");
+      EXPECT_TRUE(test::treeOf(dir.path()).empty());
+    } else {
+      deleteWorkFolder(out);
+    }
   }
 }
 

@@ -19,20 +19,21 @@ namespace {
 
 class PosixAdminFolders final : public AdminFolders {
  public:
-  bool create(const char* path) override {
+  bool create(const char* path, bool held) override {
     const std::string p = posixPath(path);
     if (mkdir(p.c_str(), 0700) != 0) return false;
     // The umask may only take bits away; the mode is set exactly, or the folder is not used.
-    if (chmod(p.c_str(), 0700) == 0) return true;
-    rmdir(p.c_str());
-    return false;
-  }
-
-  bool hold(const char* path) override {
-    // O_NOFOLLOW: a symbolic link in the folder's place is refused, as a reparse point is.
-    const int fd = open(posixPath(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    held_.emplace_back(posixPath(path), fd);
+    // O_NOFOLLOW: a symbolic link put in the folder's place meanwhile is refused, not followed.
+    const int fd = chmod(p.c_str(), 0700) == 0 ? open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (fd < 0) {
+      rmdir(p.c_str());
+      return false;
+    }
+    if (held) {
+      held_.emplace_back(p, fd);
+    } else {
+      close(fd);
+    }
     return true;
   }
 

@@ -207,8 +207,9 @@ E2E_SCENARIO(failed_install_work_folder_removed) {
 // keeps no DACL of its own but maps the one a folder is created with onto its Unix mode, which the
 // runner's watcher writes into work-folder-mode.txt ("<work folder> <mode>", then "temp <mode>").
 // An administrators-only folder gives others no permission; one that inherited the temporary
-// folder's permissions would show its 755. The install then runs through that folder to the end,
-// and the folder is gone when the dialog has closed.
+// folder's permissions would show its 755. It cannot be renamed while the updater holds it. The
+// install then runs through that folder to the end, and the folder is gone when the dialog has
+// closed.
 E2E_SCENARIO(work_folder_private_install_completes) {
   const std::string updater = mergedUpdater(env);
   if (updater.empty()) return;
@@ -236,6 +237,11 @@ E2E_SCENARIO(work_folder_private_install_completes) {
       env.check.that(mode.size() == 3 && mode[2] == '0', "no permission for others on the work folder: " + mode);
       env.check.that(tempMode.size() == 3 && tempMode[2] != '0', "the temporary folder is open to others: " + tempMode);
     }
+    // Held without delete sharing, it cannot be renamed away and replaced by another folder.
+    const std::string work = join(temp, added[0]);
+    const BOOL renamed = MoveFileA(work.c_str(), (work + ".moved").c_str());
+    env.check.that(!renamed && GetLastError() == ERROR_SHARING_VIOLATION, "the work folder cannot be renamed");
+    if (renamed) MoveFileA((work + ".moved").c_str(), work.c_str());
   }
   press(dialog, IDOK);
   waitRunEnd(dialog);
