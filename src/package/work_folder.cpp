@@ -50,12 +50,9 @@ bool createWorkFolder(char* out) {
   // another, there is no work folder at all.
   platform::AdminFolders& admin = platform::adminFolders();
   if (!admin.create(out, true)) return fail(out);
-  if (!fs.pathExists(out)) {
+  if (!fs.pathExists(out) || !platform::pathService().addBackslash(out)) {
     admin.release(out);
-    return fail(out);
-  }
-  if (!platform::pathService().addBackslash(out)) {
-    admin.release(out);
+    (void)admin.removeTree(out);
     return fail(out);
   }
   return true;

@@ -24,8 +24,8 @@ void showInitError(uint16_t textId) {
   MessageBoxA(nullptr, strings::lookup(textId), strings::lookup(strings::kInitErrorCaption), MB_ICONERROR);
 }
 
-// Removed for good, and by a walk that deletes a link met inside instead of following it (the
-// shell's deletion would walk into a junction and delete what it points at).
+// Removed for good, by a walk of our own that deletes a link met inside instead of following it:
+// the shell's deletion makes no promise about the junctions it meets.
 void removeWorkFolder(const UpdateApp& app) {
   if (!workFolderMayBeDeleted(app) || !PathFileExistsA(app.workFolder)) return;
   deleteWorkFolder(app.workFolder);
