@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "install/linked_folders.h"
 #include "install/set_aside.h"
+#include "platform/admin_folders.h"
 #include "platform/crash_hook.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
@@ -38,6 +40,7 @@ class CopyRun {
     if (!writeHeaders()) return false;
     if (!plan()) return false;
     if (steps_.empty()) return true;
+    if (!NoLinkWhereFilesMove(mainFolder_, failure_)) return false;
     if (!begin()) return false;
     for (uint32_t i = 0; i < steps_.size(); ++i) {
       if (!perform(i)) return rollBack(false);
@@ -147,7 +150,8 @@ class CopyRun {
       noteFailure(failure_, FailureCause::FolderNotCreated, mainFolder_);
       return false;
     }
-    if (!fs.createDirectory(folder_)) {
+    // Only administrators may change what the set-aside folder holds (admin_folders.h).
+    if (!platform::adminFolders().create(folder_, false)) {
       // One left by an earlier run holds its originals and journal: it is never written over.
       noteFailure(failure_, exists(folder_) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder_);
       return false;

@@ -64,6 +64,7 @@ std::string DescribeFailureCause(const StepFailure& failure) {
     case FailureCause::FileNotDeleted: id = strings::kCauseFileNotDeleted; break;
     case FailureCause::AttributesNotRestored: id = strings::kCauseAttributesNotRestored; break;
     case FailureCause::FolderNotRemoved: id = strings::kCauseFolderNotRemoved; break;
+    case FailureCause::LinkedFolder: id = strings::kCauseLinkedFolder; break;
   }
   return platform::messageFormatter().format(strings::lookup(id),
                                              {failure.file.c_str(), failure.detail.c_str(), failure.extra.c_str()});

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "install/copy_files.h"
+#include "install/linked_folders.h"
 #include "install/tracked_files.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
@@ -233,6 +234,7 @@ RecoveryOutcome RecoverInterruptedInstall(const char* mainFolder, void* owner, S
   Path journal;
   if (!setAsideFolderPath(folder, mainFolder) || !journalPath(journal, mainFolder)) return RecoveryOutcome::NothingToDo;
   if (!exists(folder)) return RecoveryOutcome::NothingToDo;
+  if (!NoLinkWhereFilesMove(mainFolder, failure)) return RecoveryOutcome::Failed;
 
   const auto failed = [&](FailureCause cause, const char* what) {
     noteFailure(failure, cause, what);

@@ -30,6 +30,7 @@ enum class FailureCause : uint8_t {
   FileNotDeleted,         // file
   AttributesNotRestored,  // file
   FolderNotRemoved,       // file: the folder
+  LinkedFolder,           // file: a junction or symbolic link where files would move
 };
 
 struct StepFailure {

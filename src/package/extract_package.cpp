@@ -7,6 +7,7 @@
 #include "package/package_area.h"
 #include "package/package_reader.h"
 #include "platform/files.h"
+#include "platform/path_service.h"
 
 namespace kz {
 namespace {
@@ -32,6 +33,25 @@ ExtractionError entryError(const ReaderContext& ctx) {
       return ExtractionError::NoMemory;
     default:
       return ExtractionError::EntryDamaged;
+  }
+}
+
+// Whether a junction or symbolic link stands at any folder of the entry path or at the file itself,
+// so that writing the entry would follow it out of the work folder. Folders and files are made only
+// where nothing but real folders stand on the way.
+bool linkOnTheWay(const char* path) {
+  char prefix[platform::kMaxPath];
+  const size_t length = std::strlen(path);
+  if (length >= sizeof prefix) return true;
+  std::memcpy(prefix, path, length + 1);
+  for (const char* end = platform::componentEnd(path);; end = platform::componentEnd(end + 1)) {
+    const auto cut = static_cast<size_t>(end - path);
+    const char kept = prefix[cut];
+    prefix[cut] = '\0';
+    const uint32_t attributes = platform::fileSystem().fileAttributes(prefix);
+    prefix[cut] = kept;
+    if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReparsePoint) != 0) return true;
+    if (*end == '\0') return false;
   }
 }
 
@@ -65,6 +85,11 @@ bool extractEntries(const uint8_t* form, uint32_t size, ExtractionFailure* failu
       if (ctx.chunkId == kNameId) {
         if (!readEntryName(ctx, entry)) {
           fail(failure, ExtractionError::EntryDescription);
+          break;
+        }
+        if (linkOnTheWay(entry.path)) {
+          // Nothing is written, and nothing deleted: a delete would follow the link as well.
+          fail(failure, ExtractionError::EntryNotWritten, entry.path);
           break;
         }
         if (!extractEntry(ctx, entry, entry.path)) {

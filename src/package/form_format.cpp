@@ -38,21 +38,24 @@ std::vector<uint8_t> encodeNameData(uint32_t attributes, uint32_t time, uint32_t
 
 namespace {
 
+// Names Windows opens as devices wherever they stand in a path, with any extension and in any
+// letter case. The digits of COM and LPT include the superscripts 1, 2 and 3 of code page 1252
+// (bytes B9, B2, B3), which Windows counts as digits there too.
 bool isDeviceName(const char* component, size_t length) {
-  // The base name before the first '.' decides: "con.txt" is the console too.
+  // The base name before the first '.' decides: "con.txt" is the console too. Spaces at its end
+  // are dropped by Windows before the name is looked up ("nul .txt").
   size_t base = 0;
   while (base < length && component[base] != '.') ++base;
+  while (base > 0 && component[base - 1] == ' ') --base;
   char upper[8] = {};
-  if (base < 3 || base > 4) return false;
+  if (base < 3 || base > 7) return false;
   for (size_t i = 0; i < base; ++i) upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(component[i])));
-  if (base == 3) {
-    for (const char* name : {"CON", "PRN", "AUX", "NUL"}) {
-      if (std::memcmp(upper, name, 3) == 0) return true;
-    }
-    return false;
+  for (const char* name : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (std::strlen(name) == base && std::memcmp(upper, name, base) == 0) return true;
   }
-  return (std::memcmp(upper, "COM", 3) == 0 || std::memcmp(upper, "LPT", 3) == 0) && upper[3] >= '0' &&
-         upper[3] <= '9';
+  if (base != 4 || (std::memcmp(upper, "COM", 3) != 0 && std::memcmp(upper, "LPT", 3) != 0)) return false;
+  const auto digit = static_cast<unsigned char>(upper[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 bool isSafeComponent(const char* component, size_t length) {

@@ -54,7 +54,8 @@ std::vector<uint8_t> encodeNameData(uint32_t attributes, uint32_t time, uint32_t
 // Whether an entry path stays inside the folder it is extracted into: relative, with non-empty
 // components separated by '\' or '/', none of them "." or "..", none ending in '.' or ' ' (Windows
 // drops those, so ".. " would become ".."), no ':' (drive letters, alternate data streams), no
-// control characters, and no device name such as CON, NUL, COM1 or LPT1 as a component.
+// control characters, and no device name such as CON, NUL, CONIN$, COM1 or LPT\xB9 (a superscript
+// one) as a component, with or without an extension.
 bool isSafeEntryPath(const char* path);
 
 }  // namespace kz

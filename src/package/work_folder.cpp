@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "package/folders.h"
+#include "platform/admin_folders.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
 
@@ -43,9 +44,30 @@ bool createWorkFolder(char* out) {
   if (!systemTempFolder(temp)) return fail(out);
   if (fs.tempFileName(temp, "~KM", out) == 0) return fail(out);
   fs.deleteFile(out);
-  if (!fs.createDirectory(out) || !fs.pathExists(out)) return fail(out);
-  if (!platform::pathService().addBackslash(out)) return fail(out);
+  // The temporary folder belongs to the user: a folder that inherited its permissions would let
+  // any process of the user change what the elevated extraction writes and the copy step installs.
+  // Without the private DACL, or without the hold that keeps the folder from being swapped for
+  // another, there is no work folder at all.
+  platform::AdminFolders& admin = platform::adminFolders();
+  if (!admin.create(out, true)) return fail(out);
+  if (!fs.pathExists(out) || !platform::pathService().addBackslash(out)) {
+    admin.release(out);
+    (void)admin.removeTree(out);
+    return fail(out);
+  }
   return true;
+}
+
+void deleteWorkFolder(const char* path) {
+  char folder[kPathBuffer] = {};
+  const size_t length = std::strlen(path);
+  if (length == 0 || length >= kPathBuffer) return;
+  std::memcpy(folder, path, length + 1);
+  platform::pathService().removeBackslash(folder);
+  platform::AdminFolders& admin = platform::adminFolders();
+  // The hold was taken on the path without its backslash (createWorkFolder's out before it got one).
+  admin.release(folder);
+  (void)admin.removeTree(folder);
 }
 
 }  // namespace kz

@@ -10,8 +10,12 @@ namespace kz {
 // on failure it is empty and the result false. The current directory is restored.
 bool systemTempFolder(char* out);
 
-// Creates a new folder "~KM<hex>.TMP" in the temporary folder. True and its path with a trailing
-// backslash in out (260 bytes), or false and out empty.
+// Creates a new folder "~KM<hex>.TMP" in the temporary folder, private to administrators and held
+// open (admin_folders.h). True and its path with a trailing backslash in out (260 bytes), or false
+// and out empty.
 bool createWorkFolder(char* out);
+
+// Lets go of the work folder's hold and deletes it with everything in it, following no link.
+void deleteWorkFolder(const char* path);
 
 }  // namespace kz

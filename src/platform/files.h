@@ -22,6 +22,10 @@ inline constexpr uint32_t kAttrSystem = 0x04;
 inline constexpr uint32_t kAttrDirectory = 0x10;
 inline constexpr uint32_t kAttrArchive = 0x20;
 inline constexpr uint32_t kAttrNormal = 0x80;
+// A junction or symbolic link (FILE_ATTRIBUTE_REPARSE_POINT): fileAttributes reports the link's
+// own attributes with this bit, as GetFileAttributesA does; the POSIX stand-in so reports a
+// symbolic link.
+inline constexpr uint32_t kAttrReparsePoint = 0x400;
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 inline constexpr uint32_t kMaxPath = 260;

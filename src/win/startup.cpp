@@ -3,7 +3,6 @@
 
 #include <commctrl.h>
 #include <fcntl.h>
-#include <shellapi.h>
 #include <shlwapi.h>
 #include <stdlib.h>
 
@@ -13,6 +12,7 @@
 #include "app/merge_front.h"
 #include "app/string_table.h"
 #include "app/update_app.h"
+#include "package/work_folder.h"
 #include "update_dialog.h"
 
 namespace kz::win {
@@ -24,18 +24,11 @@ void showInitError(uint16_t textId) {
   MessageBoxA(nullptr, strings::lookup(textId), strings::lookup(strings::kInitErrorCaption), MB_ICONERROR);
 }
 
-// Removed for good: without FOF_ALLOWUNDO nothing goes to the recycle bin.
-void deleteWorkFolder(const UpdateApp& app) {
+// Removed for good, by a walk of our own that deletes a link met inside instead of following it:
+// the shell's deletion makes no promise about the junctions it meets.
+void removeWorkFolder(const UpdateApp& app) {
   if (!workFolderMayBeDeleted(app) || !PathFileExistsA(app.workFolder)) return;
-  char from[kAppPathSize + 1] = {};
-  std::memcpy(from, app.workFolder, kAppPathSize);
-  PathRemoveBackslashA(from);
-  from[std::strlen(from) + 1] = '\0';  // the list of paths ends with a second NUL
-  SHFILEOPSTRUCTA operation{};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from;
-  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-  SHFileOperationA(&operation);
+  deleteWorkFolder(app.workFolder);
 }
 
 }  // namespace
@@ -80,7 +73,7 @@ void runStartup(HINSTANCE instance, const char* commandLine) {
   InitCommonControlsEx(&controls);
 
   if (!runMergeFront(app, commandLine)) runUpdateDialog(instance);
-  deleteWorkFolder(app);
+  removeWorkFolder(app);
 }
 
 }  // namespace kz::win

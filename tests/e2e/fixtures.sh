@@ -50,6 +50,74 @@ cleanup_full_temp_folder_fails_extraction() {
   if mountpoint -q "$temp"; then umount "$temp"; fi
 }
 
+# Waits (up to a minute) for a work folder that was not in the temporary folder TEMP when called,
+# and prints its path.
+wait_for_work_folder() {
+  local temp=$1 existing folder i
+  existing=$(ls -A "$temp")
+  for ((i = 0; i < 600; i++)); do
+    for folder in "$temp"/~[kK][mM]*; do
+      [ -d "$folder" ] && ! grep -qxF -- "$(basename "$folder")" <<< "$existing" && { echo "$folder"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# The new work folder's Unix mode, onto which Wine maps the folder's DACL, recorded while the
+# updater runs as "<name> <mode>" (name in lower case) and "temp <mode>" of its parent.
+watch_work_folder() {
+  local temp=$1 out=$2 folder name
+  folder=$(wait_for_work_folder "$temp") || return 1
+  name=$(basename "$folder")
+  printf '%s %s\ntemp %s\n' "${name,,}" "$(stat -c %a "$folder")" "$(stat -c %a "$temp")" > "$out.part"
+  mv "$out.part" "$out"
+}
+prepare_work_folder_private_install_completes() {
+  with_update "$1" && with_product "$1" || return 1
+  local temp
+  temp=$(prefix_temp)
+  mkdir -p "$temp"
+  watch_work_folder "$temp" "$1/work-folder-mode.txt" < /dev/null > /dev/null 2>&1 &
+}
+verify_work_folder_private_install_completes() {
+  cat "$1/work-folder-mode.txt" && "$fixture" verify-installed "$1/product"
+}
+
+# A symbolic link planted at bin in the new work folder, pointing at a folder outside that holds
+# keep.txt; the file "linked" in the scratch folder tells the driver that it is there.
+plant_link_in_work_folder() {
+  local folder
+  folder=$(wait_for_work_folder "$1") || return 1
+  ln -s "$2/outside" "$folder/bin" && touch "$2/linked"
+}
+prepare_extraction_refuses_linked_entry_folder() {
+  with_update "$1" && with_product "$1" || return 1
+  mkdir -p "$1/outside" && echo kept > "$1/outside/keep.txt" || return 1
+  local temp
+  temp=$(prefix_temp)
+  mkdir -p "$temp"
+  plant_link_in_work_folder "$temp" "$1" < /dev/null > /dev/null 2>&1 &
+}
+verify_extraction_refuses_linked_entry_folder() {
+  [ "$(ls -A "$1/outside")" = keep.txt ] && [ "$(cat "$1/outside/keep.txt")" = kept ] || {
+    echo "the folder the link points at changed:"; ls -la "$1/outside"; return 1
+  }
+}
+# What Wine could not remove: the planted link, and the work folder that holds it.
+cleanup_extraction_refuses_linked_entry_folder() {
+  local link
+  for link in "$(prefix_temp)"/~[kK][mM]*/bin; do
+    if [ -L "$link" ]; then rm "$link" && rmdir "$(dirname "$link")"; fi
+  done
+  return 0
+}
+
+# The product's bin folder moved elsewhere and a symbolic link left in its place.
+prepare_copy_refuses_linked_folder() {
+  with_update "$1" && with_product "$1" && mv "$1/product/bin" "$1/elsewhere" && ln -s "$1/elsewhere" "$1/product/bin"
+}
+
 # One product for each move after which the updater is killed.
 crash_points="1 7 8 60"
 prepare_killed_copy_recovers_on_install() {

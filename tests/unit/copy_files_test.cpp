@@ -254,4 +254,25 @@ TEST(CopyNewFiles, RefusesToWriteOverALeftSetAsideFolder) {
   EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
+// A junction planted at a tracked sub-folder of the main folder (here a symbolic link, which the
+// POSIX stand-in reports as one) fails the step before anything moves, naming the link; what it
+// points at is untouched.
+TEST(CopyNewFiles, RefusesToMoveThroughALinkedFolder) {
+  for (const char* linked : {"bin", "misc.set/hlpfiles/app01", "misc.set"}) {
+    InstallScenario s;
+    kz::TrackedFileTable table = prepare(s);
+    const std::filesystem::path target = s.mainFolder().parent_path() / "elsewhere";
+    std::filesystem::rename(s.mainFolder() / linked, target);
+    std::filesystem::create_directory_symlink(target, s.mainFolder() / linked);
+    const kz::test::FolderSnapshot before = kz::test::snapshotFolder(s.mainFolder());
+    const kz::test::FolderSnapshot targetBefore = kz::test::snapshotFolder(target);
+    kz::StepFailure failure;
+    EXPECT_FALSE(copy(s, table, &failure)) << linked;
+    EXPECT_EQ(failure.cause, kz::FailureCause::LinkedFolder) << linked;
+    EXPECT_EQ(kz::platform::posixPath(failure.file.c_str()), (s.mainFolder() / linked).string());
+    EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "") << linked;
+    EXPECT_EQ(kz::test::describeDifferences(targetBefore, kz::test::snapshotFolder(target)), "") << linked;
+  }
+}
+
 }  // namespace

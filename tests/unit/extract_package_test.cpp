@@ -411,8 +411,9 @@ TEST_F(Extraction, RefusesPathsOutsideTheWorkFolder) {
   const char* bad[] = {"\\abs.txt", "/abs.txt", "C:x.txt", "C:\\x.txt", "\\\\server\\share\\x.txt",
                        "..\\x.txt", "a\\..\\..\\x.txt", "a/../../x.txt", "a\\\\b.txt", "a\\", "a:stream",
                        "..", ".\\x.txt", ".. \\x.txt", "a\\x.txt.", "CON", "sub\\nul.txt", "com1.log",
-                       "COM0", "lpt0.txt", "LPT9", "com9.a.b", "aux", "Prn.txt",
-                       "a\x01.txt"};
+                       "COM0", "lpt0.txt", "LPT9", "com9.a.b", "aux", "Prn.txt", "nul .txt", "CONIN$",
+                       "conout$.log", "sub\\CoNiN$\\x.txt", "COM\xB9", "com\xB2.txt", "a\\Lpt\xB3\\b",
+                       "LPT\xB9.x", "CONOUT$ .txt", "a\x01.txt"};
   for (const char* path : bad) {
     test::RecordingFileSystem rec;
     platform::ScopedFileSystem scope(rec);
@@ -425,11 +426,41 @@ TEST_F(Extraction, RefusesPathsOutsideTheWorkFolder) {
   EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"work/"}));
 }
 
+// A link planted at an entry's folder or file (a junction in the work folder) fails that entry
+// before anything is created or written through it; nothing outside the work folder is written
+// or deleted, and the entries before it stay.
+TEST_F(Extraction, RefusesToWriteThroughALink) {
+  const fs::path outside = dir.path() / "outside";
+  const std::pair<const char*, const char*> cases[] = {
+      {"bin", "bin\\b.txt"}, {"bin/b.txt", "bin\\b.txt"}, {"sub/deeper", "sub\\deeper\\b.txt"}};
+  for (const auto& [linkAt, entry] : cases) {
+    fs::remove_all(work);
+    fs::remove_all(outside);
+    fs::create_directories(work / "sub");
+    fs::create_directory(outside);
+    test::writeFileBytes(outside / "b.txt", kBeta);
+    if (std::string(linkAt) == "bin/b.txt") {
+      fs::create_directory(work / "bin");
+      fs::create_symlink(outside / "b.txt", work / linkAt);
+    } else {
+      fs::create_directory_symlink(outside, work / linkAt);
+    }
+    Bytes form = FormBuilder().file({"a.txt", kAlpha}).file({"bin\\b.txt", kAlpha}).file({"sub\\deeper\\b.txt", kAlpha}).bytes();
+    ExtractionFailure failure;
+    EXPECT_FALSE(extractForm(form.data(), static_cast<uint32_t>(form.size()), work.string().c_str(), &failure)) << linkAt;
+    EXPECT_EQ(failure.error, ExtractionError::EntryNotWritten) << linkAt;
+    EXPECT_STREQ(failure.entry, entry) << linkAt;
+    EXPECT_EQ(fileAt("a.txt"), kAlpha) << linkAt;
+    EXPECT_EQ(treeOf(outside), std::vector<std::string>{"b.txt"}) << linkAt;
+    EXPECT_EQ(readFileBytes(outside / "b.txt"), kBeta) << linkAt;
+  }
+}
+
 // The path rule accepts the package's own kind of paths.
 TEST(EntryPath, AcceptsOrdinaryRelativePaths) {
   for (const char* path : {"a", "bin\\kz.dll", "misc.set\\hlpfiles\\app01\\app01.chm", "bin/x.exe", "a..b",
                            ".hidden", "console.txt", "com.txt", "COM10", "x y", "COMA.txt", "lpt", "CO",
-                           "nul0", "LPTX"}) {
+                           "nul0", "LPTX", "CONIN", "conin$x", "CONOUT$$", "COM\xBC", "lpt\xB9\xB9", "x\\con$"}) {
     EXPECT_TRUE(isSafeEntryPath(path)) << path;
   }
   EXPECT_FALSE(isSafeEntryPath(""));

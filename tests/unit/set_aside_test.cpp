@@ -10,6 +10,7 @@
 #include "install/main_folder.h"
 #include "package/crc32.h"
 #include "platform/files.h"
+#include "platform/posix/native_path.h"
 #include "platform/shell_move.h"
 #include "support/folder_snapshot.h"
 #include "support/install_scenario.h"
@@ -125,6 +126,26 @@ TEST(Recovery, KeepsWhatItCannotPutBackForTheNextRun) {
   EXPECT_TRUE(fs::exists(run.aside / kz::kJournalFile));
   EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
   EXPECT_EQ(run.differences(), "");
+}
+
+// A link at the set-aside folder, at one of its sub-folders or at a tracked sub-folder of the main
+// folder stops the recovery before anything moves, naming the link; what it points at stays.
+TEST(Recovery, RefusesToMoveThroughALinkedFolder) {
+  for (const std::string linked : {std::string(kz::kSetAsideFolder), std::string(kz::kSetAsideFolder) + "/bin",
+                                   std::string("misc.set/hlpfiles")}) {
+    Interrupted run;
+    const fs::path target = run.s.mainFolder().parent_path() / "elsewhere";
+    fs::rename(run.s.mainFolder() / linked, target);
+    fs::create_directory_symlink(target, run.s.mainFolder() / linked);
+    const auto inDoubt = kz::test::snapshotFolder(run.s.mainFolder());
+    const auto targetBefore = kz::test::snapshotFolder(target);
+    kz::StepFailure failure;
+    EXPECT_EQ(run.recover(&failure), RecoveryOutcome::Failed) << linked;
+    EXPECT_EQ(failure.cause, kz::FailureCause::LinkedFolder) << linked;
+    EXPECT_EQ(kz::platform::posixPath(failure.file.c_str()), (run.s.mainFolder() / linked).string());
+    EXPECT_EQ(kz::test::describeDifferences(inDoubt, kz::test::snapshotFolder(run.s.mainFolder())), "") << linked;
+    EXPECT_EQ(kz::test::describeDifferences(targetBefore, kz::test::snapshotFolder(target)), "") << linked;
+  }
 }
 
 // A run stopped before its plan reached the disk moved nothing: its empty folder just goes.

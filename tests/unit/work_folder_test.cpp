@@ -4,9 +4,11 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "package/folders.h"
 #include "package/work_folder.h"
+#include "platform/admin_folders.h"
 #include "platform/files.h"
 #include "support/recording_files.h"
 #include "support/temp_dir.h"
@@ -117,23 +119,72 @@ TEST(CreateWorkFolder, MakesAFreshFolderNamedLikeATempFile) {
   EXPECT_EQ(name.substr(0, 3), "~KM");
   EXPECT_EQ(name.substr(name.size() - 4), ".TMP");
   EXPECT_EQ(fs::path(path).parent_path(), dir.path());
+  // Private: nothing for anyone but its owner (the stand-in for administrators only).
+  const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+  EXPECT_EQ(fs::status(path).permissions() & others, fs::perms::none);
 }
 
-// A folder that cannot be created gives false and an empty string, and no file is left behind.
-TEST(CreateWorkFolder, FailureLeavesNothing) {
+// The work folder is made private and held by its creation itself; one that cannot be made so
+// gives no work folder at all (false and an empty string, never a plain folder open to everyone),
+// and nothing is left behind.
+TEST(CreateWorkFolder, IsMadePrivateAndHeldOrNotAtAll) {
+  class AdminSeam : public platform::ForwardingAdminFolders {
+   public:
+    AdminSeam() : ForwardingAdminFolders(platform::nativeAdminFolders()) {}
+    bool fail = false;
+    std::vector<bool> heldArguments;
+    bool create(const char* p, bool held) override {
+      heldArguments.push_back(held);
+      return !fail && inner_.create(p, held);
+    }
+  };
+  for (const bool fail : {false, true}) {
+    test::TempDir dir;
+    FakeFolders fake;
+    fake.windows = dir.path().string();
+    fake.temp = dir.path().string() + "/";
+    test::RecordingFileSystem rec(fake);
+    platform::ScopedFileSystem scope(rec);
+    AdminSeam admin;
+    admin.fail = fail;
+    platform::ScopedAdminFolders adminScope(admin);
+    char out[260];
+    EXPECT_EQ(createWorkFolder(out), !fail);
+    EXPECT_EQ(admin.heldArguments, std::vector<bool>{true}) << fail;
+    EXPECT_TRUE(rec.callsOf("createDirectory").empty()) << fail << ": no folder of default security";
+    EXPECT_EQ(rec.callsOf("tempFileName").size(), 1u) << fail;
+    if (fail) {
+      EXPECT_STREQ(out, "");
+      EXPECT_TRUE(test::treeOf(dir.path()).empty());
+    } else {
+      deleteWorkFolder(out);
+    }
+  }
+}
+
+// The work folder goes with everything in it, read-only files too; a link inside is removed
+// itself, and what it points at stays.
+TEST(DeleteWorkFolder, RemovesEverythingButFollowsNoLink) {
   test::TempDir dir;
   FakeFolders fake;
   fake.windows = dir.path().string();
   fake.temp = dir.path().string() + "/";
-  test::RecordingFileSystem rec(fake);
-  rec.failWhen = [](const std::string& c) { return c.rfind("createDirectory", 0) == 0; };
-  platform::ScopedFileSystem scope(rec);
+  platform::ScopedFileSystem scope(fake);
   char out[260];
-  EXPECT_FALSE(createWorkFolder(out));
-  EXPECT_STREQ(out, "");
-  EXPECT_EQ(rec.callsOf("tempFileName").size(), 1u);
-  EXPECT_EQ(rec.callsOf("deleteFile").size(), 1u);
-  EXPECT_TRUE(test::treeOf(dir.path()).empty());
+  ASSERT_TRUE(createWorkFolder(out));
+  std::string path(out);
+  path.pop_back();
+  const fs::path outside = dir.path() / "outside";
+  fs::create_directories(outside / "deep");
+  test::writeFileBytes(outside / "deep" / "keep.txt", {1});
+  fs::create_directories(fs::path(path) / "bin");
+  test::writeFileBytes(fs::path(path) / "bin" / "ro.dll", {2});
+  fs::permissions(fs::path(path) / "bin" / "ro.dll", fs::perms::owner_read);
+  fs::create_directory_symlink(outside, fs::path(path) / "bin" / "linked");
+  fs::create_symlink(outside / "deep" / "keep.txt", fs::path(path) / "file-link");
+  deleteWorkFolder(out);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+  EXPECT_EQ(test::treeOf(outside), (std::vector<std::string>{"deep/", "deep/keep.txt"}));
 }
 
 // makeParentFolders creates every missing folder of a file path and is content when they exist.

@@ -109,7 +109,12 @@ class PosixFileSystem final : public FileSystem {
   uint32_t fileAttributes(const char* path) override {
     const std::string p = nativePath(path);
     struct stat st {};
-    if (stat(p.c_str(), &st) != 0) return kInvalidAttributes;
+    if (lstat(p.c_str(), &st) != 0) return kInvalidAttributes;
+    if (S_ISLNK(st.st_mode)) {
+      // Like a reparse point on Windows: the link itself, a folder when it points at one.
+      struct stat target {};
+      return kAttrReparsePoint | (stat(p.c_str(), &target) == 0 && S_ISDIR(target.st_mode) ? kAttrDirectory : 0);
+    }
     uint32_t attrs = storedExtraBits(p);
     if (S_ISDIR(st.st_mode)) attrs |= kAttrDirectory;
     if ((st.st_mode & S_IWUSR) == 0) attrs |= kAttrReadOnly;

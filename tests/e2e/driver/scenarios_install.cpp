@@ -203,4 +203,85 @@ E2E_SCENARIO(failed_install_work_folder_removed) {
   env.check.that(folderEntries(temp) == before, "the temporary folder is as before");
 }
 
+// The work folder only administrators may change, seen while the dialog waits for Install: Wine
+// keeps no DACL of its own but maps the one a folder is created with onto its Unix mode, which the
+// runner's watcher writes into work-folder-mode.txt ("<work folder> <mode>", then "temp <mode>").
+// An administrators-only folder gives others no permission; one that inherited the temporary
+// folder's permissions would show its 755. It cannot be renamed while the updater holds it. The
+// install then runs through that folder to the end, and the folder is gone when the dialog has
+// closed.
+E2E_SCENARIO(work_folder_private_install_completes) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  registerProduct(product);
+  const std::string temp = tempFolder();
+  const auto before = folderEntries(temp);
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  const std::string record = join(env.root, "work-folder-mode.txt");
+  waitUntil([&] { return pathExists(record); }, 20000);
+  const std::string modes = readFile(record).value_or("");
+  const auto during = folderEntries(temp);
+  std::vector<std::string> added;
+  std::set_difference(during.begin(), during.end(), before.begin(), before.end(), std::back_inserter(added));
+  if (env.check.that(added.size() == 1, "one work folder in the temporary folder")) {
+    std::string name = added[0];
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const size_t at = modes.find(name + " ");
+    const size_t tempAt = modes.find("temp ");
+    if (env.check.that(at != std::string::npos && tempAt != std::string::npos, "the watcher saw it: " + modes)) {
+      const std::string mode = modes.substr(at + name.size() + 1, 3);
+      const std::string tempMode = modes.substr(tempAt + 5, 3);
+      env.check.that(mode.size() == 3 && mode[2] == '0', "no permission for others on the work folder: " + mode);
+      env.check.that(tempMode.size() == 3 && tempMode[2] != '0', "the temporary folder is open to others: " + tempMode);
+    }
+    // Held without delete sharing, it cannot be renamed away and replaced by another folder.
+    const std::string work = join(temp, added[0]);
+    const BOOL renamed = MoveFileA(work.c_str(), (work + ".moved").c_str());
+    env.check.that(!renamed && GetLastError() == ERROR_SHARING_VIOLATION, "the work folder cannot be renamed");
+    if (renamed) MoveFileA((work + ".moved").c_str(), work.c_str());
+  }
+  press(dialog, IDOK);
+  waitRunEnd(dialog);
+  expectCompletedState(env, dialog, product);
+  closeWithoutQuestionAsked(env, dialog, process);
+  env.check.that(folderEntries(temp) == before, "the work folder is gone");
+}
+
+// A link that another process plants at bin in the work folder while the dialog waits (the runner
+// plants a Unix symbolic link, which Wine reports as a reparse point; on Windows the folder's DACL
+// keeps the user's processes out in the first place): the extraction writes nothing through it
+// and fails at the first entry that would, and at close the work folder goes without what the link
+// points at (the runner checks that folder). Wine 8 cannot remove a symbolic link to a folder
+// through the Win32 calls (it takes the link's target for the folder to remove and finds it not
+// empty), so there the work folder may stay behind holding the link alone.
+E2E_SCENARIO(extraction_refuses_linked_entry_folder) {
+  const std::string updater = mergedUpdater(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  registerProduct(product);
+  const std::string temp = tempFolder();
+  const auto before = folderEntries(temp);
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  if (!env.check.that(waitUntil([&] { return pathExists(join(env.root, "linked")); }, 20000), "the link is planted")) {
+    return process.kill();
+  }
+  press(dialog, IDOK);
+  const std::string log = waitRunEnd(dialog);
+  const std::string failed = "\r\nDecompressing files......FAILED.\r\nThe package entry \"bin\\";
+  env.check.that(log.find(failed) != std::string::npos && log.find("\" could not be written into the work folder") != std::string::npos,
+                 "the extraction fails at an entry in bin: " + log);
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+  const auto after = folderEntries(temp);
+  std::vector<std::string> left;
+  std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(left));
+  const std::set<std::string> onlyTheLink = {"bin"};
+  env.check.that(left.empty() || (left.size() == 1 && folderEntries(join(temp, left[0])) == onlyTheLink),
+                 "the work folder is gone, or holds only the link");
+}
+
 }  // namespace e2e

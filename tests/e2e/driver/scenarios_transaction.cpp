@@ -194,6 +194,29 @@ E2E_SCENARIO(copy_failure_restores_main_folder) {
   expectUnchanged(env, before, product);
 }
 
+// The product's bin folder is a link to another folder (the runner makes it a Unix symbolic link,
+// which Wine reports as a reparse point, as a junction would be on Windows): the copy step refuses
+// to move anything through it and names it; neither the main folder nor what the link points at
+// changes, and no set-aside folder is made.
+E2E_SCENARIO(copy_refuses_linked_folder) {
+  const std::string updater = mergeUpdate(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const TreeState before = treeState(product);
+  const TreeState targetBefore = treeState(join(env.root, "elsewhere"));
+  env.check.that(targetBefore.size() > 10, "the linked folder holds the programs");
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  expectFailedAt(env, startInstallAndWait(dialog), product, "Copying files...",
+                 "The folder \"" + product + "\\bin\" is a link to another place");
+  expectUnchanged(env, before, product);
+  expectUnchanged(env, targetBefore, join(env.root, "elsewhere"));
+  env.check.that(!pathExists(join(product, "~KMUPDATE")), "no set-aside folder");
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+}
+
 // The system's temporary folder is too small for the new files (the runner mounts a small volume
 // there): the extraction fails, the main folder is untouched, and the work folder goes.
 E2E_SCENARIO(full_temp_folder_fails_extraction) {
