@@ -7,6 +7,8 @@
 // owner; the POSIX stand-in gives the folder mode 0700.
 #pragma once
 
+#include "platform/service_override.h"
+
 namespace kz::platform {
 
 class AdminFolders {
@@ -25,19 +27,10 @@ class AdminFolders {
   virtual bool removeTree(const char* path) = 0;
 };
 
-AdminFolders& adminFolders();
 AdminFolders& nativeAdminFolders();
+inline AdminFolders& adminFolders() { return currentService(nativeAdminFolders); }
 
-class ScopedAdminFolders {
- public:
-  explicit ScopedAdminFolders(AdminFolders& replacement);
-  ~ScopedAdminFolders();
-  ScopedAdminFolders(const ScopedAdminFolders&) = delete;
-  ScopedAdminFolders& operator=(const ScopedAdminFolders&) = delete;
-
- private:
-  AdminFolders* previous_;
-};
+using ScopedAdminFolders = ScopedOverride<AdminFolders>;
 
 // Forwards every call to another service; tests derive from it and override the calls they watch.
 class ForwardingAdminFolders : public AdminFolders {

@@ -7,6 +7,7 @@
 
 #include <array>
 
+#include "platform/admin_folders.h"
 #include "platform/file_probe.h"
 #include "platform/file_version.h"
 #include "platform/files.h"
@@ -48,17 +49,21 @@ struct StubRegistry final : Registry {
 struct StubMover final : ShellMover {
   bool moveFile(const char*, const char*, void*) override { return false; }
 };
+struct StubFolders final : ForwardingAdminFolders {
+  StubFolders() : ForwardingAdminFolders(nativeAdminFolders()) {}
+};
 struct StubFiles final : ForwardingFileSystem {
   StubFiles() : ForwardingFileSystem(nativeFileSystem()) {}
 };
 
-// Which of the eight services hand out something other than their native implementation, in the
+// Which of the nine services hand out something other than their native implementation, in the
 // order of the seams below.
-std::array<bool, 8> replacedServices() {
+std::array<bool, 9> replacedServices() {
   return {&fileSystem() != &nativeFileSystem(),   &fileProbe() != &nativeFileProbe(),
           &fileVersions() != &nativeFileVersions(), &messageBoxService() != &nativeMessageBoxService(),
           &messageFormatter() != &nativeMessageFormatter(), &pathService() != &nativePathService(),
-          &registry() != &nativeRegistry(),        &shellMover() != &nativeShellMover()};
+          &registry() != &nativeRegistry(),        &shellMover() != &nativeShellMover(),
+          &adminFolders() != &nativeAdminFolders()};
 }
 
 // One service's seam: its guard by the name the tests use, its accessor, its native service, a
@@ -84,9 +89,11 @@ struct MessageFormatterSeam
 struct PathServiceSeam : Seam<ScopedPathService, PathService, pathService, nativePathService, StubPaths, 5> {};
 struct RegistrySeam : Seam<ScopedRegistry, Registry, registry, nativeRegistry, StubRegistry, 6> {};
 struct ShellMoverSeam : Seam<ScopedShellMover, ShellMover, shellMover, nativeShellMover, StubMover, 7> {};
+struct AdminFoldersSeam
+    : Seam<ScopedAdminFolders, AdminFolders, adminFolders, nativeAdminFolders, StubFolders, 8> {};
 
 using Seams = ::testing::Types<FileSystemSeam, FileProbeSeam, FileVersionsSeam, MessageBoxSeam, MessageFormatterSeam,
-                               PathServiceSeam, RegistrySeam, ShellMoverSeam>;
+                               PathServiceSeam, RegistrySeam, ShellMoverSeam, AdminFoldersSeam>;
 
 template <class S>
 class ServiceOverride : public ::testing::Test {};
@@ -114,7 +121,7 @@ TYPED_TEST(ServiceOverride, ReplacementsNestAndComeOffInReverseOrder) {
 // A replacement of one service changes no other service's accessor.
 TYPED_TEST(ServiceOverride, ReplacesOnlyItsOwnService) {
   using S = TypeParam;
-  std::array<bool, 8> expected{};
+  std::array<bool, 9> expected{};
   ASSERT_EQ(replacedServices(), expected);
   typename S::StubType replacement;
   typename S::GuardType guard(replacement);

@@ -131,7 +131,7 @@ TEST(Recovery, KeepsWhatItCannotPutBackForTheNextRun) {
 // A link at the set-aside folder, at one of its sub-folders or at a tracked sub-folder of the main
 // folder stops the recovery before anything moves, naming the link; what it points at stays.
 TEST(Recovery, RefusesToMoveThroughALinkedFolder) {
-  for (const std::string linked : {std::string(kz::kSetAsideFolder), std::string(kz::kSetAsideFolder) + "/bin",
+  for (const std::string& linked : {std::string(kz::kSetAsideFolder), std::string(kz::kSetAsideFolder) + "/bin",
                                    std::string("misc.set/hlpfiles")}) {
     Interrupted run;
     const fs::path target = run.s.mainFolder().parent_path() / "elsewhere";
