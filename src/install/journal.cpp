@@ -140,11 +140,11 @@ JournalContents decodeJournal(const uint8_t* data, size_t size) {
   contents.tornTail = true;
   for (size_t j = i + 1; j < whole; ++j) {
     JournalRecord later;
-    if (checkRecord(data + j * kJournalRecordSize, static_cast<uint32_t>(j), later) != RecordCheck::Invalid) {
-      contents.status = JournalReadStatus::Damaged;
-      contents.tornTail = false;
-      break;
-    }
+    const RecordCheck check = checkRecord(data + j * kJournalRecordSize, static_cast<uint32_t>(j), later);
+    if (check == RecordCheck::Invalid) continue;
+    contents.status = JournalReadStatus::Damaged;
+    contents.tornTail = false;
+    if (check == RecordCheck::Valid) contents.beyondDamage.push_back(std::move(later));
   }
   return contents;
 }

@@ -59,6 +59,10 @@ struct JournalContents {
   JournalReadStatus status = JournalReadStatus::Missing;
   std::vector<JournalRecord> records;  // the valid records, in order
   bool tornTail = false;               // the last record was incomplete or failed its check
+  // Damaged only: the valid records behind the first invalid one. When they all belong to the
+  // plan and none before the damage ends it, the damage lies in a plan whose write was cut short
+  // (a plan longer than a disk page can reach the disk out of order), so nothing has moved.
+  std::vector<JournalRecord> beyondDamage;
 };
 
 // Decodes a journal's bytes. From the first record that is short or fails its check on, the

@@ -61,11 +61,9 @@ bool removeFolder(const char* path) {
 bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner, StepFailure* failure) {
   Path installed;
   Path aside;
-  if (!join(installed, mainFolder, entry.path.c_str()) || !setAsidePath(aside, mainFolder, entry.path.c_str())) {
-    noteFailure(failure, FailureCause::FileNotMoved, entry.path);
-    return false;
-  }
-  if (exists(aside)) {
+  // A path that does not fit names no file: nothing went aside from it or was placed at it.
+  if (!join(installed, mainFolder, entry.path.c_str())) return true;
+  if (setAsidePath(aside, mainFolder, entry.path.c_str()) && exists(aside)) {
     // The original is safe in the set-aside folder, so whatever stands in its place is the new
     // file (or a copy of the original that a move across volumes left behind).
     if (exists(installed) && !DeleteFileForced(installed)) {
@@ -109,8 +107,31 @@ bool undoFolder(const char* mainFolder, const JournalRecord& entry, StepFailure*
   Path folder;
   if (!join(folder, mainFolder, entry.path.c_str())) return true;
   if (!exists(folder) || removeFolder(folder)) return true;
+  if (platform::fileSystem().folderHoldsEntries(folder)) {
+    // The run's own files in it are gone (entries are undone latest first, and a folder's files
+    // come after it): what keeps it is someone else's, and it is theirs to remove.
+    noteRemark(failure, FailureCause::FolderLeftInPlace, folder);
+    return true;
+  }
   noteFailure(failure, FailureCause::FolderNotRemoved, folder);
   return false;
+}
+
+// ASCII letters without regard to case; every other byte as it is (a tracked path is ASCII, so
+// no byte of a double-byte character can match one of its letters by folding).
+bool sameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+// The path with its last extension replaced (the tracked help paths all have one).
+std::string withExtension(const std::string& path, const char* extension) {
+  const size_t dot = path.find_last_of('.');
+  return path.substr(0, dot) + extension;
 }
 
 // The plan of a journal: the Replace, Add and Folder records between Begin and PlanEnd.
@@ -163,6 +184,58 @@ JournalPlan planOf(const std::vector<JournalRecord>& records) {
 }
 
 }  // namespace
+
+bool PlanEntryCouldBeOurs(const JournalRecord& entry) {
+  for (const TrackedRow& row : kTrackedRows) {
+    const std::string tracked = row.relativePath;
+    switch (entry.kind) {
+      case JournalKind::Replace:
+        if (row.kind == TrackedKind::Help && (sameName(entry.path, withExtension(tracked, kWinHelpExtension)) ||
+                                              sameName(entry.path, withExtension(tracked, kWinHelpIndexExtension)))) {
+          return true;
+        }
+        [[fallthrough]];
+      case JournalKind::Add:
+        if (sameName(entry.path, tracked)) return true;
+        break;
+      case JournalKind::Folder:
+        if (entry.path.size() < tracked.size() && tracked[entry.path.size()] == '\\' &&
+            sameName(entry.path, tracked.substr(0, entry.path.size()))) {
+          return true;
+        }
+        break;
+      default:
+        // The records around the plan name no file.
+        return entry.path.empty();
+    }
+  }
+  return false;
+}
+
+bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vector<JournalRecord>& records,
+                  StepFailure* failure) {
+  platform::FileSystem& fs = platform::fileSystem();
+  Path folder;
+  Path journal;
+  if (!setAsideFolderPath(folder, mainFolder) || !journalPath(journal, mainFolder)) {
+    noteFailure(failure, FailureCause::FolderNotCreated, mainFolder);
+    return false;
+  }
+  if (!fs.createDirectory(folder)) {
+    // One left by an earlier run holds its originals and journal: it is never written over.
+    noteFailure(failure, exists(folder) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder);
+    return false;
+  }
+  // Only for the eye: a folder that cannot be hidden works as well.
+  (void)fs.setFileAttributes(folder, platform::kAttrHidden);
+  if (!writer.create(journal) || !writer.append(records) || !fs.flushFolder(folder) || !fs.flushFolder(mainFolder)) {
+    noteFailure(failure, FailureCause::JournalNotWritten, journal);
+    writer.close();
+    (void)RemoveSetAsideFolder(mainFolder, nullptr);
+    return false;
+  }
+  return true;
+}
 
 bool setAsideFolderPath(Path& out, const char* mainFolder) { return join(out, mainFolder, kSetAsideFolder); }
 
@@ -240,15 +313,30 @@ RecoveryOutcome RecoverInterruptedInstall(const char* mainFolder, void* owner, S
     return RecoveryOutcome::Failed;
   };
   const JournalContents contents = readJournal(journal);
-  if (contents.status != JournalReadStatus::Read && contents.status != JournalReadStatus::Missing) {
+  // A journal that names anything the copy step could not have written is not this program's:
+  // nothing in or around its folder is touched, the folder itself included.
+  for (const std::vector<JournalRecord>* records : {&contents.records, &contents.beyondDamage}) {
+    for (const JournalRecord& record : *records) {
+      if (!PlanEntryCouldBeOurs(record)) {
+        noteFailure(failure, FailureCause::JournalForeign, folder);
+        return RecoveryOutcome::Failed;
+      }
+    }
+  }
+  const bool tornPlan = contents.status == JournalReadStatus::Damaged && !planOf(contents.records).complete &&
+                        std::all_of(contents.beyondDamage.begin(), contents.beyondDamage.end(), [](const JournalRecord& r) {
+                          return r.kind >= JournalKind::Replace && r.kind <= JournalKind::PlanEnd;
+                        });
+  if (contents.status != JournalReadStatus::Read && contents.status != JournalReadStatus::Missing && !tornPlan) {
     return failed(FailureCause::JournalUnreadable, journal);
   }
   const JournalPlan plan = planOf(contents.records);
   if (!plan.wellFormed) return failed(FailureCause::JournalUnreadable, journal);
 
-  if (plan.entries.empty() && !plan.complete) {
+  if (tornPlan || (plan.entries.empty() && !plan.complete)) {
     // The run stopped before its plan was on the disk, so before anything moved: only the folder
-    // and the journal's beginning are left.
+    // and the journal's beginning are left. (RemoveSetAsideFolder deletes no file but the
+    // journal, so a folder that holds anything else stays.)
     if (!RemoveSetAsideFolder(mainFolder, failure)) {
       if (failure != nullptr) failure->keptIn = folder;
       return RecoveryOutcome::Failed;

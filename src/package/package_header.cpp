@@ -190,7 +190,8 @@ uint16_t writePackageHeader(const char* path, uint32_t offset, const PackageHead
     if (!file) return 2;
     if (!seekTo(file.get(), offset)) return 2;
     if (std::fwrite(bytes.data(), bytes.size(), 1, file.get()) != 1) return 4;
-    // A write that the close cannot flush is a short write as well.
+    // A write that the close cannot flush, or that does not reach the disk, is a short write as well.
+    if (!platform::fileSystem().flushFile(file.get())) return 4;
     if (std::fclose(file.release()) != 0) return 4;
   }
   File file = openStream(path, "rb");

@@ -68,4 +68,8 @@ bool FaultFiles::flushFile(std::FILE* f) {
 
 bool FaultFiles::flushFolder(const char* p) { return allow("flushFolder", p, true) && inner_.pathExists(p); }
 
+bool FaultFiles::folderHoldsEntries(const char* p) {
+  return allow("folderHoldsEntries", p, false) && inner_.folderHoldsEntries(p);
+}
+
 }  // namespace kz::test

@@ -62,6 +62,7 @@ class FaultFiles final : public platform::ForwardingFileSystem, public platform:
   bool moveFile(const char* s, const char* d) override;
   bool flushFile(std::FILE* f) override;
   bool flushFolder(const char* p) override;
+  bool folderHoldsEntries(const char* p) override;
   bool moveFile(const char* s, const char* d, void* owner) override;
 
  private:

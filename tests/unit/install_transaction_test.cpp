@@ -212,6 +212,7 @@ TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
   long identical = 0;
   long updated = 0;
   long leftForNextRun = 0;
+  long restoredByNextRun = 0;
   long mustFailRuns = 0;
   for (long k = 0; k < operations; ++k) {
     Installer run;
@@ -228,6 +229,13 @@ TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
     if (mustFail) ++mustFailRuns;
     EXPECT_FALSE(mustFail && run.presenter.updateComplete()) << "operation " << k << ": " << failed;
     if (!run.presenter.updateComplete()) {
+      if (kz::test::holdsSetAsideFolder(run.scenario.mainFolder())) {
+        // A journal that could not be removed: the run stopped, and the next one takes it away.
+        ++restoredByNextRun;
+        const kz::RecoveryOutcome outcome = kz::RecoverInterruptedInstall(run.scenario.mainFolderText().c_str(), nullptr, nullptr);
+        EXPECT_TRUE(outcome == kz::RecoveryOutcome::RolledBack || outcome == kz::RecoveryOutcome::NothingToDo)
+            << "operation " << k << ": " << failed;
+      }
       EXPECT_EQ(kz::test::describeDifferences(before, run.snapshot()), "") << "operation " << k << ": " << failed;
       ++identical;
       continue;
@@ -247,10 +255,12 @@ TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
   printFigure("single_fault_runs_left_as_before", identical);
   printFigure("single_fault_runs_fully_updated", updated);
   printFigure("single_fault_runs_cleared_by_next_run", leftForNextRun);
+  printFigure("single_fault_runs_restored_by_next_run", restoredByNextRun);
   EXPECT_EQ(identical + updated, operations);
   // Every move was among the faults (two per replaced file, one per added file and one per older
-  // help file: 8), and every journal flush (the plan, one before each move, the commit: 10).
-  EXPECT_EQ(mustFailRuns, 8 + 10);
+  // help file: 8), every journal flush (the plan, one before each move, the commit: 10; the
+  // probe's: 1), and every flush of a new file (the four extracted, the header written back).
+  EXPECT_EQ(mustFailRuns, 8 + 10 + 1 + 4 + 1);
 }
 
 }  // namespace
@@ -417,7 +427,6 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
   long planOnlyJournals = 0;
   long identical = 0;
   long updated = 0;
-  long inProbeWindow = 0;
   for (long c = 0; c <= changes; ++c) {
     ++crashPoints;
     for (const JournalCut cut : {JournalCut::AsFlushed, JournalCut::TornRecord, JournalCut::PlanOnly}) {
@@ -443,10 +452,6 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
       const std::string asBefore = kz::test::describeDifferences(before, run.snapshot());
       if (asBefore.empty()) {
         ++identical;
-      } else if (asBefore == "changed: bin/app01.exe (attributes 0x01 -> 0x80) (mode)\n") {
-        // The one window no journal covers: between the probe taking the read-only attribute of
-        // an installed file and giving it back. Nothing else has changed yet.
-        ++inProbeWindow;
       } else {
         EXPECT_EQ(differencesFromUpdated(run), "") << "crash after change " << c << ", neither as before:\n" << asBefore;
         ++updated;
@@ -458,8 +463,6 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
   printFigure("crash_journals_cut_to_plan", planOnlyJournals);
   printFigure("crash_recoveries_left_as_before", identical);
   printFigure("crash_recoveries_fully_updated", updated);
-  printFigure("crash_recoveries_read_only_lost_in_probe", inProbeWindow);
-  EXPECT_LE(inProbeWindow, 3);  // one read-only file: one crash point, whatever the journal cut
   EXPECT_GT(tornJournals, 10);
   EXPECT_GT(planOnlyJournals, 5);
   EXPECT_GT(updated, 0);

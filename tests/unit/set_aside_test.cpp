@@ -29,21 +29,22 @@ struct Interrupted {
   // The state a crash leaves in the middle of a copy: the application set aside and a new file
   // in its place, the added tool in place and its folder made, the journal saying so.
   explicit Interrupted(bool committed = false) {
+    fs::remove_all(s.mainFolder() / "misc.set/hlpfiles/tool04");
     before = kz::test::snapshotFolder(s.mainFolder());
     aside = s.mainFolder() / kz::kSetAsideFolder;
     fs::create_directories(aside / "bin");
     fs::rename(s.mainFolder() / "bin/app01.exe", aside / "bin/app01.exe");
     kz::test::writeFileBytes(s.mainFolder() / "bin/app01.exe", {'n', 'e', 'w'});
-    fs::create_directories(s.mainFolder() / "misc.set/hlpfiles/extra");
-    kz::test::writeFileBytes(s.mainFolder() / "misc.set/hlpfiles/extra/added.chm", {'a'});
+    fs::create_directories(s.mainFolder() / "misc.set/hlpfiles/tool04");
+    kz::test::writeFileBytes(s.mainFolder() / "misc.set/hlpfiles/tool04/tool04_help.chm", {'a'});
     const uint32_t attributes = kz::platform::nativeFileSystem().fileAttributes((aside / "bin/app01.exe").c_str());
     kz::JournalWriter writer;
     EXPECT_TRUE(writer.create((aside / kz::kJournalFile).c_str()));
     std::vector<kz::JournalRecord> records = {
         {JournalKind::Begin, 0, ""},
         {JournalKind::Replace, attributes, "bin\\app01.exe"},
-        {JournalKind::Folder, 0, "misc.set\\hlpfiles\\extra"},
-        {JournalKind::Add, 0, "misc.set\\hlpfiles\\extra\\added.chm"},
+        {JournalKind::Folder, 0, "misc.set\\hlpfiles\\tool04"},
+        {JournalKind::Add, 0, "misc.set\\hlpfiles\\tool04\\tool04_help.chm"},
         {JournalKind::PlanEnd, 3, ""},
         {JournalKind::SetAside, 0, ""},
         {JournalKind::Place, 0, ""},
@@ -80,7 +81,7 @@ TEST(Recovery, ClearsACompletedCopy) {
   EXPECT_EQ(run.recover(), RecoveryOutcome::Cleared);
   EXPECT_FALSE(kz::test::holdsSetAsideFolder(run.s.mainFolder()));
   EXPECT_EQ(kz::test::readFileBytes(run.s.mainFolder() / "bin/app01.exe"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-  EXPECT_TRUE(fs::exists(run.s.mainFolder() / "misc.set/hlpfiles/extra/added.chm"));
+  EXPECT_TRUE(fs::exists(run.s.mainFolder() / "misc.set/hlpfiles/tool04/tool04_help.chm"));
 }
 
 // A journal this program cannot understand stops the recovery with everything left in place.
