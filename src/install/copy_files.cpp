@@ -91,6 +91,13 @@ class CopyRun {
       } else {
         steps_.push_back({{JournalKind::Add, 0, relative}, row.newPath});
       }
+      // Its header is written: the new file is now what the run places, and what an undo removes.
+      JournalRecord& placed = steps_.back().record;
+      placed.placed = JournalRecord::Placed::NewFile;
+      if (!ReadFileIdentity(row.newPath, placed.newSize, placed.newCrc)) {
+        noteFailure(failure_, FailureCause::NewFileUnreadable, row.newPath);
+        return false;
+      }
       if (kTrackedRows[i].kind == TrackedKind::Help) planWinHelpFiles(relative);
     }
     // Every file that goes aside must have a path there: found out while nothing has moved, not
@@ -123,7 +130,10 @@ class CopyRun {
         steps_.push_back({{JournalKind::Replace, attributes, name}, nullptr});
       } else if (platform::fileSystem().pathExists(installed)) {
         steps_.push_back({{JournalKind::Replace, platform::kAttrNormal, name}, nullptr});
+      } else {
+        continue;
       }
+      steps_.back().record.placed = JournalRecord::Placed::Nothing;
     }
   }
 

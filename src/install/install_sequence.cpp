@@ -68,6 +68,9 @@ std::string DescribeFailureCause(const StepFailure& failure) {
     case FailureCause::SetAsidePathTooLong: id = strings::kCauseSetAsidePathTooLong; break;
     case FailureCause::FolderNotFlushed: id = strings::kCauseFolderNotFlushed; break;
     case FailureCause::FolderLeftInPlace: id = strings::kRemarkFolderLeftInPlace; break;
+    case FailureCause::NewFileUnreadable: id = strings::kCauseNewFileUnreadable; break;
+    case FailureCause::FileNotOurs: id = strings::kCauseFileNotOurs; break;
+    case FailureCause::FileLeftInPlace: id = strings::kRemarkFileLeftInPlace; break;
   }
   return platform::messageFormatter().format(strings::lookup(id),
                                              {failure.file.c_str(), failure.detail.c_str(), failure.extra.c_str()});

@@ -7,6 +7,7 @@
 
 #include "install/copy_files.h"
 #include "install/tracked_files.h"
+#include "package/crc32.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
 
@@ -58,17 +59,53 @@ bool removeFolder(const char* path) {
   return !exists(path);
 }
 
+enum class Owner { Run, Other, Unknown };
+
+// Whose the file at path is: the run's when it is what the entry says the run placed there (or
+// when a version 1 journal cannot say); Unknown when it cannot be read.
+Owner ownerOf(const char* path, const JournalRecord& entry) {
+  switch (entry.placed) {
+    case JournalRecord::Placed::Unknown: return Owner::Run;
+    case JournalRecord::Placed::Nothing: return Owner::Other;
+    case JournalRecord::Placed::NewFile: break;
+  }
+  uint32_t size = 0;
+  uint32_t crc = 0;
+  if (!ReadFileIdentity(path, size, crc)) return Owner::Unknown;
+  return size == entry.newSize && crc == entry.newCrc ? Owner::Run : Owner::Other;
+}
+
+// Whether two files hold the same bytes, as far as size and CRC-32 tell.
+bool sameContents(const char* first, const char* second) {
+  uint32_t size1 = 0;
+  uint32_t crc1 = 0;
+  uint32_t size2 = 0;
+  uint32_t crc2 = 0;
+  return ReadFileIdentity(first, size1, crc1) && ReadFileIdentity(second, size2, crc2) && size1 == size2 && crc1 == crc2;
+}
+
 bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner, StepFailure* failure) {
   Path installed;
   Path aside;
   // A path that does not fit names no file: nothing went aside from it or was placed at it.
   if (!join(installed, mainFolder, entry.path.c_str())) return true;
   if (setAsidePath(aside, mainFolder, entry.path.c_str()) && exists(aside)) {
-    // The original is safe in the set-aside folder, so whatever stands in its place is the new
-    // file (or a copy of the original that a move across volumes left behind).
-    if (exists(installed) && !DeleteFileForced(installed)) {
-      noteFailure(failure, FailureCause::FileNotDeleted, installed);
-      return false;
+    // The original is safe in the set-aside folder. What stands in its place goes only when it is
+    // the run's new file (or a copy of the original that a move across volumes left behind).
+    if (exists(installed)) {
+      const Owner whose = ownerOf(installed, entry);
+      if (whose == Owner::Unknown) {
+        noteFailure(failure, FailureCause::NewFileUnreadable, installed);
+        return false;
+      }
+      if (whose == Owner::Other && !sameContents(installed, aside)) {
+        noteFailure(failure, FailureCause::FileNotOurs, installed, aside);
+        return false;
+      }
+      if (!DeleteFileForced(installed)) {
+        noteFailure(failure, FailureCause::FileNotDeleted, installed);
+        return false;
+      }
     }
     if (!MoveFileIntoPlace(aside, installed, owner)) {
       noteFailure(failure, FailureCause::FileNotMoved, aside, installed);
@@ -95,8 +132,19 @@ bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner
 bool undoAdd(const char* mainFolder, const JournalRecord& entry, StepFailure* failure) {
   Path placed;
   if (!join(placed, mainFolder, entry.path.c_str())) return true;  // no such file can have been placed
-  // Nothing stood here before the run, so whatever stands here now is the run's new file.
-  if (exists(placed) && !DeleteFileForced(placed)) {
+  // Nothing stood here before the run: what stands here now goes when it is the run's new file.
+  if (!exists(placed)) return true;
+  switch (ownerOf(placed, entry)) {
+    case Owner::Unknown:
+      noteFailure(failure, FailureCause::NewFileUnreadable, placed);
+      return false;
+    case Owner::Other:
+      noteRemark(failure, FailureCause::FileLeftInPlace, placed);
+      return true;
+    case Owner::Run:
+      break;
+  }
+  if (!DeleteFileForced(placed)) {
     noteFailure(failure, FailureCause::FileNotDeleted, placed);
     return false;
   }
@@ -210,6 +258,24 @@ bool PlanEntryCouldBeOurs(const JournalRecord& entry) {
     }
   }
   return false;
+}
+
+bool ReadFileIdentity(const char* path, uint32_t& size, uint32_t& crc) {
+  std::FILE* stream = platform::fileSystem().openFile(path, "rb");
+  if (stream == nullptr) return false;
+  uint64_t total = 0;
+  uint32_t reg = 0xFFFFFFFFu;
+  uint8_t buffer[16384];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
+    reg = crc32Register(reg, buffer, got);
+    total += got;
+  }
+  const bool read = std::ferror(stream) == 0 && total <= 0xFFFFFFFFu;
+  std::fclose(stream);
+  size = static_cast<uint32_t>(total);
+  crc = reg ^ 0xFFFFFFFFu;
+  return read;
 }
 
 bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vector<JournalRecord>& records,

@@ -7,6 +7,7 @@
 // completed.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "install/journal.h"
@@ -19,6 +20,10 @@ namespace kz {
 bool setAsideFolderPath(char (&out)[paths::kPathSize], const char* mainFolder);
 bool setAsidePath(char (&out)[paths::kPathSize], const char* mainFolder, const char* relativePath);
 bool journalPath(char (&out)[paths::kPathSize], const char* mainFolder);
+
+// The size and CRC-32 of a file, read through the platform's file service; false when it cannot
+// be read (or is 4 GiB or more).
+bool ReadFileIdentity(const char* path, uint32_t& size, uint32_t& crc);
 
 // Creates the set-aside folder (hidden) and in it a new journal that begins with records, on the
 // disk when it returns true; the writer stays open for more. Refuses a set-aside folder that is
@@ -33,8 +38,10 @@ bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vect
 bool PlanEntryCouldBeOurs(const JournalRecord& entry);
 
 // Puts the main folder back as the plan found it (Replace, Add and Folder records), latest entry
-// first: a set-aside file goes back over whatever took its place and gets its attributes back, a
-// new file placed where none was is deleted, a folder the run made is removed. Entries the run
+// first: a set-aside file goes back over the run's new file and gets its attributes back, the
+// run's new file placed where none was is deleted, a folder the run made is removed. A file that
+// is not the run's (the journal records each new file's size and CRC-32) is never deleted: over
+// it no original goes back (a failure that names both), and where none was it stays (a remark). Entries the run
 // never reached are left as they are, and so is an entry whose set-aside path cannot exist. A
 // folder the run made that cannot be removed (it holds someone else's file) stays, noted as a
 // remark in failure. Goes on past an entry that cannot be undone, so that as much as possible is

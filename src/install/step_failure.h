@@ -35,6 +35,9 @@ enum class FailureCause : uint8_t {
   SetAsidePathTooLong,    // file: the installed file whose path below the set-aside folder does not fit
   FolderNotFlushed,       // file: a folder that received files
   FolderLeftInPlace,      // file: a folder the run made that now holds someone else's file (a remark)
+  NewFileUnreadable,      // file: a new file, or a file an undo must recognise, that cannot be read
+  FileNotOurs,            // file: what stands where the run placed a file; detail: the original kept
+  FileLeftInPlace,        // file: what stands where the run placed a new file, not the run's (a remark)
 };
 
 struct StepFailure {

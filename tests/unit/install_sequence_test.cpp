@@ -433,7 +433,7 @@ TEST(InstallSequence, UnfinishedRollbackKeepsTheOriginalsForTheNextRun) {
 
 // Every cause has its line: a line break first, its inserts filled in, no insert left over.
 TEST(InstallSequence, EveryFailureCauseHasItsLine) {
-  for (int c = static_cast<int>(kz::FailureCause::FileInUse); c <= static_cast<int>(kz::FailureCause::FolderLeftInPlace); ++c) {
+  for (int c = static_cast<int>(kz::FailureCause::FileInUse); c <= static_cast<int>(kz::FailureCause::FileLeftInPlace); ++c) {
     kz::StepFailure failure;
     failure.note(static_cast<kz::FailureCause>(c), "FILE1", "DETAIL2", "EXTRA3");
     const std::string line = kz::DescribeFailureCause(failure);

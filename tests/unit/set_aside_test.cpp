@@ -28,7 +28,8 @@ struct Interrupted {
 
   // The state a crash leaves in the middle of a copy: the application set aside and a new file
   // in its place, the added tool in place and its folder made, the journal saying so.
-  explicit Interrupted(bool committed = false) {
+  // identified: the journal records each new file's size and CRC-32, as the copy step writes it.
+  explicit Interrupted(bool committed = false, bool identified = false) {
     fs::remove_all(s.mainFolder() / "misc.set/hlpfiles/tool04");
     before = kz::test::snapshotFolder(s.mainFolder());
     aside = s.mainFolder() / kz::kSetAsideFolder;
@@ -50,6 +51,13 @@ struct Interrupted {
         {JournalKind::Place, 0, ""},
     };
     if (committed) records.push_back({JournalKind::Commit, 0, ""});
+    if (identified) {
+      for (const auto& [index, bytes] : {std::pair<int, std::string>{1, "new"}, {3, "a"}}) {
+        records[index].placed = kz::JournalRecord::Placed::NewFile;
+        records[index].newSize = static_cast<uint32_t>(bytes.size());
+        records[index].newCrc = kz::crc32(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      }
+    }
     EXPECT_TRUE(writer.append(records));
   }
 
@@ -92,7 +100,7 @@ TEST(Recovery, LeavesEverythingWhenTheJournalCannotBeUnderstood) {
     std::vector<uint8_t> bytes = kz::test::readFileBytes(journal);
     uint8_t* replace = bytes.data() + kz::kJournalRecordSize;
     if (laterFormat) {
-      replace[4] = 2;  // intact by its CRC, but of a format version this program does not know
+      replace[4] = 3;  // intact by its CRC, but of a format version this program does not know
       const uint32_t crc = kz::crc32(replace, 280);
       for (int i = 0; i < 4; ++i) replace[280 + i] = static_cast<uint8_t>(crc >> (8 * i));
     } else {
@@ -268,6 +276,30 @@ TEST(Recovery, GivesAnOriginalItsRecordedAttributesBack) {
                                                                  kz::platform::kAttrReadOnly | kz::platform::kAttrHidden));
   EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
   EXPECT_EQ(run.differences(), "");
+}
+
+// A journal that a crash left and a later run reads after the product was reinstalled: only the
+// run's own new files (by the size and CRC-32 the journal recorded) are taken away. What stands
+// there now is someone else's: none of it is deleted or replaced, the original stays set aside,
+// and the failure names both. With the run's own files in place the same journal rolls back.
+TEST(Recovery, StaleJournalUndoesOnlyTheRunsOwnFiles) {
+  {
+    Interrupted run(false, true);
+    EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
+    EXPECT_EQ(run.differences(), "");
+  }
+  Interrupted run(false, true);
+  kz::test::writeFileBytes(run.s.mainFolder() / "bin/app01.exe", {'o', 'l', 'd'});
+  kz::test::writeFileBytes(run.s.mainFolder() / "misc.set/hlpfiles/tool04/tool04_help.chm", {'b'});
+  const auto reinstalled = kz::test::snapshotFolder(run.s.mainFolder());
+  kz::StepFailure failure;
+  EXPECT_EQ(run.recover(&failure), RecoveryOutcome::Failed);
+  EXPECT_EQ(failure.cause, kz::FailureCause::FileNotOurs);
+  EXPECT_EQ(failure.file, run.s.mainFolderText() + "\\bin\\app01.exe");
+  EXPECT_EQ(failure.detail, run.s.mainFolderText() + "\\" + kz::kSetAsideFolder + "\\bin\\app01.exe");
+  ASSERT_FALSE(failure.remarks.empty());
+  EXPECT_EQ(failure.remarks[0].cause, kz::FailureCause::FileLeftInPlace);
+  EXPECT_EQ(kz::test::describeDifferences(reinstalled, kz::test::snapshotFolder(run.s.mainFolder())), "");
 }
 
 }  // namespace
