@@ -411,15 +411,17 @@ enum class JournalCut { AsFlushed, TornRecord, PlanOnly, PowerCut };
 
 // Runs an install that crashes after change c (and, with a fault, fails operation fault first),
 // then leaves the disk as the crash would: the journal cut as asked, or with PowerCut every byte
-// written since its file's last flush zeroed. False when that cut has nothing to cut.
-bool crashInstall(Installer& run, long c, JournalCut cut, long fault = -1) {
+// written since its file's last flush zeroed (the files that lost bytes counted in zeroed). False
+// when that cut has nothing to cut.
+bool crashInstall(Installer& run, long c, JournalCut cut, long fault = -1, long* zeroed = nullptr) {
   {
     FaultFiles seam;
     seam.crashAfter = c;
     if (fault >= 0) seam.failing = {fault};
     run.install();
     if (cut == JournalCut::PowerCut) {
-      (void)seam.cutPower({run.scenario.mainFolder(), run.scenario.workFolder()});
+      const int files = seam.cutPower({run.scenario.mainFolder(), run.scenario.workFolder()});
+      if (zeroed != nullptr) *zeroed += files;
       return true;
     }
     if (!fs::exists(run.journal()) && cut != JournalCut::AsFlushed) return false;
@@ -462,12 +464,13 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
   long recoveries = 0;
   std::map<JournalCut, long> identical;
   std::map<JournalCut, long> updated;
+  long zeroedFiles = 0;
   for (long c = 0; c <= changes; ++c) {
     ++crashPoints;
     for (const JournalCut cut : {JournalCut::AsFlushed, JournalCut::TornRecord, JournalCut::PlanOnly, JournalCut::PowerCut}) {
       Installer run;
       const FolderSnapshot before = run.snapshot();
-      if (!crashInstall(run, c, cut)) continue;
+      if (!crashInstall(run, c, cut, -1, &zeroedFiles)) continue;
       ++recoveries;
       const std::string where = "crash after change " + std::to_string(c) + ", cut " + std::to_string(static_cast<int>(cut));
       ++(expectRecovered(run, before, where) ? identical : updated)[cut];
@@ -538,11 +541,13 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
     printFigure(("crash_" + name + "_left_as_before").c_str(), identical[cut]);
     printFigure(("crash_" + name + "_fully_updated").c_str(), updated[cut]);
   }
+  printFigure("crash_power_cut_files_zeroed", zeroedFiles);
   printFigure("crash_in_recovery_after_power_cut", recoveryCrashes);
   printFigure("crash_in_rollback_with_power_cut", rollbackCrashes);
   EXPECT_GT(identical[JournalCut::TornRecord] + updated[JournalCut::TornRecord], 10);
   EXPECT_GT(identical[JournalCut::PlanOnly], 5);
   EXPECT_GT(updated[JournalCut::PowerCut], 0);
+  EXPECT_GT(zeroedFiles, 0);
   EXPECT_GT(recoveryCrashes, 100);
   EXPECT_GT(rollbackCrashes, 100);
 }
