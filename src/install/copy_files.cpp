@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "install/linked_folders.h"
 #include "install/set_aside.h"
-#include "platform/admin_folders.h"
 #include "platform/crash_hook.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
@@ -40,11 +38,13 @@ class CopyRun {
     if (!writeHeaders()) return false;
     if (!plan()) return false;
     if (steps_.empty()) return true;
-    if (!NoLinkWhereFilesMove(mainFolder_, failure_)) return false;
     if (!begin()) return false;
     for (uint32_t i = 0; i < steps_.size(); ++i) {
       if (!perform(i)) return rollBack(false);
     }
+    // The new files' data went to the disk when they were written; their names in the main
+    // folder, and the originals' in the set-aside folder, go before the Commit lets the originals go.
+    if (!flushReceivingFolders()) return rollBack(false);
     if (!journal_.append({JournalKind::Commit, 0, {}})) {
       noteFailure(failure_, FailureCause::JournalNotWritten, journalPath_);
       return rollBack(true);
@@ -91,7 +91,26 @@ class CopyRun {
       } else {
         steps_.push_back({{JournalKind::Add, 0, relative}, row.newPath});
       }
+      // Its header is written: the new file is now what the run places, and what an undo removes.
+      JournalRecord& placed = steps_.back().record;
+      placed.placed = JournalRecord::Placed::NewFile;
+      if (!ReadFileIdentity(row.newPath, placed.newSize, placed.newCrc)) {
+        noteFailure(failure_, FailureCause::NewFileUnreadable, row.newPath);
+        return false;
+      }
       if (kTrackedRows[i].kind == TrackedKind::Help) planWinHelpFiles(relative);
+    }
+    // Every file that goes aside must have a path there: found out while nothing has moved, not
+    // by a rollback that could not tell its set-aside files apart from missing ones.
+    for (const Step& step : steps_) {
+      Path aside;
+      if (step.record.kind == JournalKind::Replace && !setAsidePath(aside, mainFolder_, step.record.path.c_str())) {
+        Path installed;
+        (void)paths::assign(installed, mainFolder_);
+        (void)paths::append(installed, step.record.path.c_str());
+        noteFailure(failure_, FailureCause::SetAsidePathTooLong, installed, std::string(mainFolder_) + "\\" + kSetAsideFolder);
+        return false;
+      }
     }
     return true;
   }
@@ -111,7 +130,10 @@ class CopyRun {
         steps_.push_back({{JournalKind::Replace, attributes, name}, nullptr});
       } else if (platform::fileSystem().pathExists(installed)) {
         steps_.push_back({{JournalKind::Replace, platform::kAttrNormal, name}, nullptr});
+      } else {
+        continue;
       }
+      steps_.back().record.placed = JournalRecord::Placed::Nothing;
     }
   }
 
@@ -145,31 +167,15 @@ class CopyRun {
 
   // The set-aside folder, fresh and hidden, and the whole plan on the disk before anything moves.
   bool begin() {
-    platform::FileSystem& fs = platform::fileSystem();
     if (!setAsideFolderPath(folder_, mainFolder_) || !journalPath(journalPath_, mainFolder_)) {
       noteFailure(failure_, FailureCause::FolderNotCreated, mainFolder_);
       return false;
     }
-    // Only administrators may change what the set-aside folder holds (admin_folders.h).
-    if (!platform::adminFolders().create(folder_, false)) {
-      // One left by an earlier run holds its originals and journal: it is never written over.
-      noteFailure(failure_, exists(folder_) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder_);
-      return false;
-    }
-    // Only for the eye: a folder that cannot be hidden works as well.
-    (void)fs.setFileAttributes(folder_, platform::kAttrHidden);
     std::vector<JournalRecord> head;
     head.push_back({JournalKind::Begin, 0, {}});
     for (const Step& step : steps_) head.push_back(step.record);
     head.push_back({JournalKind::PlanEnd, static_cast<uint32_t>(steps_.size()), {}});
-    if (!journal_.create(journalPath_) || !journal_.append(head) || !fs.flushFolder(folder_) ||
-        !fs.flushFolder(mainFolder_)) {
-      noteFailure(failure_, FailureCause::JournalNotWritten, journalPath_);
-      journal_.close();
-      (void)RemoveSetAsideFolder(mainFolder_, nullptr);
-      return false;
-    }
-    return true;
+    return StartJournal(journal_, mainFolder_, head, failure_);
   }
 
   bool announce(JournalKind kind, uint32_t index) {
@@ -204,6 +210,34 @@ class CopyRun {
       if (step.newPath == nullptr) return true;
     }
     return announce(JournalKind::Place, index) && move(step.newPath, installed);
+  }
+
+  // Each folder that a move put a file into, once.
+  bool flushReceivingFolders() {
+    std::vector<std::string> folders;
+    const auto addParent = [&](const char* file) {
+      std::string folder = file;
+      const size_t cut = platform::parentCut(folder.c_str());
+      if (cut == 0) return;
+      folder.resize(cut);
+      if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    };
+    for (const Step& step : steps_) {
+      Path installed;
+      Path aside;
+      const char* relative = step.record.path.c_str();
+      if (step.newPath != nullptr && paths::assign(installed, mainFolder_) && paths::append(installed, relative)) {
+        addParent(installed);
+      }
+      if (step.record.kind == JournalKind::Replace && setAsidePath(aside, mainFolder_, relative)) addParent(aside);
+    }
+    for (const std::string& folder : folders) {
+      if (!platform::fileSystem().flushFolder(folder.c_str())) {
+        noteFailure(failure_, FailureCause::FolderNotFlushed, folder);
+        return false;
+      }
+    }
+    return true;
   }
 
   // Everything back from the set-aside folder. After a Commit whose write failed, that Commit may

@@ -7,8 +7,9 @@
 // move announced in the journal beside the set-aside files before it happens (journal.cpp). A
 // failure anywhere puts everything back from the set-aside folder, so the main folder ends either
 // fully updated or exactly as before; when even that cannot finish, the set-aside folder and the
-// journal stay, and the next Install finishes the rollback. After a completed update the
-// set-aside folder is removed.
+// journal stay, and the next Install finishes the rollback. Every new file is on the disk (its
+// data flushed when it was written, the folders it went into flushed after the last move) before
+// the Commit record lets the originals go; the set-aside folder is then removed.
 #pragma once
 
 #include "install/journal.h"

@@ -11,8 +11,11 @@ namespace kz {
 // True when no installed tracked file is held; stops at the first one that is, and names it in
 // failure (when given). The probe must take a file's read-only attribute to open it for writing;
 // the check gives it back right after the probe, and marks the row attributesPending when that
-// fails, for PutBackProbedAttributes.
-bool CheckFilesNotInUse(TrackedFileTable& table, StepFailure* failure = nullptr);
+// fails, for PutBackProbedAttributes. Before it takes any, a journal in mainFolder's set-aside
+// folder records the attributes of those files, so that a crash in between loses none (the next
+// run's recovery puts them back); the journal goes when the probe is over. False, with nothing
+// probed, when that journal cannot be written.
+bool CheckFilesNotInUse(TrackedFileTable& table, const char* mainFolder, StepFailure* failure = nullptr);
 // Clears the read-only attribute, then tries the exclusive open; false when either fails.
 bool IsFileFree(const char* path);
 // Replaces the attributes by (current AND NOT clearMask) OR setMask.

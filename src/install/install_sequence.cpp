@@ -64,6 +64,13 @@ std::string DescribeFailureCause(const StepFailure& failure) {
     case FailureCause::FileNotDeleted: id = strings::kCauseFileNotDeleted; break;
     case FailureCause::AttributesNotRestored: id = strings::kCauseAttributesNotRestored; break;
     case FailureCause::FolderNotRemoved: id = strings::kCauseFolderNotRemoved; break;
+    case FailureCause::JournalForeign: id = strings::kCauseJournalForeign; break;
+    case FailureCause::SetAsidePathTooLong: id = strings::kCauseSetAsidePathTooLong; break;
+    case FailureCause::FolderNotFlushed: id = strings::kCauseFolderNotFlushed; break;
+    case FailureCause::FolderLeftInPlace: id = strings::kRemarkFolderLeftInPlace; break;
+    case FailureCause::NewFileUnreadable: id = strings::kCauseNewFileUnreadable; break;
+    case FailureCause::FileNotOurs: id = strings::kCauseFileNotOurs; break;
+    case FailureCause::FileLeftInPlace: id = strings::kRemarkFileLeftInPlace; break;
     case FailureCause::LinkedFolder: id = strings::kCauseLinkedFolder; break;
   }
   return platform::messageFormatter().format(strings::lookup(id),
@@ -72,12 +79,22 @@ std::string DescribeFailureCause(const StepFailure& failure) {
 
 namespace {
 
-// The lines that follow a stage's "...FAILED.": the cause, then where the originals are kept
-// when they could not all be put back.
+// What a rollback left in place, one line each.
+void logRemarks(InstallDialog& dialog, const StepFailure& failure) {
+  for (const StepFailure::Remark& remark : failure.remarks) {
+    StepFailure one;
+    one.note(remark.cause, remark.file, remark.detail);
+    dialog.AppendLog(DescribeFailureCause(one).c_str(), false);
+  }
+}
+
+// The lines that follow a stage's "...FAILED.": the cause, what a rollback left in place, then
+// where the originals are kept when they could not all be put back.
 void logFailure(InstallDialog& dialog, const StepFailure& failure) {
   log(dialog, strings::kOutcomeFailed);
   const std::string cause = DescribeFailureCause(failure);
   if (!cause.empty()) dialog.AppendLog(cause.c_str(), false);
+  logRemarks(dialog, failure);
   if (!failure.keptIn.empty()) {
     const std::string kept =
         platform::messageFormatter().format(strings::lookup(strings::kOriginalsKept), {failure.keptIn.c_str()});
@@ -111,6 +128,8 @@ bool finishEarlierRun(InstallDialog& dialog, InstallSession& session, const Inst
     case RecoveryOutcome::RolledBack:
       log(dialog, strings::kHeadingRecovering);
       log(dialog, strings::kOutcomeOk);
+      logRemarks(dialog, session.failure);
+      session.failure.remarks.clear();
       return true;
     case RecoveryOutcome::Failed:
     case RecoveryOutcome::ClearFailed:
@@ -136,12 +155,14 @@ void InstallSequence(InstallDialog& dialog, InstallSession& session, const Insta
   GatherInstalledInfo(session.table);
 
   log(dialog, strings::kHeadingInitializing);
-  if (!CheckFilesNotInUse(session.table, &session.failure)) {
+  if (!CheckFilesNotInUse(session.table, inputs.mainFolder, &session.failure)) {
     (void)PutBackProbedAttributes(session.table, false);
     logFailure(dialog, session.failure);
-    const std::string advice =
-        platform::messageFormatter().format(strings::lookup(strings::kApplicationsRunning), {inputs.modulePath});
-    dialog.AppendLog(advice.c_str(), false);
+    if (session.failure.cause == FailureCause::FileInUse) {
+      const std::string advice =
+          platform::messageFormatter().format(strings::lookup(strings::kApplicationsRunning), {inputs.modulePath});
+      dialog.AppendLog(advice.c_str(), false);
+    }
     dialog.Beep(platform::kBeepExclamation);
     dialog.FocusButton(kControlInstall);
     return;
@@ -183,9 +204,11 @@ void InstallSequence(InstallDialog& dialog, InstallSession& session, const Insta
   log(dialog, strings::kHeadingCopying);
 
   const bool copied = CopyNewFiles(session.table, inputs.mainFolder, dialog.OwnerWindow(), &session.failure);
-  // The rows the copy step handled got their attributes from it (the new file's, or on rollback
-  // the original's); the others get back what the probe could not return.
-  (void)PutBackProbedAttributes(session.table, true);
+  // A file the copy step replaced has the new file's attributes, and one whose original it could
+  // not put back gets them from the next run's recovery; every other file gets back what the
+  // probe could not return, also the rows marked for copy when the step stopped before moving
+  // them or put their originals back.
+  (void)PutBackProbedAttributes(session.table, copied || !session.failure.keptIn.empty());
   if (!copied) {
     logFailure(dialog, session.failure);
     dialog.Beep(platform::kBeepHand);

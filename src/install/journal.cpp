@@ -18,15 +18,20 @@
 //
 // Record format. Fixed 284-byte records, little-endian, back to back:
 //    0  4  magic "KMJ1"
-//    4  2  format version (1)
+//    4  2  format version (2; 1 is still read)
 //    6  2  kind (JournalKind)
 //    8  4  sequence number: the record's index in the file, from 0
 //   12  4  value (attributes, plan index or plan length; see JournalKind)
-//   16  2  path length in bytes (0 to 259)
-//   18  2  reserved, 0
-//   20 260 path, relative to the main folder, NUL-padded
+//   16  2  path length in bytes (0 to 251; version 1: 0 to 259)
+//   18  2  version 2: what the run places at the path (0 unknown, 1 the new file, 2 nothing);
+//          version 1: 0
+//   20 252 path, relative to the main folder, NUL-padded (version 1: 260 bytes, to 280)
+//  272  4  version 2: the new file's size
+//  276  4  version 2: the new file's CRC-32
 //  280  4  CRC-32 of bytes 0 to 279
 // A record is valid when its magic, version, kind, sequence, length, padding and CRC all check.
+// The new file's identity lets an undo take only what the run put there: a journal left by a
+// crash can be stale by the time a later run reads it (the product reinstalled meanwhile).
 //
 // Recovery rules (set_aside.cpp). A torn tail, from the first record that is short or fails its
 // check on, with no valid record behind it, was being written when the run stopped; it is left
@@ -36,9 +41,13 @@
 // decides what is undone, and it is complete on the disk before anything moves, so a journal cut
 // anywhere after it still describes every file the run could have touched. A journal without a
 // Commit record, or with a RollBack record after it, is rolled back; one with it is finished by clearing the set-aside folder; one
-// without a PlanEnd record stopped before anything moved. A record of a later format version, an
-// invalid record with a valid one behind it, or a journal that cannot be read stops the recovery
-// with nothing deleted.
+// without a PlanEnd record stopped before anything moved, and so did one whose damage lies before
+// its PlanEnd with nothing but plan records behind it (a plan write torn by a power cut). A
+// record of a later format version, any other invalid record with a valid one behind it, or a
+// journal that cannot be read stops the recovery with nothing deleted. The journal lies in a
+// folder that others may be able to write: a path that the copy step could not have written
+// (not a tracked file, its older help companion or a folder on their way) makes the journal
+// foreign, and the recovery then touches nothing at all.
 #include "install/journal.h"
 
 #include <cstring>
@@ -51,9 +60,13 @@ namespace {
 
 constexpr uint8_t kMagic[4] = {'K', 'M', 'J', '1'};
 constexpr size_t kPathOffset = 20;
-constexpr size_t kPathField = paths::kPathSize;
-constexpr size_t kCrcOffset = kPathOffset + kPathField;
+constexpr size_t kPathFieldV1 = paths::kPathSize;
+constexpr size_t kPathField = kJournalPathMax + 1;
+constexpr size_t kSizeOffset = kPathOffset + kPathField;
+constexpr size_t kNewCrcOffset = kSizeOffset + 4;
+constexpr size_t kCrcOffset = kPathOffset + kPathFieldV1;
 static_assert(kCrcOffset + 4 == kJournalRecordSize, "the record is 284 bytes");
+static_assert(kNewCrcOffset + 4 == kCrcOffset, "version 2 takes the path field's last 8 bytes");
 
 void storeLittle16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
@@ -81,20 +94,27 @@ RecordCheck checkRecord(const uint8_t* p, uint32_t sequence, JournalRecord& out)
   if (std::memcmp(p, kMagic, 4) != 0) return RecordCheck::Invalid;
   if (crc32(p, kCrcOffset) != loadLittle32(p + kCrcOffset)) return RecordCheck::Invalid;
   // Checked after the CRC: a torn record must not pass for one of a later format.
-  if (loadLittle16(p + 4) != kJournalFormatVersion) return RecordCheck::LaterFormat;
+  const uint16_t version = loadLittle16(p + 4);
+  if (version != 1 && version != kJournalFormatVersion) return RecordCheck::LaterFormat;
+  const size_t field = version == 1 ? kPathFieldV1 : kPathField;
   const uint16_t kind = loadLittle16(p + 6);
   const uint16_t length = loadLittle16(p + 16);
-  if (!knownKind(kind) || loadLittle32(p + 8) != sequence || length >= kPathField || loadLittle16(p + 18) != 0) {
+  const uint16_t placed = loadLittle16(p + 18);
+  if (!knownKind(kind) || loadLittle32(p + 8) != sequence || length >= field ||
+      placed > (version == 1 ? 0 : static_cast<uint16_t>(JournalRecord::Placed::Nothing))) {
     return RecordCheck::Invalid;
   }
   const uint8_t* path = p + kPathOffset;
   if (std::memchr(path, 0, length) != nullptr) return RecordCheck::Invalid;
-  for (size_t i = length; i < kPathField; ++i) {
+  for (size_t i = length; i < field; ++i) {
     if (path[i] != 0) return RecordCheck::Invalid;
   }
   out.kind = static_cast<JournalKind>(kind);
   out.value = loadLittle32(p + 12);
   out.path.assign(reinterpret_cast<const char*>(path), length);
+  out.placed = static_cast<JournalRecord::Placed>(placed);
+  out.newSize = version == 1 ? 0 : loadLittle32(p + kSizeOffset);
+  out.newCrc = version == 1 ? 0 : loadLittle32(p + kNewCrcOffset);
   return RecordCheck::Valid;
 }
 
@@ -111,7 +131,10 @@ bool encodeJournalRecord(const JournalRecord& record, uint32_t sequence, uint8_t
   storeLittle32(out + 8, sequence);
   storeLittle32(out + 12, record.value);
   storeLittle16(out + 16, static_cast<uint16_t>(record.path.size()));
+  storeLittle16(out + 18, static_cast<uint16_t>(record.placed));
   std::memcpy(out + kPathOffset, record.path.data(), record.path.size());
+  storeLittle32(out + kSizeOffset, record.newSize);
+  storeLittle32(out + kNewCrcOffset, record.newCrc);
   storeLittle32(out + kCrcOffset, crc32(out, kCrcOffset));
   return true;
 }
@@ -140,11 +163,11 @@ JournalContents decodeJournal(const uint8_t* data, size_t size) {
   contents.tornTail = true;
   for (size_t j = i + 1; j < whole; ++j) {
     JournalRecord later;
-    if (checkRecord(data + j * kJournalRecordSize, static_cast<uint32_t>(j), later) != RecordCheck::Invalid) {
-      contents.status = JournalReadStatus::Damaged;
-      contents.tornTail = false;
-      break;
-    }
+    const RecordCheck check = checkRecord(data + j * kJournalRecordSize, static_cast<uint32_t>(j), later);
+    if (check == RecordCheck::Invalid) continue;
+    contents.status = JournalReadStatus::Damaged;
+    contents.tornTail = false;
+    if (check == RecordCheck::Valid) contents.beyondDamage.push_back(std::move(later));
   }
   return contents;
 }

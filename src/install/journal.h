@@ -20,8 +20,11 @@ inline constexpr const char* kSetAsideFolder = "~KMUPDATE";
 // The journal's file name inside the set-aside folder.
 inline constexpr const char* kJournalFile = "journal.kmj";
 
-inline constexpr uint16_t kJournalFormatVersion = 1;
+// Version 2 adds the identity of each new file to the plan; journals of version 1 are still read.
+inline constexpr uint16_t kJournalFormatVersion = 2;
 inline constexpr size_t kJournalRecordSize = 284;
+// The longest path a record of the current version holds.
+inline constexpr size_t kJournalPathMax = 251;
 
 enum class JournalKind : uint16_t {
   Begin = 1,     // first record of a run
@@ -42,9 +45,16 @@ struct JournalRecord {
   uint32_t value = 0;
   // Relative to the main folder, '\' separated; empty for records without a path.
   std::string path;
+  // Replace and Add records of version 2: what the run puts at path, so that an undo can tell the
+  // run's own file from one that took its place since (a reinstalled product). Unknown in a
+  // version 1 journal, where whatever stands there is taken for the run's.
+  enum class Placed : uint8_t { Unknown, NewFile, Nothing };
+  Placed placed = Placed::Unknown;
+  uint32_t newSize = 0;  // NewFile: the new file's size
+  uint32_t newCrc = 0;   // NewFile: its CRC-32
 };
 
-// The record's 284 bytes; false when the path does not fit.
+// The record's 284 bytes, in the current version; false when the path does not fit.
 bool encodeJournalRecord(const JournalRecord& record, uint32_t sequence, uint8_t (&out)[kJournalRecordSize]);
 
 enum class JournalReadStatus {
@@ -59,6 +69,10 @@ struct JournalContents {
   JournalReadStatus status = JournalReadStatus::Missing;
   std::vector<JournalRecord> records;  // the valid records, in order
   bool tornTail = false;               // the last record was incomplete or failed its check
+  // Damaged only: the valid records behind the first invalid one. When they all belong to the
+  // plan and none before the damage ends it, the damage lies in a plan whose write was cut short
+  // (a plan longer than a disk page can reach the disk out of order), so nothing has moved.
+  std::vector<JournalRecord> beyondDamage;
 };
 
 // Decodes a journal's bytes. From the first record that is short or fails its check on, the

@@ -8,6 +8,8 @@
 #include "install/copy_files.h"
 #include "install/linked_folders.h"
 #include "install/tracked_files.h"
+#include "package/crc32.h"
+#include "platform/admin_folders.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
 
@@ -59,19 +61,53 @@ bool removeFolder(const char* path) {
   return !exists(path);
 }
 
+enum class Owner { Run, Other, Unknown };
+
+// Whose the file at path is: the run's when it is what the entry says the run placed there (or
+// when a version 1 journal cannot say); Unknown when it cannot be read.
+Owner ownerOf(const char* path, const JournalRecord& entry) {
+  switch (entry.placed) {
+    case JournalRecord::Placed::Unknown: return Owner::Run;
+    case JournalRecord::Placed::Nothing: return Owner::Other;
+    case JournalRecord::Placed::NewFile: break;
+  }
+  uint32_t size = 0;
+  uint32_t crc = 0;
+  if (!ReadFileIdentity(path, size, crc)) return Owner::Unknown;
+  return size == entry.newSize && crc == entry.newCrc ? Owner::Run : Owner::Other;
+}
+
+// Whether two files hold the same bytes, as far as size and CRC-32 tell.
+bool sameContents(const char* first, const char* second) {
+  uint32_t size1 = 0;
+  uint32_t crc1 = 0;
+  uint32_t size2 = 0;
+  uint32_t crc2 = 0;
+  return ReadFileIdentity(first, size1, crc1) && ReadFileIdentity(second, size2, crc2) && size1 == size2 && crc1 == crc2;
+}
+
 bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner, StepFailure* failure) {
   Path installed;
   Path aside;
-  if (!join(installed, mainFolder, entry.path.c_str()) || !setAsidePath(aside, mainFolder, entry.path.c_str())) {
-    noteFailure(failure, FailureCause::FileNotMoved, entry.path);
-    return false;
-  }
-  if (exists(aside)) {
-    // The original is safe in the set-aside folder, so whatever stands in its place is the new
-    // file (or a copy of the original that a move across volumes left behind).
-    if (exists(installed) && !DeleteFileForced(installed)) {
-      noteFailure(failure, FailureCause::FileNotDeleted, installed);
-      return false;
+  // A path that does not fit names no file: nothing went aside from it or was placed at it.
+  if (!join(installed, mainFolder, entry.path.c_str())) return true;
+  if (setAsidePath(aside, mainFolder, entry.path.c_str()) && exists(aside)) {
+    // The original is safe in the set-aside folder. What stands in its place goes only when it is
+    // the run's new file (or a copy of the original that a move across volumes left behind).
+    if (exists(installed)) {
+      const Owner whose = ownerOf(installed, entry);
+      if (whose == Owner::Unknown) {
+        noteFailure(failure, FailureCause::NewFileUnreadable, installed);
+        return false;
+      }
+      if (whose == Owner::Other && !sameContents(installed, aside)) {
+        noteFailure(failure, FailureCause::FileNotOurs, installed, aside);
+        return false;
+      }
+      if (!DeleteFileForced(installed)) {
+        noteFailure(failure, FailureCause::FileNotDeleted, installed);
+        return false;
+      }
     }
     if (!MoveFileIntoPlace(aside, installed, owner)) {
       noteFailure(failure, FailureCause::FileNotMoved, aside, installed);
@@ -98,8 +134,19 @@ bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner
 bool undoAdd(const char* mainFolder, const JournalRecord& entry, StepFailure* failure) {
   Path placed;
   if (!join(placed, mainFolder, entry.path.c_str())) return true;  // no such file can have been placed
-  // Nothing stood here before the run, so whatever stands here now is the run's new file.
-  if (exists(placed) && !DeleteFileForced(placed)) {
+  // Nothing stood here before the run: what stands here now goes when it is the run's new file.
+  if (!exists(placed)) return true;
+  switch (ownerOf(placed, entry)) {
+    case Owner::Unknown:
+      noteFailure(failure, FailureCause::NewFileUnreadable, placed);
+      return false;
+    case Owner::Other:
+      noteRemark(failure, FailureCause::FileLeftInPlace, placed);
+      return true;
+    case Owner::Run:
+      break;
+  }
+  if (!DeleteFileForced(placed)) {
     noteFailure(failure, FailureCause::FileNotDeleted, placed);
     return false;
   }
@@ -110,8 +157,31 @@ bool undoFolder(const char* mainFolder, const JournalRecord& entry, StepFailure*
   Path folder;
   if (!join(folder, mainFolder, entry.path.c_str())) return true;
   if (!exists(folder) || removeFolder(folder)) return true;
+  if (platform::fileSystem().folderHoldsEntries(folder)) {
+    // The run's own files in it are gone (entries are undone latest first, and a folder's files
+    // come after it): what keeps it is someone else's, and it is theirs to remove.
+    noteRemark(failure, FailureCause::FolderLeftInPlace, folder);
+    return true;
+  }
   noteFailure(failure, FailureCause::FolderNotRemoved, folder);
   return false;
+}
+
+// ASCII letters without regard to case; every other byte as it is (a tracked path is ASCII, so
+// no byte of a double-byte character can match one of its letters by folding).
+bool sameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+// The path with its last extension replaced (the tracked help paths all have one).
+std::string withExtension(const std::string& path, const char* extension) {
+  const size_t dot = path.find_last_of('.');
+  return path.substr(0, dot) + extension;
 }
 
 // The plan of a journal: the Replace, Add and Folder records between Begin and PlanEnd.
@@ -164,6 +234,80 @@ JournalPlan planOf(const std::vector<JournalRecord>& records) {
 }
 
 }  // namespace
+
+bool PlanEntryCouldBeOurs(const JournalRecord& entry) {
+  for (const TrackedRow& row : kTrackedRows) {
+    const std::string tracked = row.relativePath;
+    switch (entry.kind) {
+      case JournalKind::Replace:
+        if (row.kind == TrackedKind::Help && (sameName(entry.path, withExtension(tracked, kWinHelpExtension)) ||
+                                              sameName(entry.path, withExtension(tracked, kWinHelpIndexExtension)))) {
+          return true;
+        }
+        [[fallthrough]];
+      case JournalKind::Add:
+        if (sameName(entry.path, tracked)) return true;
+        break;
+      case JournalKind::Folder:
+        if (entry.path.size() < tracked.size() && tracked[entry.path.size()] == '\\' &&
+            sameName(entry.path, tracked.substr(0, entry.path.size()))) {
+          return true;
+        }
+        break;
+      default:
+        // The records around the plan name no file.
+        return entry.path.empty();
+    }
+  }
+  return false;
+}
+
+bool ReadFileIdentity(const char* path, uint32_t& size, uint32_t& crc) {
+  std::FILE* stream = platform::fileSystem().openFile(path, "rb");
+  if (stream == nullptr) return false;
+  uint64_t total = 0;
+  uint32_t reg = 0xFFFFFFFFu;
+  uint8_t buffer[16384];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
+    reg = crc32Register(reg, buffer, got);
+    total += got;
+  }
+  const bool read = std::ferror(stream) == 0 && total <= 0xFFFFFFFFu;
+  std::fclose(stream);
+  size = static_cast<uint32_t>(total);
+  crc = reg ^ 0xFFFFFFFFu;
+  return read;
+}
+
+bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vector<JournalRecord>& records,
+                  StepFailure* failure) {
+  platform::FileSystem& fs = platform::fileSystem();
+  Path folder;
+  Path journal;
+  if (!setAsideFolderPath(folder, mainFolder) || !journalPath(journal, mainFolder)) {
+    noteFailure(failure, FailureCause::FolderNotCreated, mainFolder);
+    return false;
+  }
+  // Whoever starts a journal is about to change the main folder: the in-use check its attributes,
+  // the copy step its files. Neither may reach through a link.
+  if (!NoLinkWhereFilesMove(mainFolder, failure)) return false;
+  // Only administrators may change what the set-aside folder holds (admin_folders.h).
+  if (!platform::adminFolders().create(folder, false)) {
+    // One left by an earlier run holds its originals and journal: it is never written over.
+    noteFailure(failure, exists(folder) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder);
+    return false;
+  }
+  // Only for the eye: a folder that cannot be hidden works as well.
+  (void)fs.setFileAttributes(folder, platform::kAttrHidden);
+  if (!writer.create(journal) || !writer.append(records) || !fs.flushFolder(folder) || !fs.flushFolder(mainFolder)) {
+    noteFailure(failure, FailureCause::JournalNotWritten, journal);
+    writer.close();
+    (void)RemoveSetAsideFolder(mainFolder, nullptr);
+    return false;
+  }
+  return true;
+}
 
 bool setAsideFolderPath(Path& out, const char* mainFolder) { return join(out, mainFolder, kSetAsideFolder); }
 
@@ -242,15 +386,30 @@ RecoveryOutcome RecoverInterruptedInstall(const char* mainFolder, void* owner, S
     return RecoveryOutcome::Failed;
   };
   const JournalContents contents = readJournal(journal);
-  if (contents.status != JournalReadStatus::Read && contents.status != JournalReadStatus::Missing) {
+  // A journal that names anything the copy step could not have written is not this program's:
+  // nothing in or around its folder is touched, the folder itself included.
+  for (const std::vector<JournalRecord>* records : {&contents.records, &contents.beyondDamage}) {
+    for (const JournalRecord& record : *records) {
+      if (!PlanEntryCouldBeOurs(record)) {
+        noteFailure(failure, FailureCause::JournalForeign, folder);
+        return RecoveryOutcome::Failed;
+      }
+    }
+  }
+  const bool tornPlan = contents.status == JournalReadStatus::Damaged && !planOf(contents.records).complete &&
+                        std::all_of(contents.beyondDamage.begin(), contents.beyondDamage.end(), [](const JournalRecord& r) {
+                          return r.kind >= JournalKind::Replace && r.kind <= JournalKind::PlanEnd;
+                        });
+  if (contents.status != JournalReadStatus::Read && contents.status != JournalReadStatus::Missing && !tornPlan) {
     return failed(FailureCause::JournalUnreadable, journal);
   }
   const JournalPlan plan = planOf(contents.records);
   if (!plan.wellFormed) return failed(FailureCause::JournalUnreadable, journal);
 
-  if (plan.entries.empty() && !plan.complete) {
+  if (tornPlan || (plan.entries.empty() && !plan.complete)) {
     // The run stopped before its plan was on the disk, so before anything moved: only the folder
-    // and the journal's beginning are left.
+    // and the journal's beginning are left. (RemoveSetAsideFolder deletes no file but the
+    // journal, so a folder that holds anything else stays.)
     if (!RemoveSetAsideFolder(mainFolder, failure)) {
       if (failure != nullptr) failure->keptIn = folder;
       return RecoveryOutcome::Failed;

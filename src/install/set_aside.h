@@ -7,6 +7,7 @@
 // completed.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "install/journal.h"
@@ -20,11 +21,31 @@ bool setAsideFolderPath(char (&out)[paths::kPathSize], const char* mainFolder);
 bool setAsidePath(char (&out)[paths::kPathSize], const char* mainFolder, const char* relativePath);
 bool journalPath(char (&out)[paths::kPathSize], const char* mainFolder);
 
+// The size and CRC-32 of a file, read through the platform's file service; false when it cannot
+// be read (or is 4 GiB or more).
+bool ReadFileIdentity(const char* path, uint32_t& size, uint32_t& crc);
+
+// Creates the set-aside folder (hidden) and in it a new journal that begins with records, on the
+// disk when it returns true; the writer stays open for more. Refuses a set-aside folder that is
+// already there (FolderLeftOver): it holds an earlier run's originals. On failure nothing is left.
+bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vector<JournalRecord>& records,
+                  StepFailure* failure);
+
+// Whether the copy step could have written this plan entry: a Replace or Add of a tracked file's
+// relative path, a Replace of a help file's older WinHelp companion, a Folder on the way to one of
+// them; letters compared without regard to case. Nothing else (an absolute path, "..", a drive or
+// stream colon, another name) is ever acted on.
+bool PlanEntryCouldBeOurs(const JournalRecord& entry);
+
 // Puts the main folder back as the plan found it (Replace, Add and Folder records), latest entry
-// first: a set-aside file goes back over whatever took its place and gets its attributes back, a
-// new file placed where none was is deleted, a folder the run made is removed. Entries the run
-// never reached are left as they are. Goes on past an entry that cannot be undone, so that as
-// much as possible is back; true when every entry is.
+// first: a set-aside file goes back over the run's new file and gets its attributes back, the
+// run's new file placed where none was is deleted, a folder the run made is removed. A file that
+// is not the run's (the journal records each new file's size and CRC-32) is never deleted: over
+// it no original goes back (a failure that names both), and where none was it stays (a remark). Entries the run
+// never reached are left as they are, and so is an entry whose set-aside path cannot exist. A
+// folder the run made that cannot be removed (it holds someone else's file) stays, noted as a
+// remark in failure. Goes on past an entry that cannot be undone, so that as much as possible is
+// back; true when every entry is.
 bool RollBackPlan(const char* mainFolder, const std::vector<JournalRecord>& plan, void* owner, StepFailure* failure);
 
 // Removes the journal and the set-aside folder with its (empty) sub-folders. Never deletes a file
@@ -38,8 +59,9 @@ enum class RecoveryOutcome {
   NothingToDo,  // no set-aside folder, or an empty one left before anything moved (now removed)
   RolledBack,   // an unfinished run was undone: the main folder is as it was before it
   Cleared,      // a completed run's set-aside files were removed
-  Failed,       // an unfinished run could not be undone: failure says why and where the
-                // originals are kept; nothing that holds one was deleted
+  Failed,       // an unfinished run could not be undone, or its journal cannot be understood or
+                // names what no copy step writes: failure says why (and where the originals are
+                // kept); nothing that holds one was deleted
   ClearFailed,  // a completed run's set-aside folder could not be removed; failure says why
 };
 

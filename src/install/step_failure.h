@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kz {
 
@@ -30,6 +31,13 @@ enum class FailureCause : uint8_t {
   FileNotDeleted,         // file
   AttributesNotRestored,  // file
   FolderNotRemoved,       // file: the folder
+  JournalForeign,         // file: the set-aside folder whose journal names what no copy step writes
+  SetAsidePathTooLong,    // file: the installed file whose path below the set-aside folder does not fit
+  FolderNotFlushed,       // file: a folder that received files
+  FolderLeftInPlace,      // file: a folder the run made that now holds someone else's file (a remark)
+  NewFileUnreadable,      // file: a new file, or a file an undo must recognise, that cannot be read
+  FileNotOurs,            // file: what stands where the run placed a file; detail: the original kept
+  FileLeftInPlace,        // file: what stands where the run placed a new file, not the run's (a remark)
   LinkedFolder,           // file: a junction or symbolic link where files would move
 };
 
@@ -41,6 +49,14 @@ struct StepFailure {
   // Set when originals could not all be put back: the folder that still holds them (the journal
   // beside them lets the next run finish the job).
   std::string keptIn;
+  // What a rollback left in place because it is not the run's own, so that the rollback could
+  // still finish: logged after the outcome, whatever it was.
+  struct Remark {
+    FailureCause cause;
+    std::string file;
+    std::string detail;
+  };
+  std::vector<Remark> remarks;
 
   bool failed() const { return cause != FailureCause::None; }
   // Keeps the first cause: the one that stopped the step. Later ones are consequences.
@@ -58,6 +74,10 @@ struct StepFailure {
 inline void noteFailure(StepFailure* failure, FailureCause why, std::string what, std::string detail = {},
                         std::string extra = {}) {
   if (failure != nullptr) failure->note(why, std::move(what), std::move(detail), std::move(extra));
+}
+
+inline void noteRemark(StepFailure* failure, FailureCause why, std::string what, std::string detail = {}) {
+  if (failure != nullptr) failure->remarks.push_back({why, std::move(what), std::move(detail)});
 }
 
 }  // namespace kz

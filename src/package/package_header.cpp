@@ -192,7 +192,8 @@ Status writePackageHeader(const char* path, uint32_t offset, const PackageHeader
     if (!file) return Status::AccessFailed;
     if (!seekTo(file.get(), offset)) return Status::AccessFailed;
     if (std::fwrite(bytes.data(), bytes.size(), 1, file.get()) != 1) return Status::ShortWrite;
-    // A write that the close cannot flush is a short write as well.
+    // A write that the close cannot flush, or that does not reach the disk, is a short write as well.
+    if (!platform::fileSystem().flushFile(file.get())) return Status::ShortWrite;
     if (std::fclose(file.release()) != 0) return Status::ShortWrite;
   }
   File file = openStream(path, "rb");

@@ -59,8 +59,9 @@ bool closeOutput(ReaderContext& ctx) {
   if (ctx.output == nullptr) return true;
   // Closing writes the last buffered bytes: on a full disk that is where the write fails. The
   // flush is asked for on its own first, since not every C runtime's fclose reports a flush that
-  // failed (Wine's returns 0 and only sets errno).
-  const bool flushed = std::fflush(ctx.output) == 0 && std::ferror(ctx.output) == 0;
+  // failed (Wine's returns 0 and only sets errno). It also puts the data on the disk: the file
+  // may replace an installed one, whose original goes once the copy step is done.
+  const bool flushed = platform::fileSystem().flushFile(ctx.output) && std::ferror(ctx.output) == 0;
   const bool closed = std::fclose(ctx.output) == 0;
   ctx.output = nullptr;
   return flushed && closed;

@@ -77,6 +77,9 @@ class FileSystem {
   // folder on POSIX. Windows keeps a folder's entries with the file operations themselves, so
   // there it only checks that the folder exists.
   virtual bool flushFolder(const char* path) = 0;
+  // Whether the folder lists any entry of its own (FindFirstFileA over "path\*"); false when it
+  // is empty or cannot be listed.
+  virtual bool folderHoldsEntries(const char* path) = 0;
 };
 
 // The implementation of the operating system this program was built for.
@@ -109,6 +112,7 @@ class ForwardingFileSystem : public FileSystem {
   bool sameFile(const char* a, const char* b) override { return inner_.sameFile(a, b); }
   bool flushFile(std::FILE* f) override { return inner_.flushFile(f); }
   bool flushFolder(const char* p) override { return inner_.flushFolder(p); }
+  bool folderHoldsEntries(const char* p) override { return inner_.folderHoldsEntries(p); }
 
  protected:
   FileSystem& inner_;

@@ -137,6 +137,9 @@ verify_killed_copy_recovers_on_install() {
   return $failed
 }
 prepare_killed_copy_then_failed_copy_restores_original() { with_update "$1" && with_product "$1"; }
+prepare_forged_journal_changes_nothing() {
+  with_update "$1" && with_product "$1" && "$fixture" forged-journal "$1/product"
+}
 # A product whose folder name ends in a double-byte character with 0x5C as its second byte ("表").
 prepare_double_byte_main_folder_installs() { with_update "$1" && "$fixture" product "$1/表" 9; }
 environment_double_byte_main_folder_installs() { echo LC_ALL=ja_JP.UTF-8; }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "install/compatibility.h"
+#include "install/set_aside.h"
 #include "platform/files.h"
 #include "platform/posix/native_path.h"
 #include "platform/shell_move.h"
@@ -273,6 +274,47 @@ TEST(CopyNewFiles, RefusesToMoveThroughALinkedFolder) {
     EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "") << linked;
     EXPECT_EQ(kz::test::describeDifferences(targetBefore, kz::test::snapshotFolder(target)), "") << linked;
   }
+}
+
+// A main folder of 212 characters: every installed path fits in 260 bytes, but not every one
+// below the set-aside folder. The step refuses before anything moves and says why, and leaves no
+// set-aside folder to block the next Install. A journal that an older build left there, whose
+// set-aside path cannot exist, rolls back as nothing set aside.
+TEST(CopyNewFiles, RefusesBeforeAnythingMovesWhenASetAsidePathDoesNotFit) {
+  InstallScenario s;
+  std::string name = "Kestrome";
+  const size_t length = s.mainFolderText().size() - name.size();
+  name.append(212 - length - name.size(), 'k');
+  const std::filesystem::path longMain = s.mainFolder().parent_path() / name;
+  std::filesystem::rename(s.mainFolder(), longMain);
+  ASSERT_EQ(longMain.string().size(), 212u);
+  kz::TrackedFileTable table{};
+  ASSERT_TRUE(kz::BuildTrackedFileTable(table, longMain.c_str(), s.workFolderText().c_str()));
+  kz::GatherInstalledInfo(table);
+  ASSERT_TRUE(s.extraction()());
+  kz::GatherNewInfo(table);
+  ASSERT_TRUE(kz::TestCompatibility(table, kz::ProductCodes{1, 1, 1}));
+  const kz::test::FolderSnapshot before = kz::test::snapshotFolder(longMain);
+
+  kz::StepFailure failure;
+  EXPECT_FALSE(kz::CopyNewFiles(table, longMain.c_str(), nullptr, &failure));
+  EXPECT_EQ(failure.cause, kz::FailureCause::SetAsidePathTooLong);
+  EXPECT_EQ(failure.file, longMain.string() + "\\misc.set\\hlpfiles\\app01\\app01_help.chm");
+  EXPECT_EQ(failure.detail, longMain.string() + "\\" + kz::kSetAsideFolder);
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(longMain)), "");
+
+  const std::filesystem::path aside = longMain / kz::kSetAsideFolder;
+  std::filesystem::create_directories(aside);
+  {
+    kz::JournalWriter writer;
+    ASSERT_TRUE(writer.create((aside / kz::kJournalFile).c_str()));
+    ASSERT_TRUE(writer.append({{kz::JournalKind::Begin, 0, ""},
+                               {kz::JournalKind::Replace, table[16].installedAttributes, kz::kTrackedRows[16].relativePath},
+                               {kz::JournalKind::PlanEnd, 1, ""},
+                               {kz::JournalKind::SetAside, 0, ""}}));
+  }
+  EXPECT_EQ(kz::RecoverInterruptedInstall(longMain.c_str(), nullptr, nullptr), kz::RecoveryOutcome::RolledBack);
+  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(longMain)), "");
 }
 
 }  // namespace

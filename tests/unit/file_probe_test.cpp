@@ -134,7 +134,7 @@ TEST(CheckFilesNotInUse, StopsAtFirstHeldFileAndKeepsAttributes) {
     table[i].installedAttributes = nativeFileSystem().fileAttributes(p.c_str());
   }
   std::snprintf(table[5].installedPath, sizeof table[5].installedPath, "%s", dir.file("absent").c_str());
-  EXPECT_TRUE(kz::CheckFilesNotInUse(table));
+  EXPECT_TRUE(kz::CheckFilesNotInUse(table, dir.path().c_str()));
   for (int i = 0; i < 4; ++i) {
     EXPECT_NE(nativeFileSystem().fileAttributes(table[i].installedPath) & kAttrReadOnly, 0u) << i;
   }
@@ -142,7 +142,7 @@ TEST(CheckFilesNotInUse, StopsAtFirstHeldFileAndKeepsAttributes) {
   HoldingProcess holder(table[2].installedPath);
   ASSERT_TRUE(holder.opened());
   kz::StepFailure failure;
-  EXPECT_FALSE(kz::CheckFilesNotInUse(table, &failure));
+  EXPECT_FALSE(kz::CheckFilesNotInUse(table, dir.path().c_str(), &failure));
   EXPECT_EQ(failure.cause, kz::FailureCause::FileInUse);
   EXPECT_EQ(failure.file, table[2].installedPath);
   for (int i = 0; i < 4; ++i) {
@@ -172,7 +172,7 @@ TEST(CheckFilesNotInUse, AttributeThatCannotBeGivenBackIsPutBackLater) {
   } refusing{nativeFileSystem()};
   {
     kz::platform::ScopedFileSystem scoped(refusing);
-    EXPECT_TRUE(kz::CheckFilesNotInUse(table));
+    EXPECT_TRUE(kz::CheckFilesNotInUse(table, dir.path().c_str()));
   }
   for (int i = 0; i < 2; ++i) {
     EXPECT_TRUE(table[i].attributesPending) << i;
@@ -194,7 +194,7 @@ TEST(CheckFilesNotInUse, NothingInstalledPasses) {
   } probe;
   kz::platform::ScopedFileProbe scoped(probe);
   kz::TrackedFileTable table{};
-  EXPECT_TRUE(kz::CheckFilesNotInUse(table));
+  EXPECT_TRUE(kz::CheckFilesNotInUse(table, ""));
   EXPECT_EQ(probe.opens, 0);
 }
 

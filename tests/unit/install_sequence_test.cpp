@@ -325,36 +325,51 @@ TEST(InstallSequence, RegistryFailureIsIgnored) {
   EXPECT_TRUE(d.presenter.updateComplete());
 }
 
-// A failed extraction leaves every installed file with the attributes it had, although the
-// probe had to take the read-only attribute to open it, even when giving it back at once failed.
-TEST(InstallSequence, FailedExtractionLeavesAttributesAsTheyWere) {
-  InstallScenario s;
-  for (const char* file : {"bin/lib02.dll", "bin/app04.exe"}) {
-    ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes((s.mainFolder() / file).c_str(),
-                                                                   kz::platform::kAttrReadOnly));
-  }
-  Dialog d(s);
-  d.extractionWorks = false;
-  const auto before = kz::test::snapshotFolder(s.mainFolder());
-  // The first attempt to give lib02.dll its read-only attribute back fails.
-  struct RefuseOnce final : kz::platform::ForwardingFileSystem {
-    using ForwardingFileSystem::ForwardingFileSystem;
-    bool refused = false;
-    bool setFileAttributes(const char* p, uint32_t a) override {
-      if (!refused && (a & kz::platform::kAttrReadOnly) != 0 && std::string(p).find("lib02.dll") != std::string::npos) {
-        refused = true;
-        return false;
-      }
-      return inner_.setFileAttributes(p, a);
+// A run that fails after the probe, in the extraction or in the copy step's header write-back
+// (before anything moved), leaves every installed file with the attributes it had, although the
+// probe had to take the read-only attribute to open it, even when giving it back at once failed:
+// the put-back is retried when the run stops, also for the rows marked for copy.
+TEST(InstallSequence, FailedRunLeavesAttributesAsTheyWere) {
+  for (const bool inHeaderWriteBack : {false, true}) {
+    InstallScenario s;
+    for (const char* file : {"bin/lib02.dll", "bin/app04.exe"}) {
+      ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes((s.mainFolder() / file).c_str(),
+                                                                     kz::platform::kAttrReadOnly));
     }
-  } refuseOnce{kz::platform::nativeFileSystem()};
-  {
-    kz::platform::ScopedFileSystem scoped(refuseOnce);
-    d.presenter.OnInstall();
+    Dialog d(s);
+    d.extractionWorks = inHeaderWriteBack;
+    const auto before = kz::test::snapshotFolder(s.mainFolder());
+    // The first attempt to give lib02.dll its read-only attribute back fails; so does every header
+    // write-back when asked for.
+    struct RefuseOnce final : kz::platform::ForwardingFileSystem {
+      using ForwardingFileSystem::ForwardingFileSystem;
+      bool refused = false;
+      bool refuseHeaders = false;
+      bool setFileAttributes(const char* p, uint32_t a) override {
+        if (!refused && (a & kz::platform::kAttrReadOnly) != 0 && std::string(p).find("lib02.dll") != std::string::npos) {
+          refused = true;
+          return false;
+        }
+        return inner_.setFileAttributes(p, a);
+      }
+      std::FILE* openFile(const char* p, const char* m) override {
+        return refuseHeaders && std::string(m) == "rb+" ? nullptr : inner_.openFile(p, m);
+      }
+    } refuseOnce{kz::platform::nativeFileSystem()};
+    refuseOnce.refuseHeaders = inHeaderWriteBack;
+    {
+      kz::platform::ScopedFileSystem scoped(refuseOnce);
+      d.presenter.OnInstall();
+    }
+    EXPECT_TRUE(refuseOnce.refused);
+    EXPECT_EQ(d.view.log.rfind(d.location() + (inHeaderWriteBack ? "\r\n\r\nInitializing......Ok.\r\nDecompressing files......Ok."
+                                                                  "\r\nTesting files compatibility......Ok.\r\nCopying files......FAILED.\r\n"
+                                                                : "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED."),
+                               0),
+              0u)
+        << d.view.log;
+    EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "") << inHeaderWriteBack;
   }
-  EXPECT_TRUE(refuseOnce.refused);
-  EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.");
-  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
 // A copy whose rollback cannot put the originals back names the failed move and the folder that

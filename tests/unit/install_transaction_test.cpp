@@ -212,6 +212,7 @@ TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
   long identical = 0;
   long updated = 0;
   long leftForNextRun = 0;
+  long restoredByNextRun = 0;
   long mustFailRuns = 0;
   for (long k = 0; k < operations; ++k) {
     Installer run;
@@ -228,6 +229,13 @@ TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
     if (mustFail) ++mustFailRuns;
     EXPECT_FALSE(mustFail && run.presenter.updateComplete()) << "operation " << k << ": " << failed;
     if (!run.presenter.updateComplete()) {
+      if (kz::test::holdsSetAsideFolder(run.scenario.mainFolder())) {
+        // A journal that could not be removed: the run stopped, and the next one takes it away.
+        ++restoredByNextRun;
+        const kz::RecoveryOutcome outcome = kz::RecoverInterruptedInstall(run.scenario.mainFolderText().c_str(), nullptr, nullptr);
+        EXPECT_TRUE(outcome == kz::RecoveryOutcome::RolledBack || outcome == kz::RecoveryOutcome::NothingToDo)
+            << "operation " << k << ": " << failed;
+      }
       EXPECT_EQ(kz::test::describeDifferences(before, run.snapshot()), "") << "operation " << k << ": " << failed;
       ++identical;
       continue;
@@ -247,10 +255,12 @@ TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
   printFigure("single_fault_runs_left_as_before", identical);
   printFigure("single_fault_runs_fully_updated", updated);
   printFigure("single_fault_runs_cleared_by_next_run", leftForNextRun);
+  printFigure("single_fault_runs_restored_by_next_run", restoredByNextRun);
   EXPECT_EQ(identical + updated, operations);
   // Every move was among the faults (two per replaced file, one per added file and one per older
-  // help file: 8), and every journal flush (the plan, one before each move, the commit: 10).
-  EXPECT_EQ(mustFailRuns, 8 + 10);
+  // help file: 8), every journal flush (the plan, one before each move, the commit: 10; the
+  // probe's: 1), and every flush of a new file (the four extracted, the header written back).
+  EXPECT_EQ(mustFailRuns, 8 + 10 + 1 + 4 + 1);
 }
 
 }  // namespace
@@ -397,13 +407,51 @@ bool cutJournalToItsPlan(const Installer& run) {
   return true;
 }
 
-enum class JournalCut { AsFlushed, TornRecord, PlanOnly };
+enum class JournalCut { AsFlushed, TornRecord, PlanOnly, PowerCut };
+
+// Runs an install that crashes after change c (and, with a fault, fails operation fault first),
+// then leaves the disk as the crash would: the journal cut as asked, or with PowerCut every byte
+// written since its file's last flush zeroed (the files that lost bytes counted in zeroed). False
+// when that cut has nothing to cut.
+bool crashInstall(Installer& run, long c, JournalCut cut, long fault = -1, long* zeroed = nullptr) {
+  {
+    FaultFiles seam;
+    seam.crashAfter = c;
+    if (fault >= 0) seam.failing = {fault};
+    run.install();
+    if (cut == JournalCut::PowerCut) {
+      const int files = seam.cutPower({run.scenario.mainFolder(), run.scenario.workFolder()});
+      if (zeroed != nullptr) *zeroed += files;
+      return true;
+    }
+    if (!fs::exists(run.journal()) && cut != JournalCut::AsFlushed) return false;
+    cutJournalAsACrashWould(run, seam, cut == JournalCut::TornRecord ? 150 : 0);
+  }
+  return cut != JournalCut::PlanOnly || cutJournalToItsPlan(run);
+}
+
+// What a recovery from the disk alone must leave: the main folder exactly as before, or fully
+// updated, and no set-aside folder. Returns whether it was as before.
+bool expectRecovered(const Installer& run, const FolderSnapshot& before, const std::string& where) {
+  const kz::RecoveryOutcome outcome = kz::RecoverInterruptedInstall(run.scenario.mainFolderText().c_str(), nullptr, nullptr);
+  EXPECT_NE(outcome, kz::RecoveryOutcome::Failed) << where;
+  EXPECT_NE(outcome, kz::RecoveryOutcome::ClearFailed) << where;
+  EXPECT_FALSE(kz::test::holdsSetAsideFolder(run.scenario.mainFolder())) << where;
+  const std::string asBefore = kz::test::describeDifferences(before, run.snapshot());
+  if (asBefore.empty()) return true;
+  EXPECT_EQ(differencesFromUpdated(run), "") << where << ", neither as before:\n" << asBefore;
+  return false;
+}
 
 // A crash after every changing operation of a whole run: from the crash point on nothing more
 // reaches the disk. Then everything in memory is dropped and the next run recovers from the disk
 // alone: the main folder ends exactly as it was, or, when the crash came after the update was
-// complete, fully updated without a set-aside folder. The journal is also cut as a crash
-// could have left it: at its last flush, inside a record, or back to its plan.
+// complete, fully updated without a set-aside folder. The journal is also cut as a crash could
+// have left it: at its last flush, inside a record, or back to its plan; or the power is cut, so
+// that every byte written since its file's last flush reads back as zeros (new files and journal
+// alike). After a power cut, the recovery itself is also crashed after each of its changes (and
+// the power cut again) before a last recovery; and a run whose copy step failed is crashed after
+// each change of its rollback.
 TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
   long changes = 0;
   {
@@ -413,56 +461,95 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
     changes = seam.changes();
   }
   long crashPoints = 0;
-  long tornJournals = 0;
-  long planOnlyJournals = 0;
-  long identical = 0;
-  long updated = 0;
-  long inProbeWindow = 0;
+  long recoveries = 0;
+  std::map<JournalCut, long> identical;
+  std::map<JournalCut, long> updated;
+  long zeroedFiles = 0;
   for (long c = 0; c <= changes; ++c) {
     ++crashPoints;
-    for (const JournalCut cut : {JournalCut::AsFlushed, JournalCut::TornRecord, JournalCut::PlanOnly}) {
+    for (const JournalCut cut : {JournalCut::AsFlushed, JournalCut::TornRecord, JournalCut::PlanOnly, JournalCut::PowerCut}) {
       Installer run;
       const FolderSnapshot before = run.snapshot();
-      {
-        FaultFiles seam;
-        seam.crashAfter = c;
-        run.install();
-        if (!fs::exists(run.journal()) && cut != JournalCut::AsFlushed) break;
-        cutJournalAsACrashWould(run, seam, cut == JournalCut::TornRecord ? 150 : 0);
-      }
-      if (cut == JournalCut::TornRecord) ++tornJournals;
-      if (cut == JournalCut::PlanOnly) {
-        if (!cutJournalToItsPlan(run)) continue;
-        ++planOnlyJournals;
-      }
-      const kz::RecoveryOutcome outcome =
-          kz::RecoverInterruptedInstall(run.scenario.mainFolderText().c_str(), nullptr, nullptr);
-      EXPECT_NE(outcome, kz::RecoveryOutcome::Failed) << "crash after change " << c;
-      EXPECT_NE(outcome, kz::RecoveryOutcome::ClearFailed) << "crash after change " << c;
-      EXPECT_FALSE(kz::test::holdsSetAsideFolder(run.scenario.mainFolder())) << "crash after change " << c;
-      const std::string asBefore = kz::test::describeDifferences(before, run.snapshot());
-      if (asBefore.empty()) {
-        ++identical;
-      } else if (asBefore == "changed: bin/app01.exe (attributes 0x01 -> 0x80) (mode)\n") {
-        // The one window no journal covers: between the probe taking the read-only attribute of
-        // an installed file and giving it back. Nothing else has changed yet.
-        ++inProbeWindow;
-      } else {
-        EXPECT_EQ(differencesFromUpdated(run), "") << "crash after change " << c << ", neither as before:\n" << asBefore;
-        ++updated;
-      }
+      if (!crashInstall(run, c, cut, -1, &zeroedFiles)) continue;
+      ++recoveries;
+      const std::string where = "crash after change " + std::to_string(c) + ", cut " + std::to_string(static_cast<int>(cut));
+      ++(expectRecovered(run, before, where) ? identical : updated)[cut];
     }
   }
+
+  // A second crash inside the recovery that follows a power cut.
+  long recoveryCrashes = 0;
+  for (long c = 0; c <= changes; ++c) {
+    long recoveryChanges = 0;
+    {
+      Installer run;
+      if (!crashInstall(run, c, JournalCut::PowerCut)) continue;
+      FaultFiles seam;
+      (void)kz::RecoverInterruptedInstall(run.scenario.mainFolderText().c_str(), nullptr, nullptr);
+      recoveryChanges = seam.changes();
+    }
+    for (long r = 0; r < recoveryChanges; ++r) {
+      ++recoveryCrashes;
+      Installer run;
+      const FolderSnapshot before = run.snapshot();
+      (void)crashInstall(run, c, JournalCut::PowerCut);
+      {
+        FaultFiles seam;
+        seam.crashAfter = r;
+        (void)kz::RecoverInterruptedInstall(run.scenario.mainFolderText().c_str(), nullptr, nullptr);
+        (void)seam.cutPower({run.scenario.mainFolder()});
+      }
+      expectRecovered(run, before, "crash after change " + std::to_string(c) + ", then in the recovery after " + std::to_string(r));
+    }
+  }
+
+  // A crash inside the rollback of a copy step that failed: after each change from the fault on.
+  long rollbackCrashes = 0;
+  long operations = 0;
+  {
+    Installer counting;
+    FaultFiles seam;
+    counting.install();
+    operations = seam.operations();
+  }
+  for (long k = 0; k < operations; ++k) {
+    long from = 0;
+    long total = 0;
+    {
+      Installer run;
+      FaultFiles seam;
+      seam.failing = {k};
+      run.install();
+      if (run.view.log.find("Copying files......FAILED.") == std::string::npos) continue;
+      from = seam.changesAtFirstFailure();
+      total = seam.changes();
+    }
+    for (long c = from; c < total; ++c) {
+      ++rollbackCrashes;
+      Installer run;
+      const FolderSnapshot before = run.snapshot();
+      (void)crashInstall(run, c, JournalCut::PowerCut, k);
+      EXPECT_TRUE(expectRecovered(run, before, "fault " + std::to_string(k) + ", crash in the rollback after change " + std::to_string(c)));
+    }
+  }
+
   printFigure("crash_points", crashPoints);
-  printFigure("crash_journals_torn", tornJournals);
-  printFigure("crash_journals_cut_to_plan", planOnlyJournals);
-  printFigure("crash_recoveries_left_as_before", identical);
-  printFigure("crash_recoveries_fully_updated", updated);
-  printFigure("crash_recoveries_read_only_lost_in_probe", inProbeWindow);
-  EXPECT_LE(inProbeWindow, 3);  // one read-only file: one crash point, whatever the journal cut
-  EXPECT_GT(tornJournals, 10);
-  EXPECT_GT(planOnlyJournals, 5);
-  EXPECT_GT(updated, 0);
+  printFigure("crash_recoveries", recoveries);
+  const char* names[] = {"as_flushed", "torn_record", "cut_to_plan", "power_cut"};
+  for (const JournalCut cut : {JournalCut::AsFlushed, JournalCut::TornRecord, JournalCut::PlanOnly, JournalCut::PowerCut}) {
+    const std::string name = names[static_cast<int>(cut)];
+    printFigure(("crash_" + name + "_left_as_before").c_str(), identical[cut]);
+    printFigure(("crash_" + name + "_fully_updated").c_str(), updated[cut]);
+  }
+  printFigure("crash_power_cut_files_zeroed", zeroedFiles);
+  printFigure("crash_in_recovery_after_power_cut", recoveryCrashes);
+  printFigure("crash_in_rollback_with_power_cut", rollbackCrashes);
+  EXPECT_GT(identical[JournalCut::TornRecord] + updated[JournalCut::TornRecord], 10);
+  EXPECT_GT(identical[JournalCut::PlanOnly], 5);
+  EXPECT_GT(updated[JournalCut::PowerCut], 0);
+  EXPECT_GT(zeroedFiles, 0);
+  EXPECT_GT(recoveryCrashes, 100);
+  EXPECT_GT(rollbackCrashes, 100);
 }
 
 // After a crash in the middle of the copy, the next Install, by a new dialog, first rolls the

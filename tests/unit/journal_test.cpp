@@ -37,12 +37,17 @@ const std::vector<JournalRecord> kRun = {
 
 uint32_t little32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
-// Every field at its fixed offset, little-endian, the path NUL-padded, the CRC over the rest.
+// Every field at its fixed offset, little-endian, the path NUL-padded, the new file's identity in
+// the last 8 bytes before the CRC over the rest.
 TEST(JournalRecord, HasAFixedLittleEndianLayout) {
   uint8_t r[kz::kJournalRecordSize];
-  ASSERT_TRUE(kz::encodeJournalRecord({JournalKind::Replace, 0x01020304, "bin\\a.dll"}, 0x0A0B0C0D, r));
+  JournalRecord record{JournalKind::Replace, 0x01020304, "bin\\a.dll"};
+  record.placed = JournalRecord::Placed::NewFile;
+  record.newSize = 0x11223344;
+  record.newCrc = 0x55667788;
+  ASSERT_TRUE(kz::encodeJournalRecord(record, 0x0A0B0C0D, r));
   EXPECT_EQ(std::vector<uint8_t>(r, r + 4), (std::vector<uint8_t>{'K', 'M', 'J', '1'}));
-  EXPECT_EQ(r[4], 1);
+  EXPECT_EQ(r[4], 2);
   EXPECT_EQ(r[5], 0);
   EXPECT_EQ(r[6], 2);
   EXPECT_EQ(r[7], 0);
@@ -50,16 +55,48 @@ TEST(JournalRecord, HasAFixedLittleEndianLayout) {
   EXPECT_EQ(little32(r + 12), 0x01020304u);
   EXPECT_EQ(r[16], 9);
   EXPECT_EQ(r[17], 0);
+  EXPECT_EQ(r[18], 1);
+  EXPECT_EQ(r[19], 0);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 20)), "bin\\a.dll");
-  for (size_t i = 29; i < 280; ++i) ASSERT_EQ(r[i], 0) << i;
+  for (size_t i = 29; i < 272; ++i) ASSERT_EQ(r[i], 0) << i;
+  EXPECT_EQ(little32(r + 272), 0x11223344u);
+  EXPECT_EQ(little32(r + 276), 0x55667788u);
   EXPECT_EQ(little32(r + 280), kz::crc32(r, 280));
 }
 
 TEST(JournalRecord, RefusesPathsThatDoNotFit) {
   uint8_t r[kz::kJournalRecordSize];
-  EXPECT_TRUE(kz::encodeJournalRecord({JournalKind::Add, 0, std::string(259, 'a')}, 0, r));
-  EXPECT_FALSE(kz::encodeJournalRecord({JournalKind::Add, 0, std::string(260, 'a')}, 0, r));
+  EXPECT_TRUE(kz::encodeJournalRecord({JournalKind::Add, 0, std::string(251, 'a')}, 0, r));
+  EXPECT_FALSE(kz::encodeJournalRecord({JournalKind::Add, 0, std::string(252, 'a')}, 0, r));
   EXPECT_FALSE(kz::encodeJournalRecord({JournalKind::Add, 0, std::string("a\0b", 3)}, 0, r));
+}
+
+// A journal of version 1 (its path field 260 bytes, no new file's identity) is still read: its
+// records say nothing of what was placed, so an undo takes whatever stands there for the run's.
+TEST(JournalRead, ReadsTheFirstVersion) {
+  std::vector<uint8_t> bytes = encode(kRun);
+  for (size_t i = 0; i < kRun.size(); ++i) {
+    uint8_t* r = bytes.data() + i * kz::kJournalRecordSize;
+    r[4] = 1;
+    std::fill(r + 272, r + 280, 0);
+    const uint32_t crc = kz::crc32(r, 280);
+    for (int b = 0; b < 4; ++b) r[280 + b] = static_cast<uint8_t>(crc >> (8 * b));
+  }
+  uint8_t* longPath = bytes.data() + kz::kJournalRecordSize;
+  const kz::JournalContents contents = kz::decodeJournal(bytes.data(), bytes.size());
+  ASSERT_EQ(contents.status, JournalReadStatus::Read);
+  ASSERT_EQ(contents.records.size(), kRun.size());
+  EXPECT_EQ(contents.records[1].path, "bin\\app01.exe");
+  EXPECT_EQ(contents.records[1].placed, JournalRecord::Placed::Unknown);
+  // Its path may run to byte 279, which version 2 keeps for the identity.
+  longPath[16] = 255;
+  longPath[17] = 0;
+  std::fill(longPath + 20, longPath + 275, 'a');
+  const uint32_t crc = kz::crc32(longPath, 280);
+  for (int b = 0; b < 4; ++b) longPath[280 + b] = static_cast<uint8_t>(crc >> (8 * b));
+  const kz::JournalContents longer = kz::decodeJournal(bytes.data(), bytes.size());
+  ASSERT_EQ(longer.status, JournalReadStatus::Read);
+  EXPECT_EQ(longer.records[1].path, std::string(255, 'a'));
 }
 
 TEST(JournalRead, ReadsBackWhatTheWriterFlushed) {
@@ -132,7 +169,7 @@ TEST(JournalRead, ChecksEachRecordsSequenceNumber) {
 TEST(JournalRead, RefusesALaterFormat) {
   std::vector<uint8_t> bytes = encode(kRun);
   uint8_t* second = bytes.data() + kz::kJournalRecordSize;
-  second[4] = 2;
+  second[4] = 3;
   const uint32_t crc = kz::crc32(second, 280);
   for (int i = 0; i < 4; ++i) second[280 + i] = static_cast<uint8_t>(crc >> (8 * i));
   EXPECT_EQ(kz::decodeJournal(bytes.data(), bytes.size()).status, JournalReadStatus::LaterFormat);

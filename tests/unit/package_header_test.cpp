@@ -30,6 +30,8 @@ class OpenHook : public platform::ForwardingFileSystem {
   using Hook = std::function<std::FILE*(const char*, const char*)>;
   explicit OpenHook(Hook hook) : ForwardingFileSystem(platform::nativeFileSystem()), hook_(std::move(hook)) {}
   std::FILE* openFile(const char* p, const char* m) override { return hook_(p, m); }
+  // A stream over memory has no disk to reach: its flush is the stream's own.
+  bool flushFile(std::FILE* f) override { return std::fflush(f) == 0; }
 
  private:
   Hook hook_;

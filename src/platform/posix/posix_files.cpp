@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -190,6 +191,20 @@ class PosixFileSystem final : public FileSystem {
     if (fd < 0) return false;
     const bool ok = fsync(fd) == 0;
     return (close(fd) == 0) && ok;
+  }
+
+  bool folderHoldsEntries(const char* path) override {
+    DIR* dir = opendir(nativePath(path).c_str());
+    if (dir == nullptr) return false;
+    bool any = false;
+    while (const dirent* entry = readdir(dir)) {
+      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+        any = true;
+        break;
+      }
+    }
+    closedir(dir);
+    return any;
   }
 
  private:

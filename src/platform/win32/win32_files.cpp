@@ -8,6 +8,7 @@
 #include <sys/utime.h>
 
 #include <cstring>
+#include <string>
 
 #include "platform/win32/win32_shell_operation.h"
 
@@ -79,6 +80,20 @@ class Win32FileSystem final : public FileSystem {
   bool flushFolder(const char* path) override {
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+  bool folderHoldsEntries(const char* path) override {
+    std::string pattern = path;
+    if (!pattern.empty() && pattern.back() != '\\') pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool any = false;
+    do {
+      any = std::strcmp(data.cFileName, ".") != 0 && std::strcmp(data.cFileName, "..") != 0;
+    } while (!any && FindNextFileA(find, &data));
+    FindClose(find);
+    return any;
   }
 };
 

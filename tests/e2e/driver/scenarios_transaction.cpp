@@ -314,3 +314,37 @@ E2E_SCENARIO(killed_copy_then_failed_copy_restores_original) {
 }
 
 }  // namespace e2e
+
+namespace e2e {
+
+// A journal planted in the main folder (valid CRCs, a plan that reaches outside it: a file to
+// delete there, a file of the planter's to put over another) is not the updater's own: Install
+// stops at the recovery with one line naming the set-aside folder, and no file anywhere in the
+// scratch folder changes, the planted journal included.
+E2E_SCENARIO(forged_journal_changes_nothing) {
+  const std::string updater = mergeUpdate(env);
+  if (updater.empty()) return;
+  const std::string product = join(env.root, "product");
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const TreeState before = treeState(env.root);
+  env.check.that(before.count("victim.txt") == 1 && before.count("planted\\evil.dll") == 1 &&
+                     before.count("product\\~KMUPDATE\\journal.kmj") == 1,
+                 "the forged journal and the files it aims at are there");
+
+  Process process;
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) return process.kill();
+  const std::string log = startInstallAndWait(dialog);
+  note("log: " + visible(log));
+  env.check.equal(log, locationLine(product) +
+                           "\r\n\r\nRestoring the files of an interrupted installation......FAILED.\r\nThe journal in "
+                           "the folder \"" + join(product, "~KMUPDATE") +
+                           "\" names files that this update never writes: nothing was moved or deleted.",
+                  "the recovery refuses the journal and names its folder");
+  const std::string differences = treeDifferences(before, treeState(env.root));
+  if (!differences.empty()) note("scratch folder differences:\n" + differences);
+  env.check.that(differences.empty(), "no file in or around the main folder changed");
+  if (!quitWithYes(env, dialog, process)) return process.kill();
+}
+
+}  // namespace e2e
