@@ -1,6 +1,7 @@
 // The updater's extraction step: its own package area into the work folder of UpdateApp.
+#include "app/extract_step.h"
+
 #include "app/update_app.h"
-#include "package/extract_package.h"
 #include "package/package_area.h"
 
 namespace kz {

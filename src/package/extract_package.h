@@ -34,8 +34,4 @@ bool extractForm(const uint8_t* form, uint32_t size, const char* workFolder, Ext
 // size field above the capacity reads only the capacity's bytes.
 bool extractPackage(const uint8_t* area, const char* workFolder, ExtractionFailure* failure = nullptr);
 
-// The updater's own step: its package area into UpdateApp's work folder (declared here, defined
-// beside the application state, in the executables that carry a package area).
-bool extractPackage(ExtractionFailure* failure = nullptr);
-
 }  // namespace kz

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "about_dialog.h"
+#include "app/extract_step.h"
 #include "app/string_table.h"
 #include "app/update_app.h"
 #include "app/update_presenter.h"
 #include "folder_pick.h"
-#include "package/extract_package.h"
 #include "package/work_folder.h"
 #include "resource_ids.h"
 

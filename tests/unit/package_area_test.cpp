@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "app/extract_step.h"
 #include "app/update_app.h"
-#include "package/extract_package.h"
 #include "package/merge_package.h"
 #include "package/package_area.h"
 #include "support/form_fixtures.h"
