@@ -1,14 +1,21 @@
-// The main dialog as the presenter sees it: a handful of operations on its controls.
+// The main dialog as the application layer sees it: a handful of operations on its controls.
 //
 // The Windows dialog implements each with the call named beside it, and a test's recording view
-// keeps what each shows, so both see the same thing. Control ids are those of install_dialog.h:
-// 1 Install, 2 Quit/Close, 3 About, 4 main folder, 1000 the progress log.
+// keeps what each shows, so both see the same thing. The presenter, the install sequence and the
+// validation's log lines all write through it; the install steps below never see it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 namespace kz {
+
+// The main dialog's controls, by their resource ids.
+inline constexpr int kControlInstall = 1;     // IDOK: "&Install...", the default push button
+inline constexpr int kControlQuit = 2;        // IDCANCEL: "&Quit", later "&Close"
+inline constexpr int kControlAbout = 3;
+inline constexpr int kControlMainFolder = 4;  // "&Specify the location of your Kestrome main folder..."
+inline constexpr int kControlLog = 1000;      // the read-only progress log
 
 inline constexpr int kDialogResultCancel = 2;  // IDCANCEL: how the dialog always ends
 
@@ -37,5 +44,13 @@ class DialogView {
   // The dialog's window handle, owner of shell operations; nullptr when there is no window.
   virtual void* windowHandle() = 0;
 };
+
+// The one writer of the progress log: appends text (nothing for nullptr), or with replace first
+// clears the log.
+inline void appendLog(DialogView& view, const char* text, bool replace) {
+  std::string log = replace ? std::string() : view.logText();
+  if (text != nullptr) log += text;
+  view.setLogText(log.c_str());
+}
 
 }  // namespace kz

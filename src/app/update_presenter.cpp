@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
+#include "app/main_folder_validation.h"
 #include "app/string_table.h"
-#include "install/main_folder.h"
 #include "install/shell_paths.h"
 #include "platform/beep.h"
 #include "platform/message_format.h"
@@ -46,12 +46,12 @@ int UpdatePresenter::OnInitDialog() {
   if (created) {
     paths::removeBackslash(folder);
     copyPathField(app_.workFolder, folder);
-    (void)ValidateMainFolder();
+    (void)ValidateMainFolder(view_, app_.mainFolder);
   } else {
     app_.workFolder[0] = '\0';
     view_.enableControl(kControlInstall, false);
     view_.enableControl(kControlMainFolder, false);
-    AppendLog(strings::lookup(strings::kErrorNoWorkFolder), true);
+    appendLog(view_, strings::lookup(strings::kErrorNoWorkFolder), true);
     view_.beep(platform::kBeepHand);
   }
   const int focus = view_.controlEnabled(kControlInstall) ? kControlInstall : kControlQuit;
@@ -66,7 +66,7 @@ void UpdatePresenter::OnInstall() {
   inputs.modulePath = app_.modulePath;
   inputs.codes = ProductCodes{app_.languageCode, app_.editionCode, app_.unitsCode};
   inputs.extractPackage = steps_.extractPackage;
-  InstallSequence(*this, session_, inputs);
+  InstallSequence(view_, session_, inputs);
 }
 
 void UpdatePresenter::OnQuit() {
@@ -78,23 +78,8 @@ void UpdatePresenter::OnQuit() {
 
 bool UpdatePresenter::OnMainFolderChosen(const char* folder) {
   if (!copyPathField(app_.mainFolder, folder)) return false;
-  if (ValidateMainFolder()) view_.focusControl(kControlInstall);
+  if (ValidateMainFolder(view_, app_.mainFolder)) view_.focusControl(kControlInstall);
   return true;
 }
-
-void UpdatePresenter::AppendLog(const char* text, bool replace) {
-  std::string log = replace ? std::string() : view_.logText();
-  if (text != nullptr) log += text;
-  view_.setLogText(log.c_str());
-}
-
-bool UpdatePresenter::ValidateMainFolder() { return kz::ValidateMainFolder(*this, app_.mainFolder); }
-
-void UpdatePresenter::Beep(uint32_t type) { view_.beep(type); }
-void UpdatePresenter::EnableButton(int id, bool enabled) { view_.enableControl(id, enabled); }
-std::string UpdatePresenter::ButtonCaption(int id) { return view_.controlText(id); }
-void UpdatePresenter::SetButtonCaption(int id, const char* caption) { view_.setControlText(id, caption); }
-void UpdatePresenter::FocusButton(int id) { view_.focusControl(id); }
-void* UpdatePresenter::OwnerWindow() { return view_.windowHandle(); }
 
 }  // namespace kz

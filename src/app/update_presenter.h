@@ -10,9 +10,8 @@
 #include <string>
 
 #include "app/dialog_view.h"
+#include "app/install_sequence.h"
 #include "app/update_app.h"
-#include "install/install_dialog.h"
-#include "install/install_sequence.h"
 
 namespace kz {
 
@@ -31,7 +30,7 @@ uint16_t titleStringId(int32_t languageCode, int32_t editionCode, int32_t unitsC
 // The formatted title: this build's reads "English Metric Update v6.11 for Kestrome Atelier".
 std::string windowTitle(const UpdateApp& app);
 
-class UpdatePresenter final : private InstallDialog {
+class UpdatePresenter final {
  public:
   UpdatePresenter(UpdateApp& app, DialogView& view, PackageSteps steps);
 
@@ -51,20 +50,10 @@ class UpdatePresenter final : private InstallDialog {
   std::string AboutTitle() const { return windowTitle(app_); }
   static const char* AboutNotice();
 
-  void AppendLog(const char* text, bool replace) override;
-  bool ValidateMainFolder();
-
   bool updateComplete() const { return session_.updateComplete; }
   const TrackedFileTable& trackedFiles() const { return session_.table; }
 
  private:
-  void Beep(uint32_t type) override;
-  void EnableButton(int id, bool enabled) override;
-  std::string ButtonCaption(int id) override;
-  void SetButtonCaption(int id, const char* caption) override;
-  void FocusButton(int id) override;
-  void* OwnerWindow() override;
-
   UpdateApp& app_;
   DialogView& view_;
   PackageSteps steps_;

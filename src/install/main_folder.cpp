@@ -1,14 +1,8 @@
-// The sub-folder test and the validation's log lines.
+// The sub-folder test and the main folder's validation.
 #include "install/main_folder.h"
 
-#include <string>
-
-#include "app/string_table.h"
 #include "install/shell_paths.h"
-#include "platform/beep.h"
 #include "platform/files.h"
-#include "platform/message_format.h"
-#include "platform/path_service.h"
 
 namespace kz {
 namespace {
@@ -39,26 +33,10 @@ bool ProductSubfoldersPresent(const char* folder, double productVersion) {
   return true;
 }
 
-bool ValidateMainFolder(InstallDialog& dialog, const char* mainFolder) {
-  std::string location;
-  const char* error = nullptr;
-  if (mainFolder[0] == '\0') {
-    location = strings::lookup(strings::kLocationUnknown);
-    error = strings::lookup(strings::kErrorNoMainFolder);
-  } else {
-    location = std::string("\"") + mainFolder;
-    if (!platform::endsWithBackslash(mainFolder)) location += '\\';
-    location += '"';
-    if (!ProductSubfoldersPresent(mainFolder, kValidatedProductVersion)) {
-      error = strings::lookup(strings::kErrorCorruptMainFolder);
-    }
-  }
-  const std::string line = platform::messageFormatter().format(strings::lookup(strings::kLocationLine), {location.c_str()});
-  dialog.AppendLog(line.c_str(), true);
-  if (error == nullptr) return true;
-  dialog.AppendLog(error, false);
-  dialog.Beep(platform::kBeepHand);
-  return false;
+MainFolderState CheckMainFolder(const char* mainFolder) {
+  if (mainFolder[0] == '\0') return MainFolderState::NotChosen;
+  return ProductSubfoldersPresent(mainFolder, kValidatedProductVersion) ? MainFolderState::Valid
+                                                                         : MainFolderState::NotProduct;
 }
 
 }  // namespace kz

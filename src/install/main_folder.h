@@ -1,7 +1,7 @@
 // Main-folder validation: does the folder hold the product's data sub-folders?
 #pragma once
 
-#include "install/install_dialog.h"
+#include <cstdint>
 
 namespace kz {
 
@@ -12,8 +12,13 @@ inline constexpr double kValidatedProductVersion = 6.0;
 // name passes too). False as well when a sub-folder's path would not fit in 260 bytes.
 bool ProductSubfoldersPresent(const char* folder, double productVersion);
 
-// Restarts the progress log with the location line; on failure appends the error and sounds the
-// hand beep. True when the main folder is valid.
-bool ValidateMainFolder(InstallDialog& dialog, const char* mainFolder);
+// What the validation found; the application layer turns it into the progress log's lines.
+enum class MainFolderState : uint8_t {
+  Valid,       // every sub-folder of kValidatedProductVersion is there
+  NotChosen,   // the main folder is empty: none was found or chosen
+  NotProduct,  // a sub-folder is missing, or its path would not fit
+};
+
+MainFolderState CheckMainFolder(const char* mainFolder);
 
 }  // namespace kz

@@ -1,7 +1,7 @@
 // The whole install sequence on a generated 6.09 product, through the presenter and a recording
 // view: the exact log, beeps, button states, registry and files of the success run and of every
 // failure path.
-#include "install/install_sequence.h"
+#include "app/install_sequence.h"
 #include "install/journal.h"
 
 #include <gtest/gtest.h>

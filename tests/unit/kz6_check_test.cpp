@@ -8,11 +8,12 @@
 #include <sstream>
 #include <string>
 
-#include "install/install_sequence.h"
+#include "app/install_sequence.h"
 #include "support/folder_snapshot.h"
 #include "support/form_fixtures.h"
 #include "support/install_scenario.h"
 #include "support/product_fixtures.h"
+#include "support/recording_view.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
 
@@ -21,21 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ProductLayout;
-
-class SilentDialog final : public InstallDialog {
- public:
-  void AppendLog(const char* text, bool replace) override {
-    if (replace) log.clear();
-    log += text;
-  }
-  void Beep(uint32_t) override {}
-  void EnableButton(int, bool) override {}
-  std::string ButtonCaption(int) override { return "&Quit"; }
-  void SetButtonCaption(int, const char*) override {}
-  void FocusButton(int) override {}
-  void* OwnerWindow() override { return nullptr; }
-  std::string log;
-};
 
 struct CheckResult {
   int exitCode = -1;
@@ -98,7 +84,7 @@ struct UpdaterResult {
 // The updater's own install run over the same product and update files.
 UpdaterResult install(const ProductLayout& installed, const ProductLayout& update, const ProductCodes& codes) {
   test::InstallScenario scenario(installed, update);
-  SilentDialog dialog;
+  test::RecordingView view;
   InstallSession session;
   InstallInputs inputs;
   const std::string main = scenario.mainFolderText();
@@ -108,8 +94,8 @@ UpdaterResult install(const ProductLayout& installed, const ProductLayout& updat
   inputs.modulePath = "C:\\Downloads\\kaem_update611.exe";
   inputs.codes = codes;
   inputs.extractPackage = [extract = scenario.extraction()](ExtractionFailure*) { return extract(); };
-  InstallSequence(dialog, session, inputs);
-  return {session.updateComplete, session.table, dialog.log};
+  InstallSequence(view, session, inputs);
+  return {session.updateComplete, session.table, view.log};
 }
 
 struct Scenario {

@@ -69,16 +69,15 @@ struct PresenterTest : ::testing::Test {
   }
 };
 
-// AppendLog adds directly behind the old text; with replace it leaves only the new text; no text
+// appendLog adds directly behind the old text; with replace it leaves only the new text; no text
 // adds nothing.
 TEST_F(PresenterTest, AppendLogAddsOrReplaces) {
-  kz::UpdatePresenter presenter(app, view, stepsWithWorkFolder(work));
-  presenter.AppendLog("one", false);
-  presenter.AppendLog("two", false);
+  kz::appendLog(view, "one", false);
+  kz::appendLog(view, "two", false);
   EXPECT_EQ(view.log, "onetwo");
-  presenter.AppendLog(nullptr, false);
+  kz::appendLog(view, nullptr, false);
   EXPECT_EQ(view.log, "onetwo");
-  presenter.AppendLog("three", true);
+  kz::appendLog(view, "three", true);
   EXPECT_EQ(view.log, "three");
 }
 

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <string>
 
+#include "app/main_folder_validation.h"
 #include "app/update_app.h"
 #include "commands.h"
 #include "install/compatibility.h"
-#include "install/install_dialog.h"
 #include "install/main_folder.h"
 #include "install/tracked_files.h"
 #include "package/extract_package.h"
@@ -29,25 +29,20 @@ struct CheckOptions {
   ProductCodes codes;
 };
 
-// The validation's view of the dialog: its log lines go to standard output.
-class PrintingDialog final : public InstallDialog {
- public:
-  void AppendLog(const char* text, bool) override {
-    for (const char* p = text; *p != '\0'; ++p) {
-      if (*p != '\r') log_ += *p;
-    }
-  }
-  void Beep(uint32_t) override {}
-  void EnableButton(int, bool) override {}
-  std::string ButtonCaption(int) override { return {}; }
-  void SetButtonCaption(int, const char*) override {}
-  void FocusButton(int) override {}
-  void* OwnerWindow() override { return nullptr; }
-  const std::string& log() const { return log_; }
+// The validation's progress-log text, as the updater would show it.
+std::string mainFolderLog(const char* mainFolder, MainFolderState state) {
+  std::string text = MainFolderLocationLine(mainFolder, state);
+  if (const char* error = MainFolderError(state)) text += error;
+  return text;
+}
 
- private:
-  std::string log_;
-};
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c != '\r') out += c;
+  }
+  return out;
+}
 
 // A work folder of the check's own, removed with everything in it at the end.
 class ScratchFolder {
@@ -154,10 +149,9 @@ int runCheck(const CheckOptions& o) {
   std::printf("product codes: language %d, edition %d, units %d\n", o.codes.languageCode, o.codes.editionCode,
               o.codes.unitsCode);
 
-  PrintingDialog dialog;
-  const bool valid = ValidateMainFolder(dialog, mainFolder.c_str());
-  std::printf("main folder: %s\n", dialog.log().c_str());
-  if (!valid) {
+  const MainFolderState state = CheckMainFolder(mainFolder.c_str());
+  std::printf("main folder: %s\n", withoutCarriageReturns(mainFolderLog(mainFolder.c_str(), state)).c_str());
+  if (state != MainFolderState::Valid) {
     std::printf("an install would stop: the main folder is not a product installation\n");
     return 1;
   }

@@ -1,43 +1,23 @@
 // The stages of an install run, in order, and what the dialog shows after each.
-#include "install/install_sequence.h"
+#include "app/install_sequence.h"
 
 #include <string>
 
+#include "app/main_folder_validation.h"
 #include "app/string_table.h"
+#include "install/completed_installation.h"
 #include "install/copy_files.h"
 #include "install/in_use.h"
-#include "install/main_folder.h"
 #include "install/set_aside.h"
 #include "platform/beep.h"
 #include "platform/message_format.h"
-#include "platform/registry.h"
 
 namespace kz {
 namespace {
 
-void log(InstallDialog& dialog, strings::Id id) { dialog.AppendLog(strings::lookup(id), false); }
-
-constexpr const char* kPerUserValuesDeleted[] = {
-    "Main Folder Path",
-    "Auto Check New Version - Disabled",
-    "Auto Check New Version - Last Date Disabled",
-    "Auto Check New Version - Last Date Checked",
-    "Auto Check New Version - New Update Available",
-    "Auto Check New Version - New Upgrade Available",
-    "Auto Check New Version - New Upgrade Webpage",
-    "Auto Check New Version - New Update Upgrade Last Date Shown",
-};
+void log(DialogView& view, strings::Id id) { appendLog(view, strings::lookup(id), false); }
 
 }  // namespace
-
-void RecordCompletedInstallation(const char* mainFolder) {
-  platform::Registry& registry = platform::registry();
-  (void)registry.setString(platform::RegistryRoot::LocalMachine, platform::kProductSettingsKey,
-                           platform::kMainFolderValue, mainFolder);
-  for (const char* value : kPerUserValuesDeleted) {
-    (void)registry.deleteValue(platform::RegistryRoot::CurrentUser, platform::kProductSettingsKey, value);
-  }
-}
 
 std::string DescribeFailureCause(const StepFailure& failure) {
   strings::Id id = strings::kCauseFileInUse;
@@ -80,25 +60,25 @@ std::string DescribeFailureCause(const StepFailure& failure) {
 namespace {
 
 // What a rollback left in place, one line each.
-void logRemarks(InstallDialog& dialog, const StepFailure& failure) {
+void logRemarks(DialogView& view, const StepFailure& failure) {
   for (const StepFailure::Remark& remark : failure.remarks) {
     StepFailure one;
     one.note(remark.cause, remark.file, remark.detail);
-    dialog.AppendLog(DescribeFailureCause(one).c_str(), false);
+    appendLog(view, DescribeFailureCause(one).c_str(), false);
   }
 }
 
 // The lines that follow a stage's "...FAILED.": the cause, what a rollback left in place, then
 // where the originals are kept when they could not all be put back.
-void logFailure(InstallDialog& dialog, const StepFailure& failure) {
-  log(dialog, strings::kOutcomeFailed);
+void logFailure(DialogView& view, const StepFailure& failure) {
+  log(view, strings::kOutcomeFailed);
   const std::string cause = DescribeFailureCause(failure);
-  if (!cause.empty()) dialog.AppendLog(cause.c_str(), false);
-  logRemarks(dialog, failure);
+  if (!cause.empty()) appendLog(view, cause.c_str(), false);
+  logRemarks(view, failure);
   if (!failure.keptIn.empty()) {
     const std::string kept =
         platform::messageFormatter().format(strings::lookup(strings::kOriginalsKept), {failure.keptIn.c_str()});
-    dialog.AppendLog(kept.c_str(), false);
+    appendLog(view, kept.c_str(), false);
   }
 }
 
@@ -119,24 +99,24 @@ void noteExtractionFailure(StepFailure& failure, const ExtractionFailure& extrac
 // it needs (a folder that is no product is never written to), and before the table is gathered
 // and probed, which must see the product's own files rather than a half-copied mix. False ends
 // the run: the Install button stays, so that the user can close whatever holds a file and retry.
-bool finishEarlierRun(InstallDialog& dialog, InstallSession& session, const InstallInputs& inputs) {
-  const RecoveryOutcome outcome = RecoverInterruptedInstall(inputs.mainFolder, dialog.OwnerWindow(), &session.failure);
+bool finishEarlierRun(DialogView& view, InstallSession& session, const InstallInputs& inputs) {
+  const RecoveryOutcome outcome = RecoverInterruptedInstall(inputs.mainFolder, view.windowHandle(), &session.failure);
   switch (outcome) {
     case RecoveryOutcome::NothingToDo:
     case RecoveryOutcome::Cleared:
       return true;
     case RecoveryOutcome::RolledBack:
-      log(dialog, strings::kHeadingRecovering);
-      log(dialog, strings::kOutcomeOk);
-      logRemarks(dialog, session.failure);
+      log(view, strings::kHeadingRecovering);
+      log(view, strings::kOutcomeOk);
+      logRemarks(view, session.failure);
       session.failure.remarks.clear();
       return true;
     case RecoveryOutcome::Failed:
     case RecoveryOutcome::ClearFailed:
-      log(dialog, outcome == RecoveryOutcome::Failed ? strings::kHeadingRecovering : strings::kHeadingClearing);
-      logFailure(dialog, session.failure);
-      dialog.Beep(platform::kBeepExclamation);
-      dialog.FocusButton(kControlInstall);
+      log(view, outcome == RecoveryOutcome::Failed ? strings::kHeadingRecovering : strings::kHeadingClearing);
+      logFailure(view, session.failure);
+      view.beep(platform::kBeepExclamation);
+      view.focusControl(kControlInstall);
       return false;
   }
   return false;
@@ -144,81 +124,81 @@ bool finishEarlierRun(InstallDialog& dialog, InstallSession& session, const Inst
 
 }  // namespace
 
-void InstallSequence(InstallDialog& dialog, InstallSession& session, const InstallInputs& inputs) {
-  if (!ValidateMainFolder(dialog, inputs.mainFolder)) return;
+void InstallSequence(DialogView& view, InstallSession& session, const InstallInputs& inputs) {
+  if (!ValidateMainFolder(view, inputs.mainFolder)) return;
   session.failure.clear();
-  if (!finishEarlierRun(dialog, session, inputs)) return;
+  if (!finishEarlierRun(view, session, inputs)) return;
 
   // A path too long for the table leaves that row's path empty: it matches no file, and a row
   // that must be copied there fails the copy step, which then restores the main folder.
   (void)BuildTrackedFileTable(session.table, inputs.mainFolder, inputs.workFolder);
   GatherInstalledInfo(session.table);
 
-  log(dialog, strings::kHeadingInitializing);
+  log(view, strings::kHeadingInitializing);
   if (!CheckFilesNotInUse(session.table, inputs.mainFolder, &session.failure)) {
     (void)PutBackProbedAttributes(session.table, false);
-    logFailure(dialog, session.failure);
+    logFailure(view, session.failure);
     if (session.failure.cause == FailureCause::FileInUse) {
       const std::string advice =
           platform::messageFormatter().format(strings::lookup(strings::kApplicationsRunning), {inputs.modulePath});
-      dialog.AppendLog(advice.c_str(), false);
+      appendLog(view, advice.c_str(), false);
     }
-    dialog.Beep(platform::kBeepExclamation);
-    dialog.FocusButton(kControlInstall);
+    view.beep(platform::kBeepExclamation);
+    view.focusControl(kControlInstall);
     return;
   }
-  log(dialog, strings::kOutcomeOk);
+  log(view, strings::kOutcomeOk);
 
   // From here on only the Quit button, now "Close", is left until the run ends.
-  dialog.FocusButton(kControlQuit);
-  dialog.EnableButton(kControlInstall, false);
-  dialog.EnableButton(kControlMainFolder, false);
-  const std::string savedQuitCaption = dialog.ButtonCaption(kControlQuit);
-  dialog.SetButtonCaption(kControlQuit, strings::lookup(strings::kCloseCaption));
+  view.focusControl(kControlQuit);
+  view.enableControl(kControlInstall, false);
+  view.enableControl(kControlMainFolder, false);
+  const std::string savedQuitCaption = view.controlText(kControlQuit);
+  view.setControlText(kControlQuit, strings::lookup(strings::kCloseCaption));
 
-  log(dialog, strings::kHeadingDecompressing);
+  log(view, strings::kHeadingDecompressing);
   ExtractionFailure extraction;
   if (!inputs.extractPackage || !inputs.extractPackage(&extraction)) {
     noteExtractionFailure(session.failure, extraction, inputs.workFolder);
     (void)PutBackProbedAttributes(session.table, false);
-    logFailure(dialog, session.failure);
-    dialog.Beep(platform::kBeepHand);
+    logFailure(view, session.failure);
+    view.beep(platform::kBeepHand);
     return;
   }
-  log(dialog, strings::kOutcomeOk);
-  log(dialog, strings::kHeadingTesting);
+  log(view, strings::kOutcomeOk);
+  log(view, strings::kHeadingTesting);
 
   GatherNewInfo(session.table);
   if (!TestCompatibility(session.table, inputs.codes, &session.failure)) {
     (void)PutBackProbedAttributes(session.table, false);
-    logFailure(dialog, session.failure);
-    dialog.Beep(platform::kBeepExclamation);
+    logFailure(view, session.failure);
+    view.beep(platform::kBeepExclamation);
     // The user may point at another main folder and try again.
-    dialog.SetButtonCaption(kControlQuit, savedQuitCaption.c_str());
-    dialog.EnableButton(kControlMainFolder, true);
-    dialog.EnableButton(kControlInstall, true);
-    dialog.FocusButton(kControlInstall);
+    view.setControlText(kControlQuit, savedQuitCaption.c_str());
+    view.enableControl(kControlMainFolder, true);
+    view.enableControl(kControlInstall, true);
+    view.focusControl(kControlInstall);
     return;
   }
-  log(dialog, strings::kOutcomeOk);
-  log(dialog, strings::kHeadingCopying);
+  log(view, strings::kOutcomeOk);
+  log(view, strings::kHeadingCopying);
 
-  const bool copied = CopyNewFiles(session.table, inputs.mainFolder, dialog.OwnerWindow(), &session.failure);
+  const bool copied = CopyNewFiles(session.table, inputs.mainFolder, view.windowHandle(), &session.failure);
   // A file the copy step replaced has the new file's attributes, and one whose original it could
   // not put back gets them from the next run's recovery; every other file gets back what the
   // probe could not return, also the rows marked for copy when the step stopped before moving
   // them or put their originals back.
   (void)PutBackProbedAttributes(session.table, copied || !session.failure.keptIn.empty());
   if (!copied) {
-    logFailure(dialog, session.failure);
-    dialog.Beep(platform::kBeepHand);
+    logFailure(view, session.failure);
+    view.beep(platform::kBeepHand);
     return;
   }
-  log(dialog, strings::kOutcomeOk);
+  log(view, strings::kOutcomeOk);
 
   RecordCompletedInstallation(inputs.mainFolder);
-  log(dialog, strings::kInstallCompleted);
-  dialog.Beep(platform::kBeepOk);
+  log(view, strings::kInstallCompleted);
+  view.beep(platform::kBeepOk);
   session.updateComplete = true;
 }
 

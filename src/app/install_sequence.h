@@ -1,12 +1,12 @@
-// The install sequence: the Install button's handler, chaining every step with its log lines,
-// beeps and button states, and recording a completed installation in the registry.
+// The install sequence: the Install button's handler, chaining the install steps (which return
+// what they did) with the progress log's lines, the beeps and the button states.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "app/dialog_view.h"
 #include "install/compatibility.h"
-#include "install/install_dialog.h"
 #include "install/step_failure.h"
 #include "install/tracked_files.h"
 #include "package/extract_package.h"
@@ -40,15 +40,10 @@ struct InstallInputs {
 // what an earlier run left in the main folder's set-aside folder (rolls an interrupted copy step
 // back, or clears a completed one's set-aside files), so that the tracked files it then examines
 // and probes are the product's own; when that cannot be done the run stops there.
-void InstallSequence(InstallDialog& dialog, InstallSession& session, const InstallInputs& inputs);
+void InstallSequence(DialogView& view, InstallSession& session, const InstallInputs& inputs);
 
 // The progress-log line that names a failure's cause ("%n" and the text of the cause), or the
 // empty string when there is no cause to name.
 std::string DescribeFailureCause(const StepFailure& failure);
-
-// The registry after a completed installation: the machine-wide "Main Folder Path" set to
-// mainFolder, then the per-user one and the seven "Auto Check New Version" values deleted.
-// Failures are not reported: the installation is complete regardless.
-void RecordCompletedInstallation(const char* mainFolder);
 
 }  // namespace kz
