@@ -1,21 +1,17 @@
 // The main dialog as the application layer sees it: a handful of operations on its controls.
 //
 // The Windows dialog implements each with the call named beside it, and a test's recording view
-// keeps what each shows, so both see the same thing. The presenter, the install sequence and the
-// validation's log lines all write through it; the install steps below never see it.
+// keeps what each shows, so both see the same thing. Controls are named by the ids of
+// dialog_ids.h. The presenter, the install sequence and the validation's log lines all write
+// through it; the install steps below never see it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace kz {
+#include "app/dialog_ids.h"
 
-// The main dialog's controls, by their resource ids.
-inline constexpr int kControlInstall = 1;     // IDOK: "&Install...", the default push button
-inline constexpr int kControlQuit = 2;        // IDCANCEL: "&Quit", later "&Close"
-inline constexpr int kControlAbout = 3;
-inline constexpr int kControlMainFolder = 4;  // "&Specify the location of your Kestrome main folder..."
-inline constexpr int kControlLog = 1000;      // the read-only progress log
+namespace kz {
 
 inline constexpr int kDialogResultCancel = 2;  // IDCANCEL: how the dialog always ends
 

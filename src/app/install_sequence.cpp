@@ -116,7 +116,7 @@ bool finishEarlierRun(DialogView& view, InstallSession& session, const InstallIn
       log(view, outcome == RecoveryOutcome::Failed ? strings::kHeadingRecovering : strings::kHeadingClearing);
       logFailure(view, session.failure);
       view.beep(platform::kBeepExclamation);
-      view.focusControl(kControlInstall);
+      view.focusControl(KZ_IDC_INSTALL);
       return false;
   }
   return false;
@@ -144,17 +144,17 @@ void InstallSequence(DialogView& view, InstallSession& session, const InstallInp
       appendLog(view, advice.c_str(), false);
     }
     view.beep(platform::kBeepExclamation);
-    view.focusControl(kControlInstall);
+    view.focusControl(KZ_IDC_INSTALL);
     return;
   }
   log(view, strings::kOutcomeOk);
 
   // From here on only the Quit button, now "Close", is left until the run ends.
-  view.focusControl(kControlQuit);
-  view.enableControl(kControlInstall, false);
-  view.enableControl(kControlMainFolder, false);
-  const std::string savedQuitCaption = view.controlText(kControlQuit);
-  view.setControlText(kControlQuit, strings::lookup(strings::kCloseCaption));
+  view.focusControl(KZ_IDC_QUIT);
+  view.enableControl(KZ_IDC_INSTALL, false);
+  view.enableControl(KZ_IDC_MAIN_FOLDER, false);
+  const std::string savedQuitCaption = view.controlText(KZ_IDC_QUIT);
+  view.setControlText(KZ_IDC_QUIT, strings::lookup(strings::kCloseCaption));
 
   log(view, strings::kHeadingDecompressing);
   ExtractionFailure extraction;
@@ -174,10 +174,10 @@ void InstallSequence(DialogView& view, InstallSession& session, const InstallInp
     logFailure(view, session.failure);
     view.beep(platform::kBeepExclamation);
     // The user may point at another main folder and try again.
-    view.setControlText(kControlQuit, savedQuitCaption.c_str());
-    view.enableControl(kControlMainFolder, true);
-    view.enableControl(kControlInstall, true);
-    view.focusControl(kControlInstall);
+    view.setControlText(KZ_IDC_QUIT, savedQuitCaption.c_str());
+    view.enableControl(KZ_IDC_MAIN_FOLDER, true);
+    view.enableControl(KZ_IDC_INSTALL, true);
+    view.focusControl(KZ_IDC_INSTALL);
     return;
   }
   log(view, strings::kOutcomeOk);

@@ -49,12 +49,12 @@ int UpdatePresenter::OnInitDialog() {
     (void)ValidateMainFolder(view_, app_.mainFolder);
   } else {
     app_.workFolder[0] = '\0';
-    view_.enableControl(kControlInstall, false);
-    view_.enableControl(kControlMainFolder, false);
+    view_.enableControl(KZ_IDC_INSTALL, false);
+    view_.enableControl(KZ_IDC_MAIN_FOLDER, false);
     appendLog(view_, strings::lookup(strings::kErrorNoWorkFolder), true);
     view_.beep(platform::kBeepHand);
   }
-  const int focus = view_.controlEnabled(kControlInstall) ? kControlInstall : kControlQuit;
+  const int focus = view_.controlEnabled(KZ_IDC_INSTALL) ? KZ_IDC_INSTALL : KZ_IDC_QUIT;
   view_.focusControl(focus);
   return focus;
 }
@@ -78,7 +78,7 @@ void UpdatePresenter::OnQuit() {
 
 bool UpdatePresenter::OnMainFolderChosen(const char* folder) {
   if (!copyPathField(app_.mainFolder, folder)) return false;
-  if (ValidateMainFolder(view_, app_.mainFolder)) view_.focusControl(kControlInstall);
+  if (ValidateMainFolder(view_, app_.mainFolder)) view_.focusControl(KZ_IDC_INSTALL);
   return true;
 }
 

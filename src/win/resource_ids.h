@@ -6,10 +6,8 @@
 #define KZ_IDI_APP 128
 #define KZ_DLG_ASK_FOLDER "DlgKMAskFolder"
 
-// Main dialog: the progress log and the main-folder button (Install, About and Quit are 1, 3, 2).
-#define KZ_IDC_LOG 1000
-#define KZ_IDC_ABOUT 3
-#define KZ_IDC_MAIN_FOLDER 4
+// Main dialog: its controls' ids are the application layer's.
+#include "app/dialog_ids.h"
 
 // About box: the title line and the maker's notice.
 #define KZ_IDC_ABOUT_TITLE 202

@@ -109,10 +109,10 @@ class UpdateDialog final : public DialogView {
 
   bool onCommand(int id) {
     switch (id) {
-      case IDOK:
+      case KZ_IDC_INSTALL:
         presenter_.OnInstall();  // never closes the dialog
         return true;
-      case IDCANCEL:
+      case KZ_IDC_QUIT:
         presenter_.OnQuit();
         return true;
       case KZ_IDC_ABOUT:

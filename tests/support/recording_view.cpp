@@ -4,11 +4,12 @@
 namespace kz::test {
 
 RecordingView::RecordingView() {
-  captions = {{1, "&Install..."},
-              {2, "&Quit"},
-              {3, "&About..."},
-              {4, "&Specify the location of your Kestrome main folder..."}};
-  enabled = {{1, true}, {2, true}, {3, true}, {4, true}, {1000, true}};
+  captions = {{KZ_IDC_INSTALL, "&Install..."},
+              {KZ_IDC_QUIT, "&Quit"},
+              {KZ_IDC_ABOUT, "&About..."},
+              {KZ_IDC_MAIN_FOLDER, "&Specify the location of your Kestrome main folder..."}};
+  enabled = {{KZ_IDC_INSTALL, true}, {KZ_IDC_QUIT, true}, {KZ_IDC_ABOUT, true}, {KZ_IDC_MAIN_FOLDER, true},
+             {KZ_IDC_LOG, true}};
 }
 
 }  // namespace kz::test

@@ -66,9 +66,9 @@ struct Dialog {
   std::string location() const { return "Location of the main folder of Kestrome : \"" + scenario.mainFolderText() + "\\\""; }
 
   void expectButtons(bool installEnabled, const char* quitCaption, int focus) {
-    EXPECT_EQ(view.enabled[kz::kControlInstall], installEnabled);
-    EXPECT_EQ(view.enabled[kz::kControlMainFolder], installEnabled);
-    EXPECT_EQ(view.captions[kz::kControlQuit], quitCaption);
+    EXPECT_EQ(view.enabled[KZ_IDC_INSTALL], installEnabled);
+    EXPECT_EQ(view.enabled[KZ_IDC_MAIN_FOLDER], installEnabled);
+    EXPECT_EQ(view.captions[KZ_IDC_QUIT], quitCaption);
     EXPECT_EQ(view.focus, focus);
   }
 };
@@ -92,7 +92,7 @@ TEST(InstallSequence, UpdatesA609ProductTo611) {
   d.presenter.OnInstall();
   EXPECT_EQ(d.view.log, d.location() + kSuccessStages);
   EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x00});
-  d.expectButtons(false, "&Close", kz::kControlQuit);
+  d.expectButtons(false, "&Close", KZ_IDC_QUIT);
   EXPECT_TRUE(d.presenter.updateComplete());
 
   EXPECT_EQ(s.registryValue(RegistryRoot::LocalMachine, "Main Folder Path"), s.mainFolderText());
@@ -177,7 +177,7 @@ TEST(InstallSequence, InvalidMainFolderStopsAtValidation) {
     const std::string location = emptyFolder ? "Location of the main folder of Kestrome : Unknown" : d.location();
     EXPECT_EQ(d.view.log, location + error);
     EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
-    d.expectButtons(true, "&Quit", kz::kControlInstall);
+    d.expectButtons(true, "&Quit", KZ_IDC_INSTALL);
     EXPECT_EQ(s.extractions(), 0);
     EXPECT_FALSE(d.presenter.updateComplete());
   }
@@ -199,7 +199,7 @@ TEST(InstallSequence, HeldFileStopsAtInitializingAndAllowsRetry) {
   EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......FAILED." + cause + advice);
   EXPECT_NE(d.view.log.find("is\r\n            \"C:\\Downloads\\kaem_update611.exe\"."), std::string::npos);
   EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x30});
-  d.expectButtons(true, "&Quit", kz::kControlInstall);
+  d.expectButtons(true, "&Quit", KZ_IDC_INSTALL);
   EXPECT_EQ(s.extractions(), 0);
 
   std::fclose(held);
@@ -218,7 +218,7 @@ TEST(InstallSequence, ExtractionFailureLeavesOnlyClose) {
   d.presenter.OnInstall();
   EXPECT_EQ(d.view.log, d.location() + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED.");
   EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
-  d.expectButtons(false, "&Close", kz::kControlQuit);
+  d.expectButtons(false, "&Close", KZ_IDC_QUIT);
   EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
   d.presenter.OnQuit();
   EXPECT_EQ(d.view.questions.size(), 1u);
@@ -276,7 +276,7 @@ TEST(InstallSequence, CompatibilityFailureReturnsToReady) {
                               "compatibility......FAILED.\r\n" + withFolders(b.cause, s))
         << b.name;
     EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x30}) << b.name;
-    d.expectButtons(true, "&Quit", kz::kControlInstall);
+    d.expectButtons(true, "&Quit", KZ_IDC_INSTALL);
     EXPECT_FALSE(d.presenter.updateComplete());
     EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "") << b.name;
     d.presenter.OnInstall();
@@ -307,7 +307,7 @@ TEST(InstallSequence, CopyFailureRestoresTheMainFolder) {
                             "compatibility......Ok.\r\nCopying files......FAILED.\r\nThe file \"" +
                             installed + "\" could not be moved to \"" + aside + "\".");
   EXPECT_EQ(d.view.beeps, std::vector<uint32_t>{0x10});
-  d.expectButtons(false, "&Close", kz::kControlQuit);
+  d.expectButtons(false, "&Close", KZ_IDC_QUIT);
   EXPECT_FALSE(d.presenter.updateComplete());
   EXPECT_EQ(s.registryValue(RegistryRoot::LocalMachine, "Main Folder Path"), "<missing>");
   EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
@@ -420,7 +420,7 @@ TEST(InstallSequence, UnfinishedRollbackKeepsTheOriginalsForTheNextRun) {
         << next.view.log;
     EXPECT_NE(next.view.log.find("\r\nThe original files are kept in the folder \"" + aside + "\""), std::string::npos);
     EXPECT_EQ(next.view.beeps, std::vector<uint32_t>{0x30});
-    next.expectButtons(true, "&Quit", kz::kControlInstall);
+    next.expectButtons(true, "&Quit", KZ_IDC_INSTALL);
     EXPECT_EQ(s.extractions(), extractions);
   }
   Dialog last(s);

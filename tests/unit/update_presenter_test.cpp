@@ -85,11 +85,11 @@ TEST_F(PresenterTest, AppendLogAddsOrReplaces) {
 // backslash, the location line is logged and Install has the focus.
 TEST_F(PresenterTest, OpeningValidatesAndFocusesInstall) {
   kz::UpdatePresenter presenter(app, view, stepsWithWorkFolder(work));
-  EXPECT_EQ(presenter.OnInitDialog(), kz::kControlInstall);
+  EXPECT_EQ(presenter.OnInitDialog(), KZ_IDC_INSTALL);
   EXPECT_EQ(view.title, "English Metric Update v6.11 for Kestrome Atelier");
   EXPECT_STREQ(app.workFolder, work.c_str());
   EXPECT_EQ(view.log, "Location of the main folder of Kestrome : \"" + main + "\\\"");
-  EXPECT_EQ(view.focus, kz::kControlInstall);
+  EXPECT_EQ(view.focus, KZ_IDC_INSTALL);
   EXPECT_TRUE(view.beeps.empty());
   EXPECT_EQ(presenter.AboutTitle(), view.title);
 }
@@ -98,8 +98,8 @@ TEST_F(PresenterTest, OpeningValidatesAndFocusesInstall) {
 TEST_F(PresenterTest, OpeningWithInvalidFolderKeepsInstall) {
   app.mainFolder[0] = '\0';
   kz::UpdatePresenter presenter(app, view, stepsWithWorkFolder(work));
-  EXPECT_EQ(presenter.OnInitDialog(), kz::kControlInstall);
-  EXPECT_TRUE(view.enabled[kz::kControlInstall]);
+  EXPECT_EQ(presenter.OnInitDialog(), KZ_IDC_INSTALL);
+  EXPECT_TRUE(view.enabled[KZ_IDC_INSTALL]);
   EXPECT_EQ(view.beeps, std::vector<uint32_t>{0x10});
 }
 
@@ -108,12 +108,12 @@ TEST_F(PresenterTest, OpeningWithInvalidFolderKeepsInstall) {
 TEST_F(PresenterTest, OpeningWithoutWorkFolderDisablesInstallation) {
   kz::UpdatePresenter presenter(app, view, stepsWithoutWorkFolder());
   view.log = "stale";
-  EXPECT_EQ(presenter.OnInitDialog(), kz::kControlQuit);
+  EXPECT_EQ(presenter.OnInitDialog(), KZ_IDC_QUIT);
   EXPECT_EQ(view.log, kz::strings::lookup(kz::strings::kErrorNoWorkFolder));
   EXPECT_EQ(view.beeps, std::vector<uint32_t>{0x10});
-  EXPECT_FALSE(view.enabled[kz::kControlInstall]);
-  EXPECT_FALSE(view.enabled[kz::kControlMainFolder]);
-  EXPECT_EQ(view.focus, kz::kControlQuit);
+  EXPECT_FALSE(view.enabled[KZ_IDC_INSTALL]);
+  EXPECT_FALSE(view.enabled[KZ_IDC_MAIN_FOLDER]);
+  EXPECT_EQ(view.focus, KZ_IDC_QUIT);
   EXPECT_STREQ(app.workFolder, "");
   presenter.OnQuit();
   EXPECT_EQ(view.questions.size(), 1u);
@@ -141,13 +141,13 @@ TEST_F(PresenterTest, QuitAsksUntilTheUpdateIsComplete) {
 TEST_F(PresenterTest, ChosenFolderIsValidatedAtOnce) {
   kz::UpdatePresenter presenter(app, view, stepsWithWorkFolder(work));
   presenter.OnInitDialog();
-  view.focus = kz::kControlMainFolder;
+  view.focus = KZ_IDC_MAIN_FOLDER;
   EXPECT_TRUE(presenter.OnMainFolderChosen(dir.file("elsewhere").c_str()));
   EXPECT_STREQ(app.mainFolder, dir.file("elsewhere").c_str());
-  EXPECT_EQ(view.focus, kz::kControlMainFolder);
+  EXPECT_EQ(view.focus, KZ_IDC_MAIN_FOLDER);
   EXPECT_EQ(view.beeps, std::vector<uint32_t>{0x10});
   EXPECT_TRUE(presenter.OnMainFolderChosen(main.c_str()));
-  EXPECT_EQ(view.focus, kz::kControlInstall);
+  EXPECT_EQ(view.focus, KZ_IDC_INSTALL);
   EXPECT_EQ(view.log, "Location of the main folder of Kestrome : \"" + main + "\\\"");
 }
 

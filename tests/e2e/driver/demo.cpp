@@ -40,7 +40,7 @@ int runDemoInstall(const std::string& updater, const std::string& root) {
   static Process update;  // left running: the dialog stays open for its screenshot
   HWND dialog = openMainDialog(env, update, merged);
   if (dialog == nullptr) return 1;
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   const std::string log = waitRunEnd(dialog, 120000);
   writeFile(join(root, "log.txt"), log);
   RECT rect{};
@@ -53,7 +53,7 @@ int runDemoInstall(const std::string& updater, const std::string& root) {
 int closeDemoDialog() {
   HWND dialog = FindWindowA("#32770", kTitle);
   if (dialog == nullptr) return 1;
-  press(dialog, IDCANCEL);
+  press(dialog, KZ_IDC_QUIT);
   return waitUntil([&] { return !IsWindow(dialog); }) ? 0 : 1;
 }
 

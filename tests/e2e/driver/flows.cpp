@@ -55,7 +55,7 @@ void pressKey(HWND dialog, UINT virtualKey) {
 }
 
 HWND openPickerOf(Env& env, HWND dialog, DWORD pid) {
-  press(dialog, kMainFolderButton);
+  press(dialog, KZ_IDC_MAIN_FOLDER);
   HWND picker = waitDialog(pid, kPickerTitle);
   env.check.that(picker != nullptr, "the picker opens");
   return picker;
@@ -75,12 +75,12 @@ bool pickThroughFileName(Env& env, HWND dialog, DWORD pid, const std::string& fi
 }
 
 std::string installAndWait(HWND dialog) {
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   return waitRunEnd(dialog);
 }
 
 void closeWithoutQuestionAsked(Env& env, HWND dialog, Process& process) {
-  press(dialog, IDCANCEL);
+  press(dialog, KZ_IDC_QUIT);
   bool asked = false;
   const bool ended = waitUntil(
       [&] {

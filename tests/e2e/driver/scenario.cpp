@@ -89,7 +89,7 @@ HWND waitMessageBox(DWORD pid, const std::string& caption, DWORD timeoutMs) {
 }
 
 bool quitWithYes(Env& env, HWND dialog, Process& process) {
-  press(dialog, IDCANCEL);
+  press(dialog, KZ_IDC_QUIT);
   HWND box = waitMessageBox(process.id(), kQuitCaption);
   if (!env.check.that(box != nullptr, "Quit asks for confirmation")) return false;
   press(box, IDYES);
@@ -100,13 +100,13 @@ std::string waitRunEnd(HWND dialog, DWORD timeoutMs) {
   std::string log;
   waitUntil(
       [&] {
-        log = itemText(dialog, kLog);
+        log = itemText(dialog, KZ_IDC_LOG);
         return log.find("...FAILED.") != std::string::npos || log.find(kInstallCompleted) != std::string::npos;
       },
       timeoutMs);
   // The failure outcome may be followed by more text; give the run a moment to finish writing it.
   Sleep(300);
-  return itemText(dialog, kLog);
+  return itemText(dialog, KZ_IDC_LOG);
 }
 
 }  // namespace e2e

@@ -7,6 +7,7 @@
 
 #include "check.h"
 #include "ui.h"
+#include "win/resource_ids.h"  // the updater's dialog and control ids
 
 namespace e2e {
 
@@ -39,8 +40,6 @@ inline constexpr char kTitle[] = "English Metric Update v6.11 for Kestrome Ateli
 inline constexpr char kQuitCaption[] = "Quit the Update application";
 inline constexpr char kMergeCaption[] = "Update Application Message";
 inline constexpr char kPickerTitle[] = "Specify the Main Folder of Kestrome";
-inline constexpr int kLog = 1000;
-inline constexpr int kMainFolderButton = 4;
 inline constexpr int kMessageText = 0xFFFF;  // a message box's static text
 
 // The first progress-log line for a main folder ("Unknown" when empty).

@@ -32,7 +32,7 @@ E2E_SCENARIO(double_byte_main_folder_installs) {
     Process process;
     HWND dialog = openMainDialog(env, process, updater);
     if (dialog == nullptr) return process.kill();
-    env.check.equal(visible(itemText(dialog, kLog)), visible(shown), "the machine-wide folder validates");
+    env.check.equal(visible(itemText(dialog, KZ_IDC_LOG)), visible(shown), "the machine-wide folder validates");
     if (!quitWithYes(env, dialog, process)) return process.kill();
   }
   forgetMainFolder();
@@ -41,8 +41,8 @@ E2E_SCENARIO(double_byte_main_folder_installs) {
     Process process;
     HWND dialog = openMainDialog(env, process, updater);
     if (dialog == nullptr) return process.kill();
-    env.check.equal(visible(itemText(dialog, kLog)), visible(shown), "the registry's folder validates");
-    env.check.equal(focusedId(dialog), IDOK, "focus on Install");
+    env.check.equal(visible(itemText(dialog, KZ_IDC_LOG)), visible(shown), "the registry's folder validates");
+    env.check.equal(focusedId(dialog), KZ_IDC_INSTALL, "focus on Install");
     if (!quitWithYes(env, dialog, process)) return process.kill();
   }
 
@@ -50,10 +50,10 @@ E2E_SCENARIO(double_byte_main_folder_installs) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, kLog), locationLine("") + kNoMainFolderError, "no main folder known");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine("") + kNoMainFolderError, "no main folder known");
   if (!pickThroughFileName(env, dialog, process.id(), product + "\\a.b")) return process.kill();
-  env.check.equal(visible(itemText(dialog, kLog)), visible(shown), "the chosen folder validates");
-  env.check.that(waitUntil([&] { return focusedId(dialog) == IDOK; }, 3000), "the focus moves to Install");
+  env.check.equal(visible(itemText(dialog, KZ_IDC_LOG)), visible(shown), "the chosen folder validates");
+  env.check.that(waitUntil([&] { return focusedId(dialog) == KZ_IDC_INSTALL; }, 3000), "the focus moves to Install");
   env.check.equal(visible(installAndWait(dialog)), visible(completedLogAfter(shown)), "the install completes");
   env.check.equal(visible(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>")),
                   visible(product), "the folder is recorded machine-wide");

@@ -27,9 +27,9 @@ E2E_SCENARIO(quit_asks_no_then_yes) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  const std::string log = itemText(dialog, kLog);
+  const std::string log = itemText(dialog, KZ_IDC_LOG);
 
-  press(dialog, IDCANCEL);
+  press(dialog, KZ_IDC_QUIT);
   HWND box = waitMessageBox(process.id(), kQuitCaption);
   if (!env.check.that(box != nullptr, "Quit shows the question")) return process.kill();
   env.check.equal(itemText(box, kMessageText), kQuitQuestion, "question text");
@@ -39,7 +39,7 @@ E2E_SCENARIO(quit_asks_no_then_yes) {
   env.check.that(waitUntil([&] { return findDialog(process.id(), kQuitCaption) == nullptr; }), "No closes the box");
   Sleep(300);
   env.check.that(IsWindow(dialog) && !process.waitExit(0), "the dialog stays after No");
-  env.check.equal(itemText(dialog, kLog), log, "the log is unchanged after No");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), log, "the log is unchanged after No");
 
   systemCommand(dialog, SC_CLOSE);
   box = waitMessageBox(process.id(), kQuitCaption);
@@ -57,16 +57,16 @@ E2E_SCENARIO(main_dialog_chrome) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  env.check.that((GetWindowLongA(GetDlgItem(dialog, kLog), GWL_STYLE) & ES_READONLY) != 0, "the log is read-only");
-  env.check.that(isDefaultButton(dialog, IDOK), "Install is the default button");
+  env.check.that((GetWindowLongA(GetDlgItem(dialog, KZ_IDC_LOG), GWL_STYLE) & ES_READONLY) != 0, "the log is read-only");
+  env.check.that(isDefaultButton(dialog, KZ_IDC_INSTALL), "Install is the default button");
   env.check.that((GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW) != 0, "shown in the task bar");
-  const std::string log = itemText(dialog, kLog);
+  const std::string log = itemText(dialog, KZ_IDC_LOG);
   systemCommand(dialog, SC_MINIMIZE);
   env.check.that(waitUntil([&] { return IsIconic(dialog) != FALSE; }, 5000), "the dialog minimises");
   systemCommand(dialog, SC_RESTORE);
   env.check.that(waitUntil([&] { return IsIconic(dialog) == FALSE && IsWindowVisible(dialog) != FALSE; }, 5000),
                  "the dialog restores");
-  env.check.equal(itemText(dialog, kLog), log, "the log is as it was");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), log, "the log is as it was");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -75,10 +75,10 @@ E2E_SCENARIO(about_box) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  press(dialog, 3);
+  press(dialog, KZ_IDC_ABOUT);
   HWND about = waitDialog(process.id(), "About");
   if (!env.check.that(about != nullptr, "About opens")) return process.kill();
-  env.check.equal(itemText(about, 202), windowText(dialog), "the About box's first line is the title");
+  env.check.equal(itemText(about, KZ_IDC_ABOUT_TITLE), windowText(dialog), "the About box's first line is the title");
   const std::string notice = itemText(about, 203);
   env.check.that(notice.find("RVN") != std::string::npos && notice.find("\r\n\r\n") != std::string::npos,
                  "the notice names the maker in paragraphs: " + visible(notice));
@@ -107,7 +107,7 @@ E2E_SCENARIO(second_instance_activates_first) {
   env.check.that(waitUntil([&] { return IsIconic(dialog) == FALSE; }), "the first dialog is restored");
   env.check.that(waitUntil([&] { return GetForegroundWindow() == dialog; }), "the first dialog is in front");
 
-  press(dialog, 3);
+  press(dialog, KZ_IDC_ABOUT);
   HWND about = waitDialog(first.id(), "About");
   if (!env.check.that(about != nullptr, "About opens")) return first.kill();
   SetForegroundWindow(GetDesktopWindow());

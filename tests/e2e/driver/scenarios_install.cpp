@@ -64,11 +64,11 @@ std::string completedLog(const std::string& product) {
 }
 
 void expectCompletedState(Env& env, HWND dialog, const std::string& product) {
-  env.check.equal(itemText(dialog, kLog), completedLog(product), "log of a completed install");
-  env.check.that(!itemEnabled(dialog, IDOK) && !itemEnabled(dialog, kMainFolderButton),
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), completedLog(product), "log of a completed install");
+  env.check.that(!itemEnabled(dialog, KZ_IDC_INSTALL) && !itemEnabled(dialog, KZ_IDC_MAIN_FOLDER),
                  "Install and the main-folder button are disabled");
-  env.check.equal(itemText(dialog, IDCANCEL), "&Close", "button 2 caption");
-  env.check.equal(focusedId(dialog), IDCANCEL, "focus on Close");
+  env.check.equal(itemText(dialog, KZ_IDC_QUIT), "&Close", "button 2 caption");
+  env.check.equal(focusedId(dialog), KZ_IDC_QUIT, "focus on Close");
   env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), product,
                   "machine-wide main folder");
   env.check.that(!readRegistryString(HKEY_CURRENT_USER, kMainFolderValue), "per-user main folder deleted");
@@ -127,8 +127,8 @@ E2E_SCENARIO(install_complete) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, kLog), locationLine(product), "opening log");
-  press(dialog, IDOK);
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "opening log");
+  press(dialog, KZ_IDC_INSTALL);
   waitRunEnd(dialog);
   expectCompletedState(env, dialog, product);
   closeWithoutQuestionAsked(env, dialog, process);
@@ -150,7 +150,7 @@ E2E_SCENARIO(install_stopped_by_file_in_use) {
     CloseHandle(held);
     return process.kill();
   }
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   const std::string log = waitRunEnd(dialog);
   env.check.equal(log,
                   locationLine(product) + "\r\n\r\nInitializing......FAILED." + "\r\nThe file \"" + product +
@@ -161,13 +161,13 @@ E2E_SCENARIO(install_stopped_by_file_in_use) {
                       "again.\r\n\r\n\r\nNOTE: The location of this update application on your hard disk is\r\n"
                       "            \"" + updater + "\".",
                   "log of a run stopped by a file in use");
-  env.check.that(itemEnabled(dialog, IDOK) && itemEnabled(dialog, kMainFolderButton), "the buttons stay usable");
-  env.check.equal(itemText(dialog, IDCANCEL), "&Quit", "button 2 keeps its caption");
-  env.check.equal(focusedId(dialog), IDOK, "focus on Install");
+  env.check.that(itemEnabled(dialog, KZ_IDC_INSTALL) && itemEnabled(dialog, KZ_IDC_MAIN_FOLDER), "the buttons stay usable");
+  env.check.equal(itemText(dialog, KZ_IDC_QUIT), "&Quit", "button 2 keeps its caption");
+  env.check.equal(focusedId(dialog), KZ_IDC_INSTALL, "focus on Install");
 
   CloseHandle(held);
-  press(dialog, IDOK);
-  waitUntil([&] { return itemText(dialog, kLog).find(kInstallCompleted) != std::string::npos; }, 60000);
+  press(dialog, KZ_IDC_INSTALL);
+  waitUntil([&] { return itemText(dialog, KZ_IDC_LOG).find(kInstallCompleted) != std::string::npos; }, 60000);
   expectCompletedState(env, dialog, product);
   closeWithoutQuestionAsked(env, dialog, process);
 }
@@ -184,14 +184,14 @@ E2E_SCENARIO(failed_install_work_folder_removed) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   env.check.equal(waitRunEnd(dialog),
                   locationLine(product) + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED." +
                       "\r\nThe package entry \"misc.set\\hlpfiles\\tool04\\tool04_help.chm\" failed its check: its "
                       "compressed data is damaged.",
                   "log of a failed extraction");
-  env.check.that(!itemEnabled(dialog, IDOK) && !itemEnabled(dialog, kMainFolderButton), "only Close is left");
-  env.check.equal(itemText(dialog, IDCANCEL), "&Close", "button 2 caption");
+  env.check.that(!itemEnabled(dialog, KZ_IDC_INSTALL) && !itemEnabled(dialog, KZ_IDC_MAIN_FOLDER), "only Close is left");
+  env.check.equal(itemText(dialog, KZ_IDC_QUIT), "&Close", "button 2 caption");
   auto during = folderEntries(temp);
   std::vector<std::string> added;
   std::set_difference(during.begin(), during.end(), before.begin(), before.end(), std::back_inserter(added));
@@ -243,7 +243,7 @@ E2E_SCENARIO(work_folder_private_install_completes) {
     env.check.that(!renamed && GetLastError() == ERROR_SHARING_VIOLATION, "the work folder cannot be renamed");
     if (renamed) MoveFileA((work + ".moved").c_str(), work.c_str());
   }
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   waitRunEnd(dialog);
   expectCompletedState(env, dialog, product);
   closeWithoutQuestionAsked(env, dialog, process);
@@ -270,7 +270,7 @@ E2E_SCENARIO(extraction_refuses_linked_entry_folder) {
   if (!env.check.that(waitUntil([&] { return pathExists(join(env.root, "linked")); }, 20000), "the link is planted")) {
     return process.kill();
   }
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   const std::string log = waitRunEnd(dialog);
   const std::string failed = "\r\nDecompressing files......FAILED.\r\nThe package entry \"bin\\";
   env.check.that(log.find(failed) != std::string::npos && log.find("\" could not be written into the work folder") != std::string::npos,

@@ -20,17 +20,17 @@ E2E_SCENARIO(keyboard_enter_escape_and_tab) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, kLog), locationLine(product), "the folder is valid at opening");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "the folder is valid at opening");
 
   // The folder breaks meanwhile: only a new validation can tell.
   removeTree(join(product, "scenes.set"));
   pressKey(dialog, VK_RETURN);
-  env.check.that(waitUntil([&] { return itemText(dialog, kLog) == locationLine(product) + kCorruptMainFolderError; }, 5000),
-                 "Enter runs Install, which reports the broken folder: " + visible(itemText(dialog, kLog)));
+  env.check.that(waitUntil([&] { return itemText(dialog, KZ_IDC_LOG) == locationLine(product) + kCorruptMainFolderError; }, 5000),
+                 "Enter runs Install, which reports the broken folder: " + visible(itemText(dialog, KZ_IDC_LOG)));
 
-  const int expectedOrder[] = {3, IDCANCEL, kLog, kMainFolderButton, IDOK};
+  const int expectedOrder[] = {KZ_IDC_ABOUT, KZ_IDC_QUIT, KZ_IDC_LOG, KZ_IDC_MAIN_FOLDER, KZ_IDC_INSTALL};
   std::string walked = std::to_string(focusedId(dialog));
-  bool inOrder = focusedId(dialog) == IDOK;
+  bool inOrder = focusedId(dialog) == KZ_IDC_INSTALL;
   for (int id : expectedOrder) {
     pressKey(dialog, VK_TAB);
     const bool moved = waitUntil([&] { return focusedId(dialog) == id; }, 2000);
@@ -55,13 +55,13 @@ E2E_SCENARIO(about_box_escape_and_close_box) {
   if (dialog == nullptr) return process.kill();
   auto aboutGone = [&] { return waitUntil([&] { return findDialog(process.id(), "About") == nullptr; }, 5000); };
 
-  press(dialog, 3);
+  press(dialog, KZ_IDC_ABOUT);
   HWND about = waitDialog(process.id(), "About");
   if (!env.check.that(about != nullptr, "About opens")) return process.kill();
   pressKey(about, VK_ESCAPE);
   env.check.that(aboutGone(), "Escape closes About");
 
-  press(dialog, 3);
+  press(dialog, KZ_IDC_ABOUT);
   about = waitDialog(process.id(), "About");
   if (!env.check.that(about != nullptr, "About opens again")) return process.kill();
   systemCommand(about, SC_CLOSE);
@@ -86,11 +86,11 @@ E2E_SCENARIO(no_work_folder_state) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(visible(itemText(dialog, kLog)), visible(kNoWorkFolderText), "the log holds only text 1021");
-  env.check.that(!itemEnabled(dialog, IDOK), "Install is disabled");
-  env.check.that(!itemEnabled(dialog, kMainFolderButton), "the main-folder button is disabled");
-  env.check.that(itemEnabled(dialog, 3) && itemEnabled(dialog, IDCANCEL), "About and Quit stay enabled");
-  env.check.equal(focusedId(dialog), IDCANCEL, "focus on Quit");
+  env.check.equal(visible(itemText(dialog, KZ_IDC_LOG)), visible(kNoWorkFolderText), "the log holds only text 1021");
+  env.check.that(!itemEnabled(dialog, KZ_IDC_INSTALL), "Install is disabled");
+  env.check.that(!itemEnabled(dialog, KZ_IDC_MAIN_FOLDER), "the main-folder button is disabled");
+  env.check.that(itemEnabled(dialog, KZ_IDC_ABOUT) && itemEnabled(dialog, KZ_IDC_QUIT), "About and Quit stay enabled");
+  env.check.equal(focusedId(dialog), KZ_IDC_QUIT, "focus on Quit");
   env.check.that(folderEntries("C:\\windows") == windowsBefore, "nothing is made in the Windows folder instead");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }

@@ -11,11 +11,11 @@ void expectOpening(Env& env, const std::string& expectedLog) {
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
   // The validation runs inside the initialisation, so the log is complete once the dialog shows.
-  env.check.equal(itemText(dialog, kLog), expectedLog, "opening log");
-  env.check.equal(focusedId(dialog), IDOK, "focus on Install");
-  env.check.that(itemEnabled(dialog, IDOK) && itemEnabled(dialog, kMainFolderButton),
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), expectedLog, "opening log");
+  env.check.equal(focusedId(dialog), KZ_IDC_INSTALL, "focus on Install");
+  env.check.that(itemEnabled(dialog, KZ_IDC_INSTALL) && itemEnabled(dialog, KZ_IDC_MAIN_FOLDER),
                  "Install and the main-folder button are enabled");
-  env.check.equal(itemText(dialog, IDCANCEL), "&Quit", "button 2 caption");
+  env.check.equal(itemText(dialog, KZ_IDC_QUIT), "&Quit", "button 2 caption");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 

@@ -27,12 +27,12 @@ HWND childDialog(HWND picker) { return FindWindowExA(picker, nullptr, "#32770", 
 
 // Puts the focus on the main-folder button, as a click by hand would, so that moves are visible.
 void focusMainFolderButton(HWND dialog) {
-  PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, kMainFolderButton)), TRUE);
-  waitUntil([&] { return focusedId(dialog) == kMainFolderButton; }, 3000);
+  PostMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, KZ_IDC_MAIN_FOLDER)), TRUE);
+  waitUntil([&] { return focusedId(dialog) == KZ_IDC_MAIN_FOLDER; }, 3000);
 }
 
 HWND openPicker(Env& env, HWND dialog, DWORD pid) {
-  press(dialog, kMainFolderButton);
+  press(dialog, KZ_IDC_MAIN_FOLDER);
   HWND picker = waitDialog(pid, kPickerTitle);
   env.check.that(picker != nullptr, "the picker opens with its title");
   return picker;
@@ -79,7 +79,7 @@ E2E_SCENARIO(folder_pick_chooses_folder) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, kLog), locationLine("") + kNoMainFolderError, "opening log");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine("") + kNoMainFolderError, "opening log");
   focusMainFolderButton(dialog);
   HWND picker = openPicker(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
@@ -87,8 +87,8 @@ E2E_SCENARIO(folder_pick_chooses_folder) {
   // Where the picker opens is folder_pick_centred_inside_work_area's concern.
   chooseThrough(picker, join(product, "a.b"));
   env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
-  env.check.equal(itemText(dialog, kLog), locationLine(product), "the log is rewritten for the chosen folder");
-  env.check.that(waitUntil([&] { return focusedId(dialog) == IDOK; }, 3000), "the focus moves to Install");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "the log is rewritten for the chosen folder");
+  env.check.that(waitUntil([&] { return focusedId(dialog) == KZ_IDC_INSTALL; }, 3000), "the focus moves to Install");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -107,8 +107,8 @@ E2E_SCENARIO(folder_pick_ok_keeps_initial_folder) {
   env.check.equal(child ? itemText(child, 1002) : "", product, "the picker opens in the main folder");
   press(picker, IDOK);
   env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
-  env.check.equal(itemText(dialog, kLog), locationLine(product), "the log names the same folder");
-  env.check.that(waitUntil([&] { return focusedId(dialog) == IDOK; }, 3000), "the focus moves to Install");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "the log names the same folder");
+  env.check.that(waitUntil([&] { return focusedId(dialog) == KZ_IDC_INSTALL; }, 3000), "the focus moves to Install");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -120,7 +120,7 @@ E2E_SCENARIO(folder_pick_cancel_changes_nothing) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  const std::string log = itemText(dialog, kLog);
+  const std::string log = itemText(dialog, KZ_IDC_LOG);
   focusMainFolderButton(dialog);
   HWND picker = openPicker(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
@@ -130,11 +130,11 @@ E2E_SCENARIO(folder_pick_cancel_changes_nothing) {
   press(picker, IDCANCEL);
   env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
   Sleep(200);
-  env.check.equal(itemText(dialog, kLog), log, "the log is untouched");
-  env.check.equal(focusedId(dialog), kMainFolderButton, "the focus stays");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), log, "the log is untouched");
+  env.check.equal(focusedId(dialog), KZ_IDC_MAIN_FOLDER, "the focus stays");
   // The main folder is still the broken one: Install validates it again.
-  env.check.that(pressAndWait(dialog, IDOK), "Install runs");
-  env.check.equal(itemText(dialog, kLog), log, "Install validates the same folder");
+  env.check.that(pressAndWait(dialog, KZ_IDC_INSTALL), "Install runs");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), log, "Install validates the same folder");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -147,7 +147,7 @@ E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  const std::string log = itemText(dialog, kLog);
+  const std::string log = itemText(dialog, KZ_IDC_LOG);
   HWND picker = openPicker(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
   chooseThrough(picker, join(join(env.root, "nowhere"), "a.b"));
@@ -165,7 +165,7 @@ E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
   env.check.that(IsWindowVisible(picker) != FALSE, "the picker stays open");
   press(picker, IDCANCEL);
   env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
-  env.check.equal(itemText(dialog, kLog), log, "the log is untouched");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), log, "the log is untouched");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -186,11 +186,11 @@ E2E_SCENARIO(folder_pick_invalid_choice_replaces_main_folder) {
   chooseThrough(picker, join(broken, "a.b"));
   env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
   const std::string expected = locationLine(broken) + kCorruptMainFolderError;
-  env.check.equal(itemText(dialog, kLog), expected, "the log reports the chosen folder");
-  env.check.equal(focusedId(dialog), kMainFolderButton, "the focus does not move");
-  env.check.that(pressAndWait(dialog, IDOK), "Install runs");
-  env.check.equal(itemText(dialog, kLog), expected, "Install validates the chosen folder");
-  env.check.equal(itemText(dialog, IDCANCEL), "&Quit", "nothing else changed");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), expected, "the log reports the chosen folder");
+  env.check.equal(focusedId(dialog), KZ_IDC_MAIN_FOLDER, "the focus does not move");
+  env.check.that(pressAndWait(dialog, KZ_IDC_INSTALL), "Install runs");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), expected, "Install validates the chosen folder");
+  env.check.equal(itemText(dialog, KZ_IDC_QUIT), "&Quit", "nothing else changed");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 

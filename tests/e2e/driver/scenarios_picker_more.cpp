@@ -73,22 +73,22 @@ E2E_SCENARIO(folder_pick_browses_and_restores_directory) {
     typeFileName(picker, "a.b");
     press(picker, IDOK);
     env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
-    env.check.equal(itemText(dialog, kLog), locationLine(other), "the folder browsed to is chosen");
-    env.check.that(waitUntil([&] { return focusedId(dialog) == IDOK; }, 3000), "the focus moves to Install");
+    env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(other), "the folder browsed to is chosen");
+    env.check.that(waitUntil([&] { return focusedId(dialog) == KZ_IDC_INSTALL; }, 3000), "the focus moves to Install");
     if (!quitWithYes(env, dialog, process)) return process.kill();
   }
 
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, kLog), relativeLog, "the relative main folder validates");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), relativeLog, "the relative main folder validates");
   HWND picker = openPickerOf(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
   browseTo(env, picker, join(env.root, "elsewhere"));
   cancelPicker(picker, process.id());
   // This updater carries no package: once the folder has validated, Install stops at extraction.
-  env.check.that(pressAndWait(dialog, IDOK), "Install runs");
-  const std::string afterBrowse = itemText(dialog, kLog);
+  env.check.that(pressAndWait(dialog, KZ_IDC_INSTALL), "Install runs");
+  const std::string afterBrowse = itemText(dialog, KZ_IDC_LOG);
   env.check.that(afterBrowse.rfind(relativeLog + "\r\n\r\nInitializing......Ok.", 0) == 0,
                  "after browsing, the relative folder still validates, so the current directory is back: " +
                      visible(afterBrowse));
@@ -107,7 +107,7 @@ E2E_SCENARIO(folder_pick_drive_root_installs) {
   if (dialog == nullptr) return process.kill();
   if (!pickThroughFileName(env, dialog, process.id(), "L:\\a.b")) return process.kill();
   const std::string shown = locationLineShowing(root);
-  env.check.equal(itemText(dialog, kLog), shown, "the root validates");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), shown, "the root validates");
   env.check.equal(installAndWait(dialog), completedLogAfter(shown), "the install completes");
   env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), root,
                   "the root is recorded with its backslash");

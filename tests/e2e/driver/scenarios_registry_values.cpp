@@ -15,7 +15,7 @@ E2E_SCENARIO(opening_machine_wide_empty_value) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, kLog), locationLine("") + kNoMainFolderError, "the main folder is unknown");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine("") + kNoMainFolderError, "the main folder is unknown");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -31,7 +31,7 @@ E2E_SCENARIO(opening_over_long_value_counts_as_absent) {
   Process process;
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, kLog), locationLine(product), "the per-user folder is used");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "the per-user folder is used");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
 
@@ -46,7 +46,7 @@ E2E_SCENARIO(main_folder_drive_root_installs) {
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
   const std::string shown = locationLineShowing(root);
-  env.check.equal(itemText(dialog, kLog), shown, "the root validates");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), shown, "the root validates");
   env.check.equal(installAndWait(dialog), completedLogAfter(shown), "the install completes");
   env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), root,
                   "the root is recorded with its backslash");

@@ -120,7 +120,7 @@ void expectFailedAt(Env& env, const std::string& log, const std::string& product
 }
 
 std::string startInstallAndWait(HWND dialog) {
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   return waitRunEnd(dialog);
 }
 
@@ -153,7 +153,7 @@ bool installKilledAfter(Env& env, const std::string& updater, const std::string&
     process.kill();
     return false;
   }
-  press(dialog, IDOK);
+  press(dialog, KZ_IDC_INSTALL);
   const std::string at = " (crash after move " + std::to_string(moves) + ")";
   if (!env.check.that(process.waitExit(60000), "the updater ends itself during the copy" + at)) {
     process.kill();
@@ -278,7 +278,7 @@ E2E_SCENARIO(killed_copy_recovers_on_install) {
     for (const auto& [path, state] : treeState(product)) now.push_back(path);
     if (now != expected) note("main folder now" + at + ":\n" + treeDifferences(before, treeState(product)));
     env.check.that(now == expected, "the main folder holds the product's entries and nothing else" + at);
-    press(dialog, IDCANCEL);
+    press(dialog, KZ_IDC_QUIT);
     env.check.that(process.waitExit(5000), "Close ends the updater at once" + at);
     process.kill();
   }
