@@ -30,6 +30,9 @@ int nextInputByte();
 // Refills the input buffer with at most 32 KiB, never past the member's budget. Returns the first
 // byte and leaves the input index at 1, or aborts the entry and returns -1.
 int refillInput();
+// True when a refill would deliver at least one byte: the budget is not used up and the input has
+// bytes left. Reads nothing and aborts nothing.
+bool inputLeft();
 // Checksums and writes the first outputCount bytes of the window. false when the runtime reported
 // a write error (or the write came up short); the caller then aborts the entry.
 bool flushWindow();

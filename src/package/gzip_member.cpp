@@ -43,6 +43,11 @@ int refillInput() {
   return ctx.inputBuffer[0];
 }
 
+bool inputLeft() {
+  const ReaderContext& ctx = *currentReader();
+  return ctx.bytesIn < ctx.compressedBudget && !inputAtEnd(ctx);
+}
+
 int nextInputByte() {
   ReaderContext& ctx = *currentReader();
   if (ctx.inputIndex < decoder().inputCount) return ctx.inputBuffer[ctx.inputIndex++];

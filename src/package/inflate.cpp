@@ -8,6 +8,15 @@
 // whole byte of look-ahead is given back to the input, so the trailer is read from the first byte
 // after the deflate data.
 //
+// The input budget. The member's bytes are a hard limit: nothing past its last byte is read, and
+// bits a code really has that lie beyond it end the entry ("input ends inside the member"). The
+// bits the described tables look at before a code is resolved are only a look-ahead, not part of
+// the code: where they would lie past the member's last byte they count as zeros and are never
+// read. So a member may end at the input's last byte (a PK entry has no trailer behind its deflate
+// data), and wherever the member has more input the look-ahead refills exactly as before. The fast
+// path reads ahead whole words, but only from bytes already in the input buffer, and the buffer
+// never holds a byte past the budget.
+//
 // Tables. The engine decodes with wide tables of packed 32-bit entries (see DecodeTable), not with
 // the narrower tree that buildHuffmanTable describes; but every entry carries the number of bits
 // that tree would have needed for its code, and the careful path below needs exactly that many.
@@ -330,7 +339,9 @@ using FastWord = uint64_t;
 #endif
 constexpr unsigned kFastWordBits = sizeof(FastWord) * 8;
 
-// Input the fast path may read ahead of its position: two refills of one word each.
+// Input the fast path may read ahead of its position: two refills of one word each. Its word loads
+// therefore stay inside the bytes already buffered, which never pass the member's budget; the last
+// kFastInputMargin bytes of every refill go through the careful path.
 constexpr uint32_t kFastInputMargin = 32;
 // Window room the fast path keeps for a run of literals (three entries of up to two literals, and
 // the byte a pair's store writes past a single literal); a match whose copy with its scratch
@@ -399,6 +410,16 @@ class Inflater {
         bits_ |= static_cast<uint64_t>(c) << bitCount_;
       }
       bitCount_ += 8;
+    }
+    return true;
+  }
+
+  // Needs n bits of look-ahead: like need, but past the member's last byte the missing bits are
+  // the zeros above bitCount_, and nothing is read.
+  bool lookAhead(unsigned n) {
+    while (bitCount_ < n) {
+      if (index_ == count_ && !detail::inputLeft()) return true;
+      if (!needSlow(bitCount_ + 8)) return false;
     }
     return true;
   }
@@ -603,10 +624,11 @@ class Inflater {
     return true;
   }
 
-  // Looks up one code as the described tables would: the bits they need are needed (and the
-  // input refilled for them) before the code counts as resolved. Bits above bitCount_ are zero,
-  // so a code found within the valid bits is the right one, and one that reaches beyond them
-  // means the stream's code is longer than the valid bits too: one more byte is needed either way.
+  // Looks up one code as the described tables would: the bits they look at are taken (and the
+  // input refilled for them while the member has input left) before the code counts as resolved.
+  // Bits above bitCount_ are zero, so a code found within the valid bits is the right one, and one
+  // that reaches beyond them means the stream's code is longer than the valid bits too: one more
+  // byte is needed either way, and when the member has none left, its input has ended.
   int decodeCareful(const DecodeTable& t, uint32_t& out) {
     if (t.entries == nullptr) return kInflateInvalid;
     takeBuffered();
@@ -619,7 +641,7 @@ class Inflater {
         total = t.bits + entryCodeBits(e);
       }
       if (total <= bitCount_) {
-        if (!need(entryNeed(e))) return kInflateStopped;
+        if (!lookAhead(entryNeed(e))) return kInflateStopped;
         drop(total);
         out = e;
         return kInflateOk;

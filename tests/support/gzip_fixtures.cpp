@@ -85,7 +85,7 @@ Bytes wrapGzip(const Bytes& deflated, const Bytes& original, const GzipHeaderOpt
 }
 
 Bytes pkEntry(const Bytes& data, const PkEntryOptions& o) {
-  const Bytes payload = o.method == 8 ? rawDeflate(data, 6, Z_DEFAULT_STRATEGY) : data;
+  const Bytes payload = o.method == 8 ? rawDeflate(data, o.level, o.strategy) : data;
   const bool descriptor = (o.flags & 0x08) != 0;
   Bytes e;
   putLe32(e, 0x04034B50);

@@ -41,6 +41,8 @@ struct PkEntryOptions {
   std::string name = "file.bin";
   Bytes extra;
   bool descriptorSignature = true;
+  int level = 6;                // zlib's level and strategy for method 8
+  int strategy = 0;             // Z_DEFAULT_STRATEGY
 };
 // A PKZIP local entry holding data (deflated by zlib for method 8).
 Bytes pkEntry(const Bytes& data, const PkEntryOptions& options = {});

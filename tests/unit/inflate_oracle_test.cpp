@@ -49,6 +49,15 @@ std::vector<Bytes> validMembers() {
     }
   }
   members.push_back(kz::test::zlibGzip({}, 6, Z_DEFAULT_STRATEGY));
+  // PK entries without descriptor, whose deflate data ends at the member's last byte; in these the
+  // last code is shorter than the bits the described tables look at.
+  const Bytes shortText = kz::test::textBytes(3000, 6);
+  for (size_t n : {0, 37, 45, 59, 680, 682, 685, 40000}) {
+    const Bytes& source = n > 3000 ? bin : n % 2 == 0 ? shortText : bin;
+    kz::test::PkEntryOptions options;
+    options.level = 1 + static_cast<int>(n % 9);
+    members.push_back(kz::test::pkEntry(Bytes(source.begin(), source.begin() + static_cast<long>(n)), options));
+  }
   return members;
 }
 
