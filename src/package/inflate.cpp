@@ -110,35 +110,40 @@ inline void copy8(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, &v, sizeof v);
 }
 
+
 // ---------------------------------------------------------------------------------------------
 // The engine's decoding tables.
 //
-// One heap block per table: the first level of 2^bits entries, then the sub-tables. An entry:
+// One heap block per table: the first level of 2^bits entries, then the sub-tables, then one
+// byte per entry. An entry:
 //   bits 0-4    bits the fast path drops for the whole entry: the code (both codes of a literal
-//               pair) plus any extra bits; for a link, the first-level bits
-//   bit 5       literal (bits 16-23 the byte; with bit 7 a pair, bits 24-31 the second byte)
-//   bit 6       link to a sub-table (bits 16-31 its offset, bits 8-11 its index bits)
-//   bit 7       with bit 5: a literal pair; alone: end of block; with bit 6: an invalid code
-//   bits 8-11   the code's bits at this level (of a pair: the first code's)
-//   bits 12-15  the bits the described tables need before this code is resolved, counted from the
-//               code's first bit (of a pair: for the first code)
+//               pair) plus any extra bits; for a link, the first-level bits. Bits 5-7 are zero,
+//               so the low byte is the drop count: a shift by the entry itself drops it.
+//   bits 8-11   the code's bits at this level (of a pair: the first code's); of a link, the
+//               sub-table's index bits
+//   bit 12      literal (bits 16-23 the byte)
+//   bit 13      with bit 12: a literal pair (bits 24-31 the second byte)
+//   bit 14      link to a sub-table (bits 16-31 its offset)
+//   bit 15      alone: end of block; with bit 14: an invalid code
 //   bits 16-31  literal(s), base length, base distance or code-length symbol
 // Extra bits follow the code: an entry's value is its base plus the bits between its code length
-// and the bits it drops.
-constexpr uint32_t kFlagLiteral = 1u << 5;
-constexpr uint32_t kFlagLink = 1u << 6;
-constexpr uint32_t kFlagSpecial = 1u << 7;
-constexpr uint32_t kKindMask = kFlagLiteral | kFlagLink | kFlagSpecial;
+// and the bits it drops. The byte beside each entry holds the bits the described tables need
+// before its code is resolved, counted from the code's first bit (of a pair: for the first
+// code); only the careful path reads it.
+constexpr uint32_t kFlagLiteral = 1u << 12;
+constexpr uint32_t kFlagPair = 1u << 13;
+constexpr uint32_t kFlagLink = 1u << 14;
+constexpr uint32_t kFlagSpecial = 1u << 15;
+constexpr uint32_t kKindMask = kFlagLiteral | kFlagPair | kFlagLink | kFlagSpecial;
 constexpr uint32_t kKindEndOfBlock = kFlagSpecial;
 constexpr uint32_t kKindInvalid = kFlagLink | kFlagSpecial;
 
 constexpr uint32_t entryDrop(uint32_t e) { return e & 31u; }
 constexpr uint32_t entryCodeBits(uint32_t e) { return (e >> 8) & 15u; }
-constexpr uint32_t entryNeed(uint32_t e) { return (e >> 12) & 15u; }
 constexpr uint32_t entryValue(uint32_t e) { return e >> 16; }
 
-constexpr uint32_t makeEntry(uint32_t drop, uint32_t kind, uint32_t codeBits, uint32_t need, uint32_t value) {
-  return drop | kind | (codeBits << 8) | (need << 12) | (value << 16);
+constexpr uint32_t makeEntry(uint32_t drop, uint32_t kind, uint32_t codeBits, uint32_t value) {
+  return drop | kind | (codeBits << 8) | (value << 16);
 }
 
 enum class CodeSet { LiteralLength, Distance, CodeLength };
@@ -151,10 +156,12 @@ struct DecodeTable {
   void reset() {
     std::free(entries);
     entries = nullptr;
+    need = nullptr;
     bits = 0;
     mask = 0;
   }
   uint32_t* entries = nullptr;  // nullptr: an empty table (no code at all)
+  uint8_t* need = nullptr;      // the described tables' need of each entry, in the same block
   unsigned bits = 0;
   uint32_t mask = 0;
 };
@@ -208,9 +215,11 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
   unsigned longCodes = 0;
   for (unsigned j = W + 1; j <= g; ++j) longCodes += count[j];
   const size_t entries = (size_t{1} << W) + (g > W ? size_t{longCodes} << (g - W) : 0);
-  auto* table = static_cast<uint32_t*>(allocateBlock(entries * sizeof(uint32_t)));
+  auto* table = static_cast<uint32_t*>(allocateBlock(entries * (sizeof(uint32_t) + 1)));
   if (table == nullptr) return 3;
+  uint8_t* const need = reinterpret_cast<uint8_t*>(table + entries);
   t.entries = table;
+  t.need = need;
   t.bits = W;
   t.mask = (1u << W) - 1;
   const int result = (spare != 0 && g != 1) ? 1 : 0;
@@ -257,29 +266,32 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
       const unsigned levelBits = kk > W ? kk - W : kk;
       uint32_t e;
       if (p >= real) {
-        e = makeEntry(levelBits, kKindInvalid, levelBits, needBits, 0);
+        e = makeEntry(levelBits, kKindInvalid, levelBits, 0);
       } else {
         const unsigned sym = sorted[p];
         if (set == CodeSet::LiteralLength) {
           if (sym < 256) {
-            e = makeEntry(levelBits, kFlagLiteral, levelBits, needBits, sym);
+            e = makeEntry(levelBits, kFlagLiteral, levelBits, sym);
           } else if (sym == 256) {
-            e = makeEntry(levelBits, kKindEndOfBlock, levelBits, needBits, 0);
+            e = makeEntry(levelBits, kKindEndOfBlock, levelBits, 0);
           } else if (kLengthExtra[sym - 257] == 99) {
-            e = makeEntry(levelBits, kKindInvalid, levelBits, needBits, 0);
+            e = makeEntry(levelBits, kKindInvalid, levelBits, 0);
           } else {
-            e = makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, needBits, kLengthBase[sym - 257]);
+            e = makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, kLengthBase[sym - 257]);
           }
         } else if (set == CodeSet::Distance) {
-          e = makeEntry(levelBits + kDistExtra[sym], 0, levelBits, needBits, kDistBase[sym]);
+          e = makeEntry(levelBits + kDistExtra[sym], 0, levelBits, kDistBase[sym]);
         } else {
-          e = makeEntry(levelBits, 0, levelBits, needBits, sym);
+          e = makeEntry(levelBits, 0, levelBits, sym);
         }
       }
       ++p;
 
       if (kk <= W) {
-        for (unsigned j = code; j < (1u << W); j += 1u << kk) table[j] = e;
+        for (unsigned j = code; j < (1u << W); j += 1u << kk) {
+          table[j] = e;
+          need[j] = static_cast<uint8_t>(needBits);
+        }
       } else {
         const unsigned prefix = code & t.mask;
         if (prefix != subPrefix) {
@@ -294,10 +306,14 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
           }
           subWidth = j;
           sub = table + next;
-          table[prefix] = makeEntry(W, kFlagLink, subWidth, 0, next);
+          table[prefix] = makeEntry(W, kFlagLink, subWidth, next);
+          need[prefix] = 0;
           next += 1u << subWidth;
         }
-        for (unsigned j = code >> W; j < (1u << subWidth); j += 1u << levelBits) sub[j] = e;
+        for (unsigned j = code >> W; j < (1u << subWidth); j += 1u << levelBits) {
+          sub[j] = e;
+          need[sub - table + j] = static_cast<uint8_t>(needBits);
+        }
       }
 
       unsigned bit = 1u << (kk - 1);
@@ -323,8 +339,7 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
       if (l1 >= W) continue;
       const uint32_t e2 = table[i >> l1];
       if ((e2 & kKindMask) != kFlagLiteral || entryDrop(e2) > W - l1) continue;
-      table[i] = makeEntry(l1 + entryDrop(e2), kFlagLiteral | kFlagSpecial, l1, entryNeed(e),
-                           entryValue(e) | (entryValue(e2) << 8));
+      table[i] = makeEntry(l1 + entryDrop(e2), kFlagLiteral | kFlagPair, l1, entryValue(e) | (entryValue(e2) << 8));
     }
   }
   return result;
@@ -347,6 +362,9 @@ constexpr uint32_t kFastInputMargin = 32;
 // the byte a pair's store writes past a single literal); a match whose copy with its scratch
 // would reach the window's end is copied at the careful pace, with the flush where it fills.
 constexpr uint32_t kFastWindowMargin = 16;
+// Bytes a match copy in the fast path may write from its start: whole words up to this many, even
+// for a shorter match, and the scratch past the end of a longer one stays below it too.
+constexpr uint32_t kMatchScratch = 32;
 
 // One stream's engine: the hot state lives in members and is written back to the reader context
 // and the decoder's globals around every call that reads or writes them.
@@ -633,15 +651,16 @@ class Inflater {
     if (t.entries == nullptr) return kInflateInvalid;
     takeBuffered();
     for (;;) {
-      uint32_t e = t.entries[static_cast<uint32_t>(bits_) & t.mask];
+      uint32_t index = static_cast<uint32_t>(bits_) & t.mask;
+      uint32_t e = t.entries[index];
       unsigned total = entryCodeBits(e);
       if ((e & kKindMask) == kFlagLink) {
-        const unsigned subBits = entryCodeBits(e);
-        e = t.entries[entryValue(e) + (static_cast<uint32_t>(bits_ >> t.bits) & kMask[subBits])];
+        index = entryValue(e) + (static_cast<uint32_t>(bits_ >> t.bits) & kMask[entryCodeBits(e)]);
+        e = t.entries[index];
         total = t.bits + entryCodeBits(e);
       }
       if (total <= bitCount_) {
-        if (!lookAhead(entryNeed(e))) return kInflateStopped;
+        if (!lookAhead(t.need[index])) return kInflateStopped;
         drop(total);
         out = e;
         return kInflateOk;
@@ -689,7 +708,9 @@ class Inflater {
       return kLeaveFastPath;
     }
     FastWord bits = static_cast<FastWord>(bits_);
-    unsigned bitCount = bitCount_;
+    // Only the low byte of bitCount counts: an entry's drop count is its low byte, so dropping
+    // subtracts the whole entry, and the bits above are left as they come.
+    uint32_t bitCount = bitCount_;
     const uint8_t* in = in_ + index_;
     const uint8_t* const inEnd = in_ + (count_ - kFastInputMargin);
     uint8_t* out = out_ + pos_;
@@ -705,18 +726,20 @@ class Inflater {
     // Fills the word from the input without a branch: the bytes that fit whole are counted, and
     // the bits above the count hold the input's next bits, or zeros.
     auto refill = [&] {
+      const unsigned available = static_cast<uint8_t>(bitCount);
       if constexpr (kFastWordBits == 64) {
-        bits |= static_cast<FastWord>(load64le(in)) << bitCount;
+        bits |= static_cast<FastWord>(load64le(in)) << available;
       } else {
-        bits |= static_cast<FastWord>(load32le(in)) << bitCount;
+        bits |= static_cast<FastWord>(load32le(in)) << available;
       }
-      in += (kFastWordBits - 1 - bitCount) >> 3;
+      in += (kFastWordBits - 1 - available) >> 3;
       bitCount |= kFastWordBits - 8;
     };
     auto lowBits = [](FastWord word, uint32_t n) { return static_cast<uint32_t>(word) & ((uint32_t{1} << n) - 1); };
-    auto consume = [&](uint32_t n) {
-      bits >>= n;
-      bitCount -= n;
+    // Drops the entry's bits (or n bits): the shift takes the low bits of the count as they are.
+    auto consume = [&](uint32_t entryOrCount) {
+      bits >>= entryOrCount & (kFastWordBits - 1);
+      bitCount -= entryOrCount;
     };
     auto putLiterals = [&](uint32_t e) {
       const auto pair = static_cast<uint16_t>(entryValue(e));
@@ -725,30 +748,36 @@ class Inflater {
       out[0] = static_cast<uint8_t>(pair);
       out[1] = static_cast<uint8_t>(pair >> 8);
 #endif
-      out += 1 + ((e >> 7) & 1u);
+      out += 1 + ((e >> 13) & 1u);
+    };
+
+    // One literal entry: its bits dropped, the next entry looked up before the store (a store
+    // through a byte pointer could alias the table, so the compiler keeps this order).
+    uint32_t e = 0;
+    auto literalEntry = [&] {
+      consume(e);
+      const uint32_t next = lit[static_cast<uint32_t>(bits) & litMask];
+      putLiterals(e);
+      e = next;
     };
 
     // Each turn starts with the word just refilled and e the entry at its low bits; the entry
     // for the next turn is looked up before a match is copied, so the lookup overlaps the copy.
+    // A lookup is sound while litBits valid bits remain: after a refill there are at least
+    // kFastWordBits - 8, and a literal entry takes at most litBits of them.
     refill();
-    uint32_t e = lit[static_cast<uint32_t>(bits) & litMask];
+    e = lit[static_cast<uint32_t>(bits) & litMask];
     for (;;) {
       if ((e & kFlagLiteral) != 0) {
         // A run of first-level literals (each entry at most litBits bits, one or two literals).
-        consume(entryDrop(e));
-        putLiterals(e);
-        e = lit[static_cast<uint32_t>(bits) & litMask];
+        literalEntry();
         if constexpr (kFastWordBits == 64) {
           if ((e & kFlagLiteral) != 0) {
-            consume(entryDrop(e));
-            putLiterals(e);
-            e = lit[static_cast<uint32_t>(bits) & litMask];
+            literalEntry();
             if ((e & kFlagLiteral) != 0) {
-              consume(entryDrop(e));
-              putLiterals(e);
+              literalEntry();
               if (in >= inEnd || out >= outEnd) break;
               refill();
-              e = lit[static_cast<uint32_t>(bits) & litMask];
               continue;
             }
           }
@@ -756,11 +785,9 @@ class Inflater {
         refill();  // the entry's own bits were valid already; the refill adds what follows
         if constexpr (kFastWordBits == 32) {
           if ((e & kFlagLiteral) != 0) {
-            consume(entryDrop(e));
-            putLiterals(e);
+            literalEntry();
             if (in >= inEnd || out >= outEnd) break;
             refill();
-            e = lit[static_cast<uint32_t>(bits) & litMask];
             continue;
           }
         }
@@ -770,7 +797,7 @@ class Inflater {
           consume(litBits);
           e = lit[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
           if ((e & kFlagLiteral) != 0) {
-            consume(entryDrop(e));
+            consume(e);
             *out++ = static_cast<uint8_t>(entryValue(e));
             if (in >= inEnd || out >= outEnd) break;
             refill();
@@ -779,7 +806,7 @@ class Inflater {
           }
         }
         if ((e & kKindMask) == kKindEndOfBlock) {
-          consume(entryDrop(e));
+          consume(e);
           result = kInflateOk;
           break;
         }
@@ -790,19 +817,24 @@ class Inflater {
       }
       // A length: base plus the extra bits that follow its code.
       FastWord saved = bits;
-      consume(entryDrop(e));
+      consume(e);
       const uint32_t length = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
       if (dist == nullptr) {
         result = kInflateInvalid;
         break;
       }
       if constexpr (kFastWordBits == 32) refill();
+      // With 64 bits, a length and a distance from the first levels leave at least litBits
+      // valid bits (56 - 20 - 21), so the next entry is looked up before the refill, off its
+      // path; after a distance sub-table, both codes may have taken 48 bits, so after it.
+      bool lookUpAfterRefill = kFastWordBits == 32;
       e = dist[static_cast<uint32_t>(bits) & distMask];
       if ((e & kFlagLink) != 0) {
         if ((e & kKindMask) == kKindInvalid) {
           result = kInflateInvalid;
           break;
         }
+        lookUpAfterRefill = true;
         consume(distBits);
         e = dist[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
         if ((e & kKindMask) == kKindInvalid) {
@@ -811,18 +843,23 @@ class Inflater {
         }
       }
       if constexpr (kFastWordBits == 32) {
-        if (bitCount < entryDrop(e)) refill();
+        if (static_cast<uint8_t>(bitCount) < entryDrop(e)) refill();
       }
       saved = bits;
-      consume(entryDrop(e));
+      consume(e);
       const uint32_t distance = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
-      refill();
-      e = lit[static_cast<uint32_t>(bits) & litMask];
+      if (lookUpAfterRefill) {
+        refill();
+        e = lit[static_cast<uint32_t>(bits) & litMask];
+      } else {
+        e = lit[static_cast<uint32_t>(bits) & litMask];
+        refill();
+      }
 
       // The source lies in this window or the history before it (distance <= 32,768).
       const uint8_t* from = out - distance;
       uint8_t* const end = out + length;
-      if (end > out_ + (kWindow - kFastWindowMargin)) {
+      if (end > out_ + (kWindow - kMatchScratch)) {
         index_ = static_cast<uint32_t>(in - in_);
         pos_ = static_cast<uint32_t>(out - out_);
         if (!copyMatch(length, distance)) return kInflateStopped;
@@ -831,12 +868,15 @@ class Inflater {
         continue;
       }
       if (distance >= 8) {
-        // Whole words; each reads only bytes already final. Up to 15 bytes of scratch past the
-        // match's end, overwritten by what follows.
+        // Whole words, 32 bytes whatever the length (most matches are shorter), then 16 at a
+        // time; each word reads only bytes already final. The scratch past the match's end is
+        // overwritten by what follows.
         copy8(out, from);
         copy8(out + 8, from + 8);
-        out += 16;
-        from += 16;
+        copy8(out + 16, from + 16);
+        copy8(out + 24, from + 24);
+        out += 32;
+        from += 32;
         while (out < end) {
           copy8(out, from);
           copy8(out + 8, from + 8);
@@ -861,8 +901,8 @@ class Inflater {
       out = end;
       if (in >= inEnd || out >= outEnd) break;
     }
-    bits_ = static_cast<uint64_t>(bits) & ((uint64_t{1} << bitCount) - 1);
-    bitCount_ = bitCount;
+    bitCount_ = static_cast<uint8_t>(bitCount);
+    bits_ = static_cast<uint64_t>(bits) & ((uint64_t{1} << bitCount_) - 1);
     index_ = static_cast<uint32_t>(in - in_);
     pos_ = static_cast<uint32_t>(out - out_);
     return result;
