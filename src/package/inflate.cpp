@@ -116,25 +116,23 @@ inline void copy8(uint8_t* dst, const uint8_t* src) {
 //
 // One heap block per table: the first level of 2^bits entries, then the sub-tables, then one
 // byte per entry. An entry:
-//   bits 0-4    bits the fast path drops for the whole entry: the code (both codes of a literal
-//               pair) plus any extra bits; for a link, the first-level bits. Bits 5-7 are zero,
-//               so the low byte is the drop count: a shift by the entry itself drops it.
-//   bits 8-11   the code's bits at this level (of a pair: the first code's); of a link, the
-//               sub-table's index bits
+//   bits 0-4    bits the fast path drops for the whole entry: the code plus any extra bits; for
+//               a link, the first-level bits. Bits 5-7 are zero, so the low byte is the drop
+//               count: a shift by the entry itself drops it.
+//   bits 8-11   the code's bits at this level; of a link, the sub-table's index bits
 //   bit 12      literal (bits 16-23 the byte)
-//   bit 13      with bit 12: a literal pair (bits 24-31 the second byte)
 //   bit 14      link to a sub-table (bits 16-31 its offset)
 //   bit 15      alone: end of block; with bit 14: an invalid code
 //   bits 16-31  literal(s), base length, base distance or code-length symbol
 // Extra bits follow the code: an entry's value is its base plus the bits between its code length
 // and the bits it drops. The byte beside each entry holds the bits the described tables need
-// before its code is resolved, counted from the code's first bit (of a pair: for the first
-// code); only the careful path reads it.
+// before its code is resolved, counted from the code's first bit; only the careful path reads it.
+// (Entries that held two literals where both codes fit the first level were tried: on binaries
+// and text compressed at level 9 such pairs are rare, and building them cost more than they saved.)
 constexpr uint32_t kFlagLiteral = 1u << 12;
-constexpr uint32_t kFlagPair = 1u << 13;
 constexpr uint32_t kFlagLink = 1u << 14;
 constexpr uint32_t kFlagSpecial = 1u << 15;
-constexpr uint32_t kKindMask = kFlagLiteral | kFlagPair | kFlagLink | kFlagSpecial;
+constexpr uint32_t kKindMask = kFlagLiteral | kFlagLink | kFlagSpecial;
 constexpr uint32_t kKindEndOfBlock = kFlagSpecial;
 constexpr uint32_t kKindInvalid = kFlagLink | kFlagSpecial;
 
@@ -329,19 +327,6 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
     }
   }
 
-  if (set == CodeSet::LiteralLength) {
-    // Two literals in one entry where both codes fit the first level. Descending order: the
-    // second code's entry lies at a lower index and is still a single literal when read.
-    for (unsigned i = (1u << W); i-- != 0;) {
-      const uint32_t e = table[i];
-      if ((e & kKindMask) != kFlagLiteral) continue;
-      const unsigned l1 = entryDrop(e);
-      if (l1 >= W) continue;
-      const uint32_t e2 = table[i >> l1];
-      if ((e2 & kKindMask) != kFlagLiteral || entryDrop(e2) > W - l1) continue;
-      table[i] = makeEntry(l1 + entryDrop(e2), kFlagLiteral | kFlagPair, l1, entryValue(e) | (entryValue(e2) << 8));
-    }
-  }
   return result;
 }
 
@@ -358,10 +343,10 @@ constexpr unsigned kFastWordBits = sizeof(FastWord) * 8;
 // therefore stay inside the bytes already buffered, which never pass the member's budget; the last
 // kFastInputMargin bytes of every refill go through the careful path.
 constexpr uint32_t kFastInputMargin = 32;
-// Window room the fast path keeps for a run of literals (three entries of up to two literals, and
-// the byte a pair's store writes past a single literal); a match whose copy with its scratch
-// would reach the window's end is copied at the careful pace, with the flush where it fills.
-constexpr uint32_t kFastWindowMargin = 16;
+// Window room the fast path keeps for a run of literals (at most three between two checks); a
+// match whose copy with its scratch would reach the window's end is copied at the careful pace,
+// with the flush where it fills.
+constexpr uint32_t kFastWindowMargin = 8;
 // Bytes a match copy in the fast path may write from its start: whole words up to this many, even
 // for a shorter match, and the scratch past the end of a longer one stays below it too.
 constexpr uint32_t kMatchScratch = 32;
@@ -741,15 +726,6 @@ class Inflater {
       bits >>= entryOrCount & (kFastWordBits - 1);
       bitCount -= entryOrCount;
     };
-    auto putLiterals = [&](uint32_t e) {
-      const auto pair = static_cast<uint16_t>(entryValue(e));
-      std::memcpy(out, &pair, 2);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-      out[0] = static_cast<uint8_t>(pair);
-      out[1] = static_cast<uint8_t>(pair >> 8);
-#endif
-      out += 1 + ((e >> 13) & 1u);
-    };
 
     // One literal entry: its bits dropped, the next entry looked up before the store (a store
     // through a byte pointer could alias the table, so the compiler keeps this order).
@@ -757,7 +733,7 @@ class Inflater {
     auto literalEntry = [&] {
       consume(e);
       const uint32_t next = lit[static_cast<uint32_t>(bits) & litMask];
-      putLiterals(e);
+      *out++ = static_cast<uint8_t>(entryValue(e));
       e = next;
     };
 
@@ -769,7 +745,7 @@ class Inflater {
     e = lit[static_cast<uint32_t>(bits) & litMask];
     for (;;) {
       if ((e & kFlagLiteral) != 0) {
-        // A run of first-level literals (each entry at most litBits bits, one or two literals).
+        // A run of first-level literals (each entry at most litBits bits).
         literalEntry();
         if constexpr (kFastWordBits == 64) {
           if ((e & kFlagLiteral) != 0) {
