@@ -47,6 +47,7 @@
 // aborts the entry and ends it with kInflateStopped.
 #include "package/inflate.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -206,10 +207,12 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
     if (b[i] != 0) sorted[offset[b[i]]++] = static_cast<uint16_t>(i);
   }
 
-  const unsigned maxWide = set == CodeSet::LiteralLength ? kWideLitLenBits
-                           : set == CodeSet::Distance    ? kWideDistBits
-                                                         : kCodeLengthBits;
-  const unsigned W = g < maxWide ? g : maxWide;
+  // The literal/length and distance tables always have their whole first level, so that the fast
+  // path indexes them with constant masks; the code-length table is narrowed to its longest code.
+  const unsigned W = set == CodeSet::LiteralLength ? kWideLitLenBits
+                     : set == CodeSet::Distance    ? kWideDistBits
+                     : g < kCodeLengthBits         ? g
+                                                   : kCodeLengthBits;
   unsigned longCodes = 0;
   for (unsigned j = W + 1; j <= g; ++j) longCodes += count[j];
   const size_t entries = (size_t{1} << W) + (g > W ? size_t{longCodes} << (g - W) : 0);
@@ -329,6 +332,13 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
 
   return result;
 }
+
+// The distance table of a block that has no distance codes, as the fast path sees it.
+constexpr auto kNoDistanceCodes = [] {
+  std::array<uint32_t, size_t{1} << kWideDistBits> table{};
+  for (uint32_t& entry : table) entry = makeEntry(0, kKindInvalid, 0, 0);
+  return table;
+}();
 
 // The fast path's bit buffer: 64 bits where the registers are that wide, else 32 (the fast path
 // then refills more often; the careful path keeps 64 bits, it is not hot).
@@ -701,11 +711,10 @@ class Inflater {
     uint8_t* out = out_ + pos_;
     uint8_t* const outEnd = out_ + (kWindow - kFastWindowMargin);
     const uint32_t* const lit = lit_.entries;
-    const uint32_t litMask = lit_.mask;
-    const unsigned litBits = lit_.bits;
-    const uint32_t* const dist = dist_.entries;
-    const uint32_t distMask = dist_.mask;
-    const unsigned distBits = dist_.bits;
+    constexpr uint32_t litMask = (1u << kWideLitLenBits) - 1;
+    // A block without distance codes has an empty table: any distance in it is invalid.
+    const uint32_t* const dist = dist_.entries != nullptr ? dist_.entries : kNoDistanceCodes.data();
+    constexpr uint32_t distMask = (1u << kWideDistBits) - 1;
     int result = kLeaveFastPath;
 
     // Fills the word from the input without a branch: the bytes that fit whole are counted, and
@@ -739,13 +748,13 @@ class Inflater {
 
     // Each turn starts with the word just refilled and e the entry at its low bits; the entry
     // for the next turn is looked up before a match is copied, so the lookup overlaps the copy.
-    // A lookup is sound while litBits valid bits remain: after a refill there are at least
-    // kFastWordBits - 8, and a literal entry takes at most litBits of them.
+    // A lookup is sound while kWideLitLenBits valid bits remain: after a refill there are at least
+    // kFastWordBits - 8, and a literal entry takes at most kWideLitLenBits of them.
     refill();
     e = lit[static_cast<uint32_t>(bits) & litMask];
     for (;;) {
       if ((e & kFlagLiteral) != 0) {
-        // A run of first-level literals (each entry at most litBits bits).
+        // A run of first-level literals (each entry at most kWideLitLenBits bits).
         literalEntry();
         if constexpr (kFastWordBits == 64) {
           if ((e & kFlagLiteral) != 0) {
@@ -770,7 +779,7 @@ class Inflater {
       }
       if ((e & (kFlagLink | kFlagSpecial)) != 0) {
         if ((e & kKindMask) == kFlagLink) {
-          consume(litBits);
+          consume(e);  // a link drops the first-level bits
           e = lit[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
           if ((e & kFlagLiteral) != 0) {
             consume(e);
@@ -795,12 +804,8 @@ class Inflater {
       FastWord saved = bits;
       consume(e);
       const uint32_t length = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
-      if (dist == nullptr) {
-        result = kInflateInvalid;
-        break;
-      }
       if constexpr (kFastWordBits == 32) refill();
-      // With 64 bits, a length and a distance from the first levels leave at least litBits
+      // With 64 bits, a length and a distance from the first levels leave at least 11
       // valid bits (56 - 20 - 21), so the next entry is looked up before the refill, off its
       // path; after a distance sub-table, both codes may have taken 48 bits, so after it.
       bool lookUpAfterRefill = kFastWordBits == 32;
@@ -811,7 +816,7 @@ class Inflater {
           break;
         }
         lookUpAfterRefill = true;
-        consume(distBits);
+        consume(e);
         e = dist[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
         if ((e & kKindMask) == kKindInvalid) {
           result = kInflateInvalid;

@@ -474,7 +474,8 @@ TEST_F(Inflate, CodeLengthRepeats) {
   EXPECT_NE(r.decode, 0);
 }
 
-// A dynamic block without any distance code decodes literals, and refuses a match.
+// A dynamic block without any distance code decodes literals, and refuses a match, also where
+// the match is met with plenty of input behind it (the fast path).
 TEST_F(Inflate, EmptyDistanceTable) {
   BitWriter ok;
   const Dynamic d = writeDynamicHeader(ok, true, completeLiteralLengths(), {0});
@@ -482,12 +483,14 @@ TEST_F(Inflate, EmptyDistanceTable) {
   ok.code(d.litCodes[256], d.lit[256]);
   EXPECT_EQ(decode(ok.finish(), Bytes{'q'}).decode, 0);
 
-  BitWriter bad;
-  const Dynamic e = writeDynamicHeader(bad, true, completeLiteralLengths(), {0});
-  bad.code(e.litCodes['q'], e.lit['q']);
-  bad.code(e.litCodes[257], e.lit[257]);
-  bad.bits(0, 32);
-  EXPECT_EQ(decode(bad.finish(), {}).failure, DecodeFailure::FormatViolated);
+  for (const unsigned padding : {4u, 200u}) {
+    BitWriter bad;
+    const Dynamic e = writeDynamicHeader(bad, true, completeLiteralLengths(), {0});
+    bad.code(e.litCodes['q'], e.lit['q']);
+    bad.code(e.litCodes[257], e.lit[257]);
+    for (unsigned i = 0; i < padding; ++i) bad.byte(0);
+    EXPECT_EQ(decode(bad.finish(), {}).failure, DecodeFailure::FormatViolated) << padding;
+  }
 }
 
 // The table builder's results: complete, incomplete, over-subscribed, empty, narrowed widths.
