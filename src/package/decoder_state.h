@@ -33,9 +33,11 @@ int refillInput();
 // True when a refill would deliver at least one byte: the budget is not used up and the input has
 // bytes left. Reads nothing and aborts nothing.
 bool inputLeft();
-// Checksums and writes the first outputCount bytes of the window. false when the runtime reported
-// a write error (or the write came up short); the caller then aborts the entry.
+// Checksums and writes the first outputCount bytes of the window (or of the half of the window
+// buffer the inflate engine filled). false when the runtime reported a write error (or the write
+// came up short); the caller then aborts the entry.
 bool flushWindow();
+bool flushWindow(const uint8_t* data);
 // Records why the member failed and aborts the entry (closes and deletes the output, frees buffers).
 void failEntry(DecodeFailure reason);
 

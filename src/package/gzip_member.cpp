@@ -54,12 +54,14 @@ int nextInputByte() {
   return refillInput();
 }
 
-bool flushWindow() {
+bool flushWindow() { return flushWindow(currentReader()->window); }
+
+bool flushWindow(const uint8_t* data) {
   ReaderContext& ctx = *currentReader();
   const uint32_t count = ctx.outputCount;
   if (count == 0) return true;
-  updateCrc(ctx.window, count);
-  const uint32_t written = writeBytes(ctx, ctx.window, count);
+  updateCrc(data, count);
+  const uint32_t written = writeBytes(ctx, data, count);
   ctx.bytesOut += count;
   ctx.outputCount = 0;
   // Write errors arrive through the runtime's error indicator; a short write is one too, since

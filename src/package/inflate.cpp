@@ -23,15 +23,18 @@
 // buildHuffmanTable and freeHuffmanTable remain, with their described layout, for callers that
 // walk such trees.
 //
-// Window. The window buffer is twice the window size. The engine writes the current window into
-// its second half and keeps the previous one, the history, in its first half, where a window of
-// the described layout would hold it: when the second half fills it is moved to the first half and
-// flushed from there, and at the end of the stream the last partial window is moved there before
-// its flush. So every match reads its source in one straight line, bytes after the output position
-// may be scratch, and the first half is always the window the description gives (its bytes after
-// the position are those of the window before). A match's source may reach into history that an
-// earlier member left; the engine does not compare a distance with the output produced so far, so
-// a corrupt distance copies stale bytes and the member then fails its CRC check.
+// Window. The window buffer is twice the window size, and the engine uses it as a ring of its two
+// halves: it writes the current window into one half while the other holds the previous one, the
+// history; a full half is flushed where it lies and writing goes on in the other. A match's source
+// is its distance back around the ring, so it lies in one straight line unless it runs over the
+// buffer's end, which a match meets only when it starts within its own length of that end (those
+// are copied at the careful pace). Bytes after the output position may be scratch. A stream starts
+// in the second half with the first half as its history, and at its end the first half is made
+// the window the description gives (the last partial window, and after it the bytes of the window
+// before), so the next member finds the history it would find there. A match's source may reach
+// into history that an earlier member left; the engine does not compare a distance with the output
+// produced so far, so a corrupt distance copies stale bytes and the member then fails its CRC
+// check.
 //
 // Fast path and careful path. While enough input is buffered and the window has room for the
 // longest match plus the scratch that whole-word copies write past it, a literal or match is
@@ -357,6 +360,8 @@ constexpr uint32_t kFastInputMargin = 32;
 // match whose copy with its scratch would reach the window's end is copied at the careful pace,
 // with the flush where it fills.
 constexpr uint32_t kFastWindowMargin = 8;
+// The window buffer as a ring of two windows.
+constexpr uint32_t kRing = 2 * kWindow;
 // Bytes a match copy in the fast path may write from its start: whole words up to this many, even
 // for a shorter match, and the scratch past the end of a longer one stays below it too.
 constexpr uint32_t kMatchScratch = 32;
@@ -388,11 +393,17 @@ class Inflater {
     }
     bits_ = 0;
     syncOut();
-    std::memcpy(window_, out_, pos_);
     ctx_.outputCount = pos_;
-    if (!detail::flushWindow()) {
+    if (!detail::flushWindow(out_)) {
       detail::failEntry(DecodeFailure::WriteError);
       return kInflateStopped;
+    }
+    // The first half becomes the described window: the last partial window, then the rest of the
+    // window before it, which lies in the second half when the stream ended in the first.
+    if (out_ == window_) {
+      std::memcpy(window_ + pos_, window_ + kWindow + pos_, kWindow - pos_);
+    } else {
+      std::memcpy(window_, out_, pos_);
     }
     return kInflateOk;
   }
@@ -451,17 +462,23 @@ class Inflater {
     bitCount_ -= n;
   }
 
-  // The window's second half is full: it becomes the history and is flushed from there.
+  // The current half is full: it is flushed where it lies, becomes the history, and writing goes
+  // on in the other half.
   bool flush() {
-    std::memcpy(window_, out_, kWindow);
     ctx_.outputCount = kWindow;
     ctx_.inputIndex = index_;
-    if (!detail::flushWindow()) {
+    if (!detail::flushWindow(out_)) {
       detail::failEntry(DecodeFailure::WriteError);
       return false;
     }
+    out_ = out_ == window_ ? window_ + kWindow : window_;
     pos_ = 0;
     return true;
+  }
+
+  // Where a match's source starts: its distance back around the ring of the two halves.
+  uint32_t sourceOffset(const uint8_t* out, uint32_t distance) const {
+    return (static_cast<uint32_t>(out - window_) - distance) & (kRing - 1);
   }
 
   int inflateBlock(bool& last) {
@@ -617,13 +634,16 @@ class Inflater {
     return r != 0 ? kInflateInvalid : kInflateOk;
   }
 
-  // Copies a match at the careful pace: the window may fill, and is flushed, part-way.
+  // Copies a match at the careful pace: the window may fill, and is flushed, part-way, and the
+  // source may run over the end of the buffer and go on at its start.
   bool copyMatch(uint32_t length, uint32_t distance) {
     do {
+      uint8_t* dst = out_ + pos_;
+      const uint32_t source = sourceOffset(dst, distance);
       uint32_t chunk = kWindow - pos_;
       if (chunk > length) chunk = length;
-      uint8_t* dst = out_ + pos_;
-      const uint8_t* from = dst - distance;
+      if (chunk > kRing - source) chunk = kRing - source;
+      const uint8_t* from = window_ + source;
       if (distance >= chunk) {
         std::memcpy(dst, from, chunk);
       } else {
@@ -710,6 +730,7 @@ class Inflater {
     const uint8_t* const inEnd = in_ + (count_ - kFastInputMargin);
     uint8_t* out = out_ + pos_;
     uint8_t* const outEnd = out_ + (kWindow - kFastWindowMargin);
+    const uint8_t* const matchEnd = out_ + (kWindow - kMatchScratch);
     const uint32_t* const lit = lit_.entries;
     constexpr uint32_t litMask = (1u << kWideLitLenBits) - 1;
     // A block without distance codes has an empty table: any distance in it is invalid.
@@ -837,16 +858,19 @@ class Inflater {
         refill();
       }
 
-      // The source lies in this window or the history before it (distance <= 32,768).
-      const uint8_t* from = out - distance;
+      // The source lies in this window or the history before it (distance <= 32,768), around
+      // the ring; with its scratch it must not run over the buffer's end.
+      const uint32_t source = sourceOffset(out, distance);
+      const uint8_t* from = window_ + source;
       uint8_t* const end = out + length;
-      if (end > out_ + (kWindow - kMatchScratch)) {
+      if (end > matchEnd || source + length > kRing - kMatchScratch) {
+        // The flush where the window fills moves the output to the other half: the loop's bounds
+        // are set again when it is next entered.
         index_ = static_cast<uint32_t>(in - in_);
         pos_ = static_cast<uint32_t>(out - out_);
         if (!copyMatch(length, distance)) return kInflateStopped;
         out = out_ + pos_;
-        if (in >= inEnd || out >= outEnd) break;
-        continue;
+        break;
       }
       if (distance >= 8) {
         // Whole words, 32 bytes whatever the length (most matches are shorter), then 16 at a
@@ -901,8 +925,8 @@ class Inflater {
 
   ReaderContext& ctx_;
   detail::DecoderGlobals& g_;
-  uint8_t* window_;   // the history: the window as described
-  uint8_t* out_;      // the current window, right after the history
+  uint8_t* window_;   // the ring of two halves; the first is the described window between streams
+  uint8_t* out_;      // the half being written
   const uint8_t* in_;
   uint32_t index_ = 0;
   uint32_t count_ = 0;
