@@ -17,11 +17,12 @@
 // path reads ahead whole words, but only from bytes already in the input buffer, and the buffer
 // never holds a byte past the budget.
 //
-// Tables. The engine decodes with wide tables of packed 32-bit entries (see DecodeTable), not with
-// the narrower tree that buildHuffmanTable describes; but every entry carries the number of bits
-// that tree would have needed for its code, and the careful path below needs exactly that many.
-// buildHuffmanTable and freeHuffmanTable remain, with their described layout, for callers that
-// walk such trees.
+// Tables. The engine decodes with wide tables of packed 32-bit entries (see DecodeTable). Where it
+// reads its input, though, it keeps to a narrower tree of tables, "the described tables" below:
+// first levels of 9 bits for literal/length codes and 6 for distances (7, 5 and 7 for the fixed
+// and code-length codes), narrowed to the code lengths present, with each deeper level l bits
+// further. Every entry carries the number of bits that tree would look at before its code is
+// resolved, and the careful path takes exactly that many.
 //
 // Window. The window buffer is twice the window size, and the engine uses it as a ring of its two
 // halves: it writes the current window into one half while the other holds the previous one, the
@@ -170,7 +171,7 @@ struct DecodeTable {
 
 // Builds the engine's table for n code lengths. describedBits is the first-level width the
 // described tables start from (they narrow it to the lengths present, and the bits each code
-// needs follow from that tree's shape). Results as buildHuffmanTable: 0 complete, 1 incomplete
+// needs follow from that tree's shape). Results: 0 complete, 1 incomplete
 // (still built when acceptIncomplete, else only allocated), 2 over-subscribed, 3 out of memory;
 // an all-zero set gives an empty table.
 int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned describedBits, bool acceptIncomplete,
@@ -947,155 +948,6 @@ InflateEngine g_engine = nullptr;
 
 void setInflateEngineForTesting(InflateEngine engine) { g_engine = engine; }
 InflateEngine inflateEngine() { return g_engine != nullptr ? g_engine : &inflateMember; }
-
-void freeHuffmanTable(HuffmanEntry* table) {
-  HuffmanEntry* p = table;
-  while (p != nullptr) {
-    HuffmanEntry* block = p - 1;
-    HuffmanEntry* next = block->v.t;
-    std::free(block);
-    p = next;
-  }
-}
-
-int buildHuffmanTable(const unsigned* b, unsigned n, unsigned s, const uint16_t* base,
-                      const uint8_t* extra, HuffmanEntry** table, unsigned* m) {
-  *table = nullptr;
-  // Count the codes of each length.
-  unsigned count[kMaxBits + 1] = {};
-  for (unsigned i = 0; i < n; ++i) {
-    if (b[i] > kMaxBits) return 2;
-    ++count[b[i]];
-  }
-  if (count[0] == n) {
-    *m = 0;
-    return 0;
-  }
-
-  // Narrow the lookup bits to the lengths present.
-  unsigned k = 1;
-  while (count[k] == 0) ++k;
-  unsigned g = kMaxBits;
-  while (count[g] == 0) --g;
-  unsigned l = *m;
-  if (l < k) l = k;
-  if (l > g) l = g;
-  *m = l;
-
-  // Check the code space; what is left over becomes dummy codes of the longest length.
-  int spare = 1 << k;
-  for (unsigned j = k; j < g; ++j, spare <<= 1) {
-    spare -= static_cast<int>(count[j]);
-    if (spare < 0) return 2;
-  }
-  spare -= static_cast<int>(count[g]);
-  if (spare < 0) return 2;
-  count[g] += static_cast<unsigned>(spare);
-
-  // Sort the symbols by length, keeping their order within a length.
-  unsigned offset[kMaxBits + 2];
-  offset[1] = 0;
-  for (unsigned j = 1; j <= kMaxBits; ++j) offset[j + 1] = offset[j] + (j < g ? count[j] : 0);
-  unsigned sorted[288];
-  unsigned real = 0;
-  for (unsigned i = 0; i < n; ++i) {
-    if (b[i] != 0) {
-      sorted[offset[b[i]]++] = i;
-      ++real;
-    }
-  }
-
-  HuffmanEntry* levelTable[kMaxBits + 1] = {};
-  unsigned levelPattern[kMaxBits + 1] = {};
-  int h = -1;                       // current level
-  int w = -static_cast<int>(l);     // bits decoded before the current level
-  unsigned code = 0;                // the current code, bit-reversed
-  unsigned z = 0;                   // entries in the current table
-  HuffmanEntry* q = nullptr;        // the current table
-  HuffmanEntry** link = table;      // where the next block of the chain is recorded
-  unsigned p = 0;                   // next symbol in sorted order
-
-  for (; k <= g; ++k) {
-    unsigned left = count[k];
-    while (left-- != 0) {
-      // Open new levels until this code fits.
-      while (static_cast<int>(k) > w + static_cast<int>(l)) {
-        ++h;
-        w += static_cast<int>(l);
-        const auto uw = static_cast<unsigned>(w);
-        const unsigned limit = (g - uw) > l ? l : g - uw;
-        unsigned j = k - uw;
-        unsigned f = 1u << j;
-        if (f > left + 1) {
-          f -= left + 1;
-          unsigned xp = k;
-          while (++j < limit) {
-            f <<= 1;
-            if (f <= count[++xp]) break;
-            f -= count[xp];
-          }
-        }
-        z = 1u << j;
-        auto* block = static_cast<HuffmanEntry*>(allocateBlock((z + 1) * sizeof(HuffmanEntry)));
-        if (block == nullptr) {
-          freeHuffmanTable(*table);
-          *table = nullptr;
-          return 3;
-        }
-        *link = block + 1;
-        link = &block->v.t;
-        *link = nullptr;
-        block->e = 0;
-        block->b = 0;
-        levelTable[h] = q = block + 1;
-        if (h != 0) {
-          levelPattern[h] = code;
-          HuffmanEntry r{};
-          r.b = static_cast<uint8_t>(l);
-          r.e = static_cast<uint8_t>(16 + j);
-          r.v.t = q;
-          levelTable[h - 1][code >> (uw - l)] = r;
-        }
-      }
-
-      const auto uw = static_cast<unsigned>(w);
-      HuffmanEntry r{};
-      r.b = static_cast<uint8_t>(k - uw);
-      if (p >= real) {
-        r.e = kEntryInvalid;
-        r.v.n = 0;
-      } else if (sorted[p] < s) {
-        r.e = sorted[p] < 256 ? kEntryLiteral : kEntryEndOfBlock;
-        r.v.n = static_cast<uint16_t>(sorted[p]);
-        ++p;
-      } else {
-        r.e = extra[sorted[p] - s];
-        r.v.n = base[sorted[p] - s];
-        ++p;
-      }
-
-      // Every index whose low (k - w) bits are this code.
-      const unsigned step = 1u << (k - uw);
-      for (unsigned j = code >> uw; j < z; j += step) q[j] = r;
-
-      // Next code, incremented in bit-reversed order.
-      unsigned bit = 1u << (k - 1);
-      while ((code & bit) != 0) {
-        code ^= bit;
-        bit >>= 1;
-      }
-      code ^= bit;
-
-      // Back up to the level whose prefix still matches. Every later code is longer than that
-      // level reaches, so it opens a new sub-table before anything is stored.
-      while ((code & ((1u << static_cast<unsigned>(w)) - 1)) != levelPattern[h]) {
-        --h;
-        w -= static_cast<int>(l);
-      }
-    }
-  }
-  return (spare != 0 && g != 1) ? 1 : 0;
-}
 
 int inflateMember() {
   ReaderContext* ctx = currentReader();
