@@ -2,7 +2,7 @@
 //
 // Design note: only one member is decoded at a time in the whole process, so the part of the
 // decoder's state that is not held in the ReaderContext is process-wide, as are the input and
-// output primitives both layers use. Everything here acts on the current reader.
+// output primitives both layers use (decoder_io.cpp). Everything here acts on the current reader.
 #pragma once
 
 #include <cstdint>
