@@ -19,26 +19,8 @@ namespace {
 using kz::DecodeFailure;
 using kz::test::BitWriter;
 using kz::test::Bytes;
-
-// Canonical Huffman codes for a list of code lengths, as RFC 1951 assigns them.
-std::vector<uint32_t> canonicalCodes(const std::vector<unsigned>& lengths) {
-  unsigned count[17] = {};
-  for (unsigned l : lengths) ++count[l];
-  count[0] = 0;
-  uint32_t next[17] = {};
-  uint32_t code = 0;
-  for (unsigned bits = 1; bits <= 16; ++bits) {
-    code = (code + count[bits - 1]) << 1;
-    next[bits] = code;
-  }
-  std::vector<uint32_t> codes(lengths.size());
-  for (size_t i = 0; i < lengths.size(); ++i) {
-    if (lengths[i] != 0) codes[i] = next[lengths[i]]++;
-  }
-  return codes;
-}
-
-constexpr unsigned kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+using kz::test::canonicalCodes;
+using kz::test::kCodeLengthOrder;
 
 // A dynamic block header: HLIT/HDIST fields as given, the code-length code of 4-bit codes for
 // lengths 0..15 (complete), then each length written plainly with it.
@@ -56,7 +38,7 @@ Dynamic writeDynamicHeader(BitWriter& w, bool final, const std::vector<unsigned>
   w.bits(static_cast<uint32_t>(lit.size() - 257), 5);
   w.bits(static_cast<uint32_t>(dist.size() - 1), 5);
   w.bits(15, 4);  // all 19 code-length code lengths follow
-  for (unsigned symbol : kOrder) w.bits(symbol < 16 ? 4 : 0, 3);
+  for (unsigned symbol : kCodeLengthOrder) w.bits(symbol < 16 ? 4 : 0, 3);
   for (unsigned l : lit) w.code(l, 4);
   for (unsigned l : dist) w.code(l, 4);
   return {lit, dist, canonicalCodes(lit), canonicalCodes(dist)};
@@ -389,7 +371,7 @@ TEST_F(Inflate, RepeatCodeSixteenCopiesTheLastLength) {
     w.bits(29, 5);  // 286 literal/length codes
     w.bits(0, 5);   // one distance code
     w.bits(15, 4);
-    for (unsigned symbol : kOrder) w.bits((symbol <= 12 || symbol >= 16) ? 4 : 0, 3);
+    for (unsigned symbol : kCodeLengthOrder) w.bits((symbol <= 12 || symbol >= 16) ? 4 : 0, 3);
     for (const Op& op : c.ops) {
       w.code(lengthCode(op.symbol), 4);
       if (op.symbol == 16) w.bits(op.extra, 2);
@@ -462,7 +444,7 @@ TEST_F(Inflate, CodeLengthRepeats) {
     w.bits(hlitField, 5);
     w.bits(0, 5);
     w.bits(15, 4);
-    for (unsigned symbol : kOrder) w.bits((symbol < 14 || symbol == 16 || symbol == 18) ? 4 : 0, 3);
+    for (unsigned symbol : kCodeLengthOrder) w.bits((symbol < 14 || symbol == 16 || symbol == 18) ? 4 : 0, 3);
   };
   // Canonical 4-bit codes: 0..13 -> 0..13, 16 -> 14, 18 -> 15.
   BitWriter over;
