@@ -2,7 +2,7 @@
 //
 // Design note: only one member is decoded at a time in the whole process, so the part of the
 // decoder's state that is not held in the ReaderContext is process-wide, as are the input and
-// output primitives both layers use. Everything here acts on the current reader.
+// output primitives both layers use (decoder_io.cpp). Everything here acts on the current reader.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +30,14 @@ int nextInputByte();
 // Refills the input buffer with at most 32 KiB, never past the member's budget. Returns the first
 // byte and leaves the input index at 1, or aborts the entry and returns -1.
 int refillInput();
-// Checksums and writes the first outputCount bytes of the window. false when the runtime reported
-// a write error (or the write came up short); the caller then aborts the entry.
+// True when a refill would deliver at least one byte: the budget is not used up and the input has
+// bytes left. Reads nothing and aborts nothing.
+bool inputLeft();
+// Checksums and writes the first outputCount bytes of the window (or of the half of the window
+// buffer the inflate engine filled). false when the runtime reported a write error (or the write
+// came up short); the caller then aborts the entry.
 bool flushWindow();
+bool flushWindow(const uint8_t* data);
 // Records why the member failed and aborts the entry (closes and deletes the output, frees buffers).
 void failEntry(DecodeFailure reason);
 

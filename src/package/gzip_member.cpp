@@ -1,7 +1,6 @@
 // The gzip member decoder: header, inflation or stored copy, and the CRC-32 and length trailer.
 #include "package/gzip_member.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "package/crc32.h"
@@ -10,63 +9,6 @@
 #include "package/inflate.h"
 
 namespace kz {
-namespace detail {
-
-DecoderGlobals& decoder() {
-  static DecoderGlobals globals;
-  return globals;
-}
-
-void failEntry(DecodeFailure reason) {
-  decoder().lastFailure = reason;
-  abortEntry();
-}
-
-int refillInput() {
-  ReaderContext& ctx = *currentReader();
-  DecoderGlobals& g = decoder();
-  g.inputCount = 0;
-  errno = 0;
-  const uint32_t left = ctx.compressedBudget - ctx.bytesIn;
-  const uint32_t target = left < gzip::kRefillSize ? left : gzip::kRefillSize;
-  while (g.inputCount < target) {
-    const uint32_t got = readBytes(ctx, ctx.inputBuffer + g.inputCount, target - g.inputCount);
-    if (got == 0) break;
-    g.inputCount += got;
-  }
-  if (g.inputCount == 0) {
-    failEntry(DecodeFailure::InputEnded);
-    return -1;
-  }
-  ctx.bytesIn += g.inputCount;
-  ctx.inputIndex = 1;
-  return ctx.inputBuffer[0];
-}
-
-int nextInputByte() {
-  ReaderContext& ctx = *currentReader();
-  if (ctx.inputIndex < decoder().inputCount) return ctx.inputBuffer[ctx.inputIndex++];
-  return refillInput();
-}
-
-bool flushWindow() {
-  ReaderContext& ctx = *currentReader();
-  const uint32_t count = ctx.outputCount;
-  if (count == 0) return true;
-  updateCrc(ctx.window, count);
-  const uint32_t written = writeBytes(ctx, ctx.window, count);
-  ctx.bytesOut += count;
-  ctx.outputCount = 0;
-  // Write errors arrive through the runtime's error indicator; a short write is one too, since
-  // otherwise a truncated file would pass the trailer check, which counts the bytes produced.
-  if (errno != 0 || written != count) {
-    errno = 0;
-    return false;
-  }
-  return true;
-}
-
-}  // namespace detail
 
 namespace {
 
@@ -152,7 +94,7 @@ bool copyStored(ReaderContext& ctx, uint32_t length) {
 int32_t decodeBody() {
   ReaderContext& ctx = *currentReader();
   detail::DecoderGlobals& g = decoder();
-  updateCrc(nullptr, 0);
+  resetMemberCrc();
 
   uint32_t expectedCrc = 0;
   uint32_t expectedLength = 0;
@@ -196,7 +138,7 @@ int32_t decodeBody() {
     expectedCrc = load32le(descriptor + 4);
     expectedLength = load32le(descriptor + 12);
   }
-  if (expectedCrc != updateCrc(ctx.window, 0)) {
+  if (expectedCrc != memberCrc()) {
     failEntry(DecodeFailure::CrcError);
     return 1;
   }
@@ -237,14 +179,22 @@ void resetMemberState(ReaderContext& ctx, uint32_t budget) {
   decoder().inputCount = 0;
 }
 
-uint32_t updateCrc(const uint8_t* data, uint32_t count) {
+void resetMemberCrc() { decoder().crcRegister = 0xFFFFFFFFu; }
+
+void addToMemberCrc(const uint8_t* data, uint32_t count) {
   detail::DecoderGlobals& g = decoder();
+  if (count != 0) g.crcRegister = crc32Register(g.crcRegister, data, count);
+}
+
+uint32_t memberCrc() { return decoder().crcRegister ^ 0xFFFFFFFFu; }
+
+uint32_t updateCrc(const uint8_t* data, uint32_t count) {
   if (data == nullptr) {
-    g.crcRegister = 0xFFFFFFFFu;
+    resetMemberCrc();
     return 0;
   }
-  if (count != 0) g.crcRegister = crc32Register(g.crcRegister, data, count);
-  return g.crcRegister ^ 0xFFFFFFFFu;
+  addToMemberCrc(data, count);
+  return memberCrc();
 }
 
 int32_t readMemberHeader() {

@@ -37,7 +37,14 @@ int32_t readMemberHeader();
 // 0 on success, 1 on failure.
 int32_t decodeMember();
 
-// updateCrc(nullptr, any) resets the register and returns 0; otherwise the CRC of all bytes since.
+// The CRC-32 of the member's output: reset before a member, add each flushed stretch, read at the
+// trailer.
+void resetMemberCrc();
+void addToMemberCrc(const uint8_t* data, uint32_t count);
+uint32_t memberCrc();
+// The same three in one call, as the decoder's interface has them: updateCrc(nullptr, any) resets
+// the register and returns 0; otherwise the bytes are added and the CRC of all bytes since the
+// reset is returned (a count of 0 only returns it).
 uint32_t updateCrc(const uint8_t* data, uint32_t count);
 
 }  // namespace kz

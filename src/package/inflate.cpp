@@ -8,21 +8,34 @@
 // whole byte of look-ahead is given back to the input, so the trailer is read from the first byte
 // after the deflate data.
 //
-// Tables. The engine decodes with wide tables of packed 32-bit entries (see DecodeTable), not with
-// the narrower tree that buildHuffmanTable describes; but every entry carries the number of bits
-// that tree would have needed for its code, and the careful path below needs exactly that many.
-// buildHuffmanTable and freeHuffmanTable remain, with their described layout, for callers that
-// walk such trees.
+// The input budget. The member's bytes are a hard limit: nothing past its last byte is read, and
+// bits a code really has that lie beyond it end the entry ("input ends inside the member"). The
+// bits the described tables look at before a code is resolved are only a look-ahead, not part of
+// the code: where they would lie past the member's last byte they count as zeros and are never
+// read. So a member may end at the input's last byte (a PK entry has no trailer behind its deflate
+// data), and wherever the member has more input the look-ahead refills exactly as before. The fast
+// path reads ahead whole words, but only from bytes already in the input buffer, and the buffer
+// never holds a byte past the budget.
 //
-// Window. The window buffer is twice the window size. The engine writes the current window into
-// its second half and keeps the previous one, the history, in its first half, where a window of
-// the described layout would hold it: when the second half fills it is moved to the first half and
-// flushed from there, and at the end of the stream the last partial window is moved there before
-// its flush. So every match reads its source in one straight line, bytes after the output position
-// may be scratch, and the first half is always the window the description gives (its bytes after
-// the position are those of the window before). A match's source may reach into history that an
-// earlier member left; the engine does not compare a distance with the output produced so far, so
-// a corrupt distance copies stale bytes and the member then fails its CRC check.
+// Tables. The engine decodes with wide tables of packed 32-bit entries (see DecodeTable). Where it
+// reads its input, though, it keeps to a narrower tree of tables, "the described tables" below:
+// first levels of 9 bits for literal/length codes and 6 for distances (7, 5 and 7 for the fixed
+// and code-length codes), narrowed to the code lengths present, with each deeper level l bits
+// further. Every entry carries the number of bits that tree would look at before its code is
+// resolved, and the careful path takes exactly that many.
+//
+// Window. The window buffer is twice the window size, and the engine uses it as a ring of its two
+// halves: it writes the current window into one half while the other holds the previous one, the
+// history; a full half is flushed where it lies and writing goes on in the other. A match's source
+// is its distance back around the ring, so it lies in one straight line unless it runs over the
+// buffer's end, which a match meets only when it starts within its own length of that end (those
+// are copied at the careful pace). Bytes after the output position may be scratch. A stream starts
+// in the second half with the first half as its history, and at its end the first half is made
+// the window the description gives (the last partial window, and after it the bytes of the window
+// before), so the next member finds the history it would find there. A match's source may reach
+// into history that an earlier member left; the engine does not compare a distance with the output
+// produced so far, so a corrupt distance copies stale bytes and the member then fails its CRC
+// check.
 //
 // Fast path and careful path. While enough input is buffered and the window has room for the
 // longest match plus the scratch that whole-word copies write past it, a literal or match is
@@ -38,6 +51,7 @@
 // aborts the entry and ends it with kInflateStopped.
 #include "package/inflate.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -101,35 +115,38 @@ inline void copy8(uint8_t* dst, const uint8_t* src) {
   std::memcpy(dst, &v, sizeof v);
 }
 
+
 // ---------------------------------------------------------------------------------------------
 // The engine's decoding tables.
 //
-// One heap block per table: the first level of 2^bits entries, then the sub-tables. An entry:
-//   bits 0-4    bits the fast path drops for the whole entry: the code (both codes of a literal
-//               pair) plus any extra bits; for a link, the first-level bits
-//   bit 5       literal (bits 16-23 the byte; with bit 7 a pair, bits 24-31 the second byte)
-//   bit 6       link to a sub-table (bits 16-31 its offset, bits 8-11 its index bits)
-//   bit 7       with bit 5: a literal pair; alone: end of block; with bit 6: an invalid code
-//   bits 8-11   the code's bits at this level (of a pair: the first code's)
-//   bits 12-15  the bits the described tables need before this code is resolved, counted from the
-//               code's first bit (of a pair: for the first code)
+// One heap block per table: the first level of 2^bits entries, then the sub-tables, then one
+// byte per entry. An entry:
+//   bits 0-4    bits the fast path drops for the whole entry: the code plus any extra bits; for
+//               a link, the first-level bits. Bits 5-7 are zero, so the low byte is the drop
+//               count: a shift by the entry itself drops it.
+//   bits 8-11   the code's bits at this level; of a link, the sub-table's index bits
+//   bit 12      literal (bits 16-23 the byte)
+//   bit 14      link to a sub-table (bits 16-31 its offset)
+//   bit 15      alone: end of block; with bit 14: an invalid code
 //   bits 16-31  literal(s), base length, base distance or code-length symbol
 // Extra bits follow the code: an entry's value is its base plus the bits between its code length
-// and the bits it drops.
-constexpr uint32_t kFlagLiteral = 1u << 5;
-constexpr uint32_t kFlagLink = 1u << 6;
-constexpr uint32_t kFlagSpecial = 1u << 7;
+// and the bits it drops. The byte beside each entry holds the bits the described tables need
+// before its code is resolved, counted from the code's first bit; only the careful path reads it.
+// (Entries that held two literals where both codes fit the first level were tried: on binaries
+// and text compressed at level 9 such pairs are rare, and building them cost more than they saved.)
+constexpr uint32_t kFlagLiteral = 1u << 12;
+constexpr uint32_t kFlagLink = 1u << 14;
+constexpr uint32_t kFlagSpecial = 1u << 15;
 constexpr uint32_t kKindMask = kFlagLiteral | kFlagLink | kFlagSpecial;
 constexpr uint32_t kKindEndOfBlock = kFlagSpecial;
 constexpr uint32_t kKindInvalid = kFlagLink | kFlagSpecial;
 
 constexpr uint32_t entryDrop(uint32_t e) { return e & 31u; }
 constexpr uint32_t entryCodeBits(uint32_t e) { return (e >> 8) & 15u; }
-constexpr uint32_t entryNeed(uint32_t e) { return (e >> 12) & 15u; }
 constexpr uint32_t entryValue(uint32_t e) { return e >> 16; }
 
-constexpr uint32_t makeEntry(uint32_t drop, uint32_t kind, uint32_t codeBits, uint32_t need, uint32_t value) {
-  return drop | kind | (codeBits << 8) | (need << 12) | (value << 16);
+constexpr uint32_t makeEntry(uint32_t drop, uint32_t kind, uint32_t codeBits, uint32_t value) {
+  return drop | kind | (codeBits << 8) | (value << 16);
 }
 
 enum class CodeSet { LiteralLength, Distance, CodeLength };
@@ -142,17 +159,19 @@ struct DecodeTable {
   void reset() {
     std::free(entries);
     entries = nullptr;
+    need = nullptr;
     bits = 0;
     mask = 0;
   }
   uint32_t* entries = nullptr;  // nullptr: an empty table (no code at all)
+  uint8_t* need = nullptr;      // the described tables' need of each entry, in the same block
   unsigned bits = 0;
   uint32_t mask = 0;
 };
 
 // Builds the engine's table for n code lengths. describedBits is the first-level width the
 // described tables start from (they narrow it to the lengths present, and the bits each code
-// needs follow from that tree's shape). Results as buildHuffmanTable: 0 complete, 1 incomplete
+// needs follow from that tree's shape). Results: 0 complete, 1 incomplete
 // (still built when acceptIncomplete, else only allocated), 2 over-subscribed, 3 out of memory;
 // an all-zero set gives an empty table.
 int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned describedBits, bool acceptIncomplete,
@@ -192,16 +211,20 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
     if (b[i] != 0) sorted[offset[b[i]]++] = static_cast<uint16_t>(i);
   }
 
-  const unsigned maxWide = set == CodeSet::LiteralLength ? kWideLitLenBits
-                           : set == CodeSet::Distance    ? kWideDistBits
-                                                         : kCodeLengthBits;
-  const unsigned W = g < maxWide ? g : maxWide;
+  // The literal/length and distance tables always have their whole first level, so that the fast
+  // path indexes them with constant masks; the code-length table is narrowed to its longest code.
+  const unsigned W = set == CodeSet::LiteralLength ? kWideLitLenBits
+                     : set == CodeSet::Distance    ? kWideDistBits
+                     : g < kCodeLengthBits         ? g
+                                                   : kCodeLengthBits;
   unsigned longCodes = 0;
   for (unsigned j = W + 1; j <= g; ++j) longCodes += count[j];
   const size_t entries = (size_t{1} << W) + (g > W ? size_t{longCodes} << (g - W) : 0);
-  auto* table = static_cast<uint32_t*>(allocateBlock(entries * sizeof(uint32_t)));
+  auto* table = static_cast<uint32_t*>(allocateBlock(entries * (sizeof(uint32_t) + 1)));
   if (table == nullptr) return 3;
+  uint8_t* const need = reinterpret_cast<uint8_t*>(table + entries);
   t.entries = table;
+  t.need = need;
   t.bits = W;
   t.mask = (1u << W) - 1;
   const int result = (spare != 0 && g != 1) ? 1 : 0;
@@ -248,29 +271,32 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
       const unsigned levelBits = kk > W ? kk - W : kk;
       uint32_t e;
       if (p >= real) {
-        e = makeEntry(levelBits, kKindInvalid, levelBits, needBits, 0);
+        e = makeEntry(levelBits, kKindInvalid, levelBits, 0);
       } else {
         const unsigned sym = sorted[p];
         if (set == CodeSet::LiteralLength) {
           if (sym < 256) {
-            e = makeEntry(levelBits, kFlagLiteral, levelBits, needBits, sym);
+            e = makeEntry(levelBits, kFlagLiteral, levelBits, sym);
           } else if (sym == 256) {
-            e = makeEntry(levelBits, kKindEndOfBlock, levelBits, needBits, 0);
+            e = makeEntry(levelBits, kKindEndOfBlock, levelBits, 0);
           } else if (kLengthExtra[sym - 257] == 99) {
-            e = makeEntry(levelBits, kKindInvalid, levelBits, needBits, 0);
+            e = makeEntry(levelBits, kKindInvalid, levelBits, 0);
           } else {
-            e = makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, needBits, kLengthBase[sym - 257]);
+            e = makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, kLengthBase[sym - 257]);
           }
         } else if (set == CodeSet::Distance) {
-          e = makeEntry(levelBits + kDistExtra[sym], 0, levelBits, needBits, kDistBase[sym]);
+          e = makeEntry(levelBits + kDistExtra[sym], 0, levelBits, kDistBase[sym]);
         } else {
-          e = makeEntry(levelBits, 0, levelBits, needBits, sym);
+          e = makeEntry(levelBits, 0, levelBits, sym);
         }
       }
       ++p;
 
       if (kk <= W) {
-        for (unsigned j = code; j < (1u << W); j += 1u << kk) table[j] = e;
+        for (unsigned j = code; j < (1u << W); j += 1u << kk) {
+          table[j] = e;
+          need[j] = static_cast<uint8_t>(needBits);
+        }
       } else {
         const unsigned prefix = code & t.mask;
         if (prefix != subPrefix) {
@@ -285,10 +311,14 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
           }
           subWidth = j;
           sub = table + next;
-          table[prefix] = makeEntry(W, kFlagLink, subWidth, 0, next);
+          table[prefix] = makeEntry(W, kFlagLink, subWidth, next);
+          need[prefix] = 0;
           next += 1u << subWidth;
         }
-        for (unsigned j = code >> W; j < (1u << subWidth); j += 1u << levelBits) sub[j] = e;
+        for (unsigned j = code >> W; j < (1u << subWidth); j += 1u << levelBits) {
+          sub[j] = e;
+          need[sub - table + j] = static_cast<uint8_t>(needBits);
+        }
       }
 
       unsigned bit = 1u << (kk - 1);
@@ -304,22 +334,15 @@ int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned descri
     }
   }
 
-  if (set == CodeSet::LiteralLength) {
-    // Two literals in one entry where both codes fit the first level. Descending order: the
-    // second code's entry lies at a lower index and is still a single literal when read.
-    for (unsigned i = (1u << W); i-- != 0;) {
-      const uint32_t e = table[i];
-      if ((e & kKindMask) != kFlagLiteral) continue;
-      const unsigned l1 = entryDrop(e);
-      if (l1 >= W) continue;
-      const uint32_t e2 = table[i >> l1];
-      if ((e2 & kKindMask) != kFlagLiteral || entryDrop(e2) > W - l1) continue;
-      table[i] = makeEntry(l1 + entryDrop(e2), kFlagLiteral | kFlagSpecial, l1, entryNeed(e),
-                           entryValue(e) | (entryValue(e2) << 8));
-    }
-  }
   return result;
 }
+
+// The distance table of a block that has no distance codes, as the fast path sees it.
+constexpr auto kNoDistanceCodes = [] {
+  std::array<uint32_t, size_t{1} << kWideDistBits> table{};
+  for (uint32_t& entry : table) entry = makeEntry(0, kKindInvalid, 0, 0);
+  return table;
+}();
 
 // The fast path's bit buffer: 64 bits where the registers are that wide, else 32 (the fast path
 // then refills more often; the careful path keeps 64 bits, it is not hot).
@@ -330,12 +353,19 @@ using FastWord = uint64_t;
 #endif
 constexpr unsigned kFastWordBits = sizeof(FastWord) * 8;
 
-// Input the fast path may read ahead of its position: two refills of one word each.
+// Input the fast path may read ahead of its position: two refills of one word each. Its word loads
+// therefore stay inside the bytes already buffered, which never pass the member's budget; the last
+// kFastInputMargin bytes of every refill go through the careful path.
 constexpr uint32_t kFastInputMargin = 32;
-// Window room the fast path keeps for a run of literals (three entries of up to two literals, and
-// the byte a pair's store writes past a single literal); a match whose copy with its scratch
-// would reach the window's end is copied at the careful pace, with the flush where it fills.
-constexpr uint32_t kFastWindowMargin = 16;
+// Window room the fast path keeps for a run of literals (at most three between two checks); a
+// match whose copy with its scratch would reach the window's end is copied at the careful pace,
+// with the flush where it fills.
+constexpr uint32_t kFastWindowMargin = 8;
+// The window buffer as a ring of two windows.
+constexpr uint32_t kRing = 2 * kWindow;
+// Bytes a match copy in the fast path may write from its start: whole words up to this many, even
+// for a shorter match, and the scratch past the end of a longer one stays below it too.
+constexpr uint32_t kMatchScratch = 32;
 
 // One stream's engine: the hot state lives in members and is written back to the reader context
 // and the decoder's globals around every call that reads or writes them.
@@ -364,11 +394,17 @@ class Inflater {
     }
     bits_ = 0;
     syncOut();
-    std::memcpy(window_, out_, pos_);
     ctx_.outputCount = pos_;
-    if (!detail::flushWindow()) {
+    if (!detail::flushWindow(out_)) {
       detail::failEntry(DecodeFailure::WriteError);
       return kInflateStopped;
+    }
+    // The first half becomes the described window: the last partial window, then the rest of the
+    // window before it, which lies in the second half when the stream ended in the first.
+    if (out_ == window_) {
+      std::memcpy(window_ + pos_, window_ + kWindow + pos_, kWindow - pos_);
+    } else {
+      std::memcpy(window_, out_, pos_);
     }
     return kInflateOk;
   }
@@ -403,6 +439,16 @@ class Inflater {
     return true;
   }
 
+  // Needs n bits of look-ahead: like need, but past the member's last byte the missing bits are
+  // the zeros above bitCount_, and nothing is read.
+  bool lookAhead(unsigned n) {
+    while (bitCount_ < n) {
+      if (index_ == count_ && !detail::inputLeft()) return true;
+      if (!needSlow(bitCount_ + 8)) return false;
+    }
+    return true;
+  }
+
   // Takes whole bytes already in the input buffer while the bit buffer has room for them.
   void takeBuffered() {
     while (index_ < count_ && bitCount_ + 8 < kFastWordBits) {
@@ -417,17 +463,23 @@ class Inflater {
     bitCount_ -= n;
   }
 
-  // The window's second half is full: it becomes the history and is flushed from there.
+  // The current half is full: it is flushed where it lies, becomes the history, and writing goes
+  // on in the other half.
   bool flush() {
-    std::memcpy(window_, out_, kWindow);
     ctx_.outputCount = kWindow;
     ctx_.inputIndex = index_;
-    if (!detail::flushWindow()) {
+    if (!detail::flushWindow(out_)) {
       detail::failEntry(DecodeFailure::WriteError);
       return false;
     }
+    out_ = out_ == window_ ? window_ + kWindow : window_;
     pos_ = 0;
     return true;
+  }
+
+  // Where a match's source starts: its distance back around the ring of the two halves.
+  uint32_t sourceOffset(const uint8_t* out, uint32_t distance) const {
+    return (static_cast<uint32_t>(out - window_) - distance) & (kRing - 1);
   }
 
   int inflateBlock(bool& last) {
@@ -583,13 +635,16 @@ class Inflater {
     return r != 0 ? kInflateInvalid : kInflateOk;
   }
 
-  // Copies a match at the careful pace: the window may fill, and is flushed, part-way.
+  // Copies a match at the careful pace: the window may fill, and is flushed, part-way, and the
+  // source may run over the end of the buffer and go on at its start.
   bool copyMatch(uint32_t length, uint32_t distance) {
     do {
+      uint8_t* dst = out_ + pos_;
+      const uint32_t source = sourceOffset(dst, distance);
       uint32_t chunk = kWindow - pos_;
       if (chunk > length) chunk = length;
-      uint8_t* dst = out_ + pos_;
-      const uint8_t* from = dst - distance;
+      if (chunk > kRing - source) chunk = kRing - source;
+      const uint8_t* from = window_ + source;
       if (distance >= chunk) {
         std::memcpy(dst, from, chunk);
       } else {
@@ -603,23 +658,25 @@ class Inflater {
     return true;
   }
 
-  // Looks up one code as the described tables would: the bits they need are needed (and the
-  // input refilled for them) before the code counts as resolved. Bits above bitCount_ are zero,
-  // so a code found within the valid bits is the right one, and one that reaches beyond them
-  // means the stream's code is longer than the valid bits too: one more byte is needed either way.
+  // Looks up one code as the described tables would: the bits they look at are taken (and the
+  // input refilled for them while the member has input left) before the code counts as resolved.
+  // Bits above bitCount_ are zero, so a code found within the valid bits is the right one, and one
+  // that reaches beyond them means the stream's code is longer than the valid bits too: one more
+  // byte is needed either way, and when the member has none left, its input has ended.
   int decodeCareful(const DecodeTable& t, uint32_t& out) {
     if (t.entries == nullptr) return kInflateInvalid;
     takeBuffered();
     for (;;) {
-      uint32_t e = t.entries[static_cast<uint32_t>(bits_) & t.mask];
+      uint32_t index = static_cast<uint32_t>(bits_) & t.mask;
+      uint32_t e = t.entries[index];
       unsigned total = entryCodeBits(e);
       if ((e & kKindMask) == kFlagLink) {
-        const unsigned subBits = entryCodeBits(e);
-        e = t.entries[entryValue(e) + (static_cast<uint32_t>(bits_ >> t.bits) & kMask[subBits])];
+        index = entryValue(e) + (static_cast<uint32_t>(bits_ >> t.bits) & kMask[entryCodeBits(e)]);
+        e = t.entries[index];
         total = t.bits + entryCodeBits(e);
       }
       if (total <= bitCount_) {
-        if (!need(entryNeed(e))) return kInflateStopped;
+        if (!lookAhead(t.need[index])) return kInflateStopped;
         drop(total);
         out = e;
         return kInflateOk;
@@ -667,66 +724,67 @@ class Inflater {
       return kLeaveFastPath;
     }
     FastWord bits = static_cast<FastWord>(bits_);
-    unsigned bitCount = bitCount_;
+    // Only the low byte of bitCount counts: an entry's drop count is its low byte, so dropping
+    // subtracts the whole entry, and the bits above are left as they come.
+    uint32_t bitCount = bitCount_;
     const uint8_t* in = in_ + index_;
     const uint8_t* const inEnd = in_ + (count_ - kFastInputMargin);
     uint8_t* out = out_ + pos_;
     uint8_t* const outEnd = out_ + (kWindow - kFastWindowMargin);
+    const uint8_t* const matchEnd = out_ + (kWindow - kMatchScratch);
     const uint32_t* const lit = lit_.entries;
-    const uint32_t litMask = lit_.mask;
-    const unsigned litBits = lit_.bits;
-    const uint32_t* const dist = dist_.entries;
-    const uint32_t distMask = dist_.mask;
-    const unsigned distBits = dist_.bits;
+    constexpr uint32_t litMask = (1u << kWideLitLenBits) - 1;
+    // A block without distance codes has an empty table: any distance in it is invalid.
+    const uint32_t* const dist = dist_.entries != nullptr ? dist_.entries : kNoDistanceCodes.data();
+    constexpr uint32_t distMask = (1u << kWideDistBits) - 1;
     int result = kLeaveFastPath;
 
     // Fills the word from the input without a branch: the bytes that fit whole are counted, and
     // the bits above the count hold the input's next bits, or zeros.
     auto refill = [&] {
+      const unsigned available = static_cast<uint8_t>(bitCount);
       if constexpr (kFastWordBits == 64) {
-        bits |= static_cast<FastWord>(load64le(in)) << bitCount;
+        bits |= static_cast<FastWord>(load64le(in)) << available;
       } else {
-        bits |= static_cast<FastWord>(load32le(in)) << bitCount;
+        bits |= static_cast<FastWord>(load32le(in)) << available;
       }
-      in += (kFastWordBits - 1 - bitCount) >> 3;
+      in += (kFastWordBits - 1 - available) >> 3;
       bitCount |= kFastWordBits - 8;
     };
     auto lowBits = [](FastWord word, uint32_t n) { return static_cast<uint32_t>(word) & ((uint32_t{1} << n) - 1); };
-    auto consume = [&](uint32_t n) {
-      bits >>= n;
-      bitCount -= n;
+    // Drops the entry's bits (or n bits): the shift takes the low bits of the count as they are.
+    auto consume = [&](uint32_t entryOrCount) {
+      bits >>= entryOrCount & (kFastWordBits - 1);
+      bitCount -= entryOrCount;
     };
-    auto putLiterals = [&](uint32_t e) {
-      const auto pair = static_cast<uint16_t>(entryValue(e));
-      std::memcpy(out, &pair, 2);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-      out[0] = static_cast<uint8_t>(pair);
-      out[1] = static_cast<uint8_t>(pair >> 8);
-#endif
-      out += 1 + ((e >> 7) & 1u);
+
+    // One literal entry: its bits dropped, the next entry looked up before the store (a store
+    // through a byte pointer could alias the table, so the compiler keeps this order).
+    uint32_t e = 0;
+    auto literalEntry = [&] {
+      consume(e);
+      const uint32_t next = lit[static_cast<uint32_t>(bits) & litMask];
+      *out++ = static_cast<uint8_t>(entryValue(e));
+      e = next;
     };
 
     // Each turn starts with the word just refilled and e the entry at its low bits; the entry
     // for the next turn is looked up before a match is copied, so the lookup overlaps the copy.
+    // A lookup is sound while kWideLitLenBits valid bits remain: after a refill there are at least
+    // kFastWordBits - 8, and a literal entry takes at most kWideLitLenBits of them.
     refill();
-    uint32_t e = lit[static_cast<uint32_t>(bits) & litMask];
+    e = lit[static_cast<uint32_t>(bits) & litMask];
     for (;;) {
       if ((e & kFlagLiteral) != 0) {
-        // A run of first-level literals (each entry at most litBits bits, one or two literals).
-        consume(entryDrop(e));
-        putLiterals(e);
-        e = lit[static_cast<uint32_t>(bits) & litMask];
+        // A run of first-level literals (each entry at most kWideLitLenBits bits).
+        literalEntry();
         if constexpr (kFastWordBits == 64) {
           if ((e & kFlagLiteral) != 0) {
-            consume(entryDrop(e));
-            putLiterals(e);
-            e = lit[static_cast<uint32_t>(bits) & litMask];
+            literalEntry();
             if ((e & kFlagLiteral) != 0) {
-              consume(entryDrop(e));
-              putLiterals(e);
+              literalEntry();
               if (in >= inEnd || out >= outEnd) break;
               refill();
-              e = lit[static_cast<uint32_t>(bits) & litMask];
               continue;
             }
           }
@@ -734,21 +792,19 @@ class Inflater {
         refill();  // the entry's own bits were valid already; the refill adds what follows
         if constexpr (kFastWordBits == 32) {
           if ((e & kFlagLiteral) != 0) {
-            consume(entryDrop(e));
-            putLiterals(e);
+            literalEntry();
             if (in >= inEnd || out >= outEnd) break;
             refill();
-            e = lit[static_cast<uint32_t>(bits) & litMask];
             continue;
           }
         }
       }
       if ((e & (kFlagLink | kFlagSpecial)) != 0) {
         if ((e & kKindMask) == kFlagLink) {
-          consume(litBits);
+          consume(e);  // a link drops the first-level bits
           e = lit[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
           if ((e & kFlagLiteral) != 0) {
-            consume(entryDrop(e));
+            consume(e);
             *out++ = static_cast<uint8_t>(entryValue(e));
             if (in >= inEnd || out >= outEnd) break;
             refill();
@@ -757,7 +813,7 @@ class Inflater {
           }
         }
         if ((e & kKindMask) == kKindEndOfBlock) {
-          consume(entryDrop(e));
+          consume(e);
           result = kInflateOk;
           break;
         }
@@ -768,20 +824,21 @@ class Inflater {
       }
       // A length: base plus the extra bits that follow its code.
       FastWord saved = bits;
-      consume(entryDrop(e));
+      consume(e);
       const uint32_t length = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
-      if (dist == nullptr) {
-        result = kInflateInvalid;
-        break;
-      }
       if constexpr (kFastWordBits == 32) refill();
+      // With 64 bits, a length and a distance from the first levels leave at least 11
+      // valid bits (56 - 20 - 21), so the next entry is looked up before the refill, off its
+      // path; after a distance sub-table, both codes may have taken 48 bits, so after it.
+      bool lookUpAfterRefill = kFastWordBits == 32;
       e = dist[static_cast<uint32_t>(bits) & distMask];
       if ((e & kFlagLink) != 0) {
         if ((e & kKindMask) == kKindInvalid) {
           result = kInflateInvalid;
           break;
         }
-        consume(distBits);
+        lookUpAfterRefill = true;
+        consume(e);
         e = dist[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
         if ((e & kKindMask) == kKindInvalid) {
           result = kInflateInvalid;
@@ -789,32 +846,43 @@ class Inflater {
         }
       }
       if constexpr (kFastWordBits == 32) {
-        if (bitCount < entryDrop(e)) refill();
+        if (static_cast<uint8_t>(bitCount) < entryDrop(e)) refill();
       }
       saved = bits;
-      consume(entryDrop(e));
+      consume(e);
       const uint32_t distance = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
-      refill();
-      e = lit[static_cast<uint32_t>(bits) & litMask];
+      if (lookUpAfterRefill) {
+        refill();
+        e = lit[static_cast<uint32_t>(bits) & litMask];
+      } else {
+        e = lit[static_cast<uint32_t>(bits) & litMask];
+        refill();
+      }
 
-      // The source lies in this window or the history before it (distance <= 32,768).
-      const uint8_t* from = out - distance;
+      // The source lies in this window or the history before it (distance <= 32,768), around
+      // the ring; with its scratch it must not run over the buffer's end.
+      const uint32_t source = sourceOffset(out, distance);
+      const uint8_t* from = window_ + source;
       uint8_t* const end = out + length;
-      if (end > out_ + (kWindow - kFastWindowMargin)) {
+      if (end > matchEnd || source + length > kRing - kMatchScratch) {
+        // The flush where the window fills moves the output to the other half: the loop's bounds
+        // are set again when it is next entered.
         index_ = static_cast<uint32_t>(in - in_);
         pos_ = static_cast<uint32_t>(out - out_);
         if (!copyMatch(length, distance)) return kInflateStopped;
         out = out_ + pos_;
-        if (in >= inEnd || out >= outEnd) break;
-        continue;
+        break;
       }
       if (distance >= 8) {
-        // Whole words; each reads only bytes already final. Up to 15 bytes of scratch past the
-        // match's end, overwritten by what follows.
+        // Whole words, 32 bytes whatever the length (most matches are shorter), then 16 at a
+        // time; each word reads only bytes already final. The scratch past the match's end is
+        // overwritten by what follows.
         copy8(out, from);
         copy8(out + 8, from + 8);
-        out += 16;
-        from += 16;
+        copy8(out + 16, from + 16);
+        copy8(out + 24, from + 24);
+        out += 32;
+        from += 32;
         while (out < end) {
           copy8(out, from);
           copy8(out + 8, from + 8);
@@ -839,8 +907,8 @@ class Inflater {
       out = end;
       if (in >= inEnd || out >= outEnd) break;
     }
-    bits_ = static_cast<uint64_t>(bits) & ((uint64_t{1} << bitCount) - 1);
-    bitCount_ = bitCount;
+    bitCount_ = static_cast<uint8_t>(bitCount);
+    bits_ = static_cast<uint64_t>(bits) & ((uint64_t{1} << bitCount_) - 1);
     index_ = static_cast<uint32_t>(in - in_);
     pos_ = static_cast<uint32_t>(out - out_);
     return result;
@@ -858,8 +926,8 @@ class Inflater {
 
   ReaderContext& ctx_;
   detail::DecoderGlobals& g_;
-  uint8_t* window_;   // the history: the window as described
-  uint8_t* out_;      // the current window, right after the history
+  uint8_t* window_;   // the ring of two halves; the first is the described window between streams
+  uint8_t* out_;      // the half being written
   const uint8_t* in_;
   uint32_t index_ = 0;
   uint32_t count_ = 0;
@@ -880,155 +948,6 @@ InflateEngine g_engine = nullptr;
 
 void setInflateEngineForTesting(InflateEngine engine) { g_engine = engine; }
 InflateEngine inflateEngine() { return g_engine != nullptr ? g_engine : &inflateMember; }
-
-void freeHuffmanTable(HuffmanEntry* table) {
-  HuffmanEntry* p = table;
-  while (p != nullptr) {
-    HuffmanEntry* block = p - 1;
-    HuffmanEntry* next = block->v.t;
-    std::free(block);
-    p = next;
-  }
-}
-
-int buildHuffmanTable(const unsigned* b, unsigned n, unsigned s, const uint16_t* base,
-                      const uint8_t* extra, HuffmanEntry** table, unsigned* m) {
-  *table = nullptr;
-  // Count the codes of each length.
-  unsigned count[kMaxBits + 1] = {};
-  for (unsigned i = 0; i < n; ++i) {
-    if (b[i] > kMaxBits) return 2;
-    ++count[b[i]];
-  }
-  if (count[0] == n) {
-    *m = 0;
-    return 0;
-  }
-
-  // Narrow the lookup bits to the lengths present.
-  unsigned k = 1;
-  while (count[k] == 0) ++k;
-  unsigned g = kMaxBits;
-  while (count[g] == 0) --g;
-  unsigned l = *m;
-  if (l < k) l = k;
-  if (l > g) l = g;
-  *m = l;
-
-  // Check the code space; what is left over becomes dummy codes of the longest length.
-  int spare = 1 << k;
-  for (unsigned j = k; j < g; ++j, spare <<= 1) {
-    spare -= static_cast<int>(count[j]);
-    if (spare < 0) return 2;
-  }
-  spare -= static_cast<int>(count[g]);
-  if (spare < 0) return 2;
-  count[g] += static_cast<unsigned>(spare);
-
-  // Sort the symbols by length, keeping their order within a length.
-  unsigned offset[kMaxBits + 2];
-  offset[1] = 0;
-  for (unsigned j = 1; j <= kMaxBits; ++j) offset[j + 1] = offset[j] + (j < g ? count[j] : 0);
-  unsigned sorted[288];
-  unsigned real = 0;
-  for (unsigned i = 0; i < n; ++i) {
-    if (b[i] != 0) {
-      sorted[offset[b[i]]++] = i;
-      ++real;
-    }
-  }
-
-  HuffmanEntry* levelTable[kMaxBits + 1] = {};
-  unsigned levelPattern[kMaxBits + 1] = {};
-  int h = -1;                       // current level
-  int w = -static_cast<int>(l);     // bits decoded before the current level
-  unsigned code = 0;                // the current code, bit-reversed
-  unsigned z = 0;                   // entries in the current table
-  HuffmanEntry* q = nullptr;        // the current table
-  HuffmanEntry** link = table;      // where the next block of the chain is recorded
-  unsigned p = 0;                   // next symbol in sorted order
-
-  for (; k <= g; ++k) {
-    unsigned left = count[k];
-    while (left-- != 0) {
-      // Open new levels until this code fits.
-      while (static_cast<int>(k) > w + static_cast<int>(l)) {
-        ++h;
-        w += static_cast<int>(l);
-        const auto uw = static_cast<unsigned>(w);
-        const unsigned limit = (g - uw) > l ? l : g - uw;
-        unsigned j = k - uw;
-        unsigned f = 1u << j;
-        if (f > left + 1) {
-          f -= left + 1;
-          unsigned xp = k;
-          while (++j < limit) {
-            f <<= 1;
-            if (f <= count[++xp]) break;
-            f -= count[xp];
-          }
-        }
-        z = 1u << j;
-        auto* block = static_cast<HuffmanEntry*>(allocateBlock((z + 1) * sizeof(HuffmanEntry)));
-        if (block == nullptr) {
-          freeHuffmanTable(*table);
-          *table = nullptr;
-          return 3;
-        }
-        *link = block + 1;
-        link = &block->v.t;
-        *link = nullptr;
-        block->e = 0;
-        block->b = 0;
-        levelTable[h] = q = block + 1;
-        if (h != 0) {
-          levelPattern[h] = code;
-          HuffmanEntry r{};
-          r.b = static_cast<uint8_t>(l);
-          r.e = static_cast<uint8_t>(16 + j);
-          r.v.t = q;
-          levelTable[h - 1][code >> (uw - l)] = r;
-        }
-      }
-
-      const auto uw = static_cast<unsigned>(w);
-      HuffmanEntry r{};
-      r.b = static_cast<uint8_t>(k - uw);
-      if (p >= real) {
-        r.e = kEntryInvalid;
-        r.v.n = 0;
-      } else if (sorted[p] < s) {
-        r.e = sorted[p] < 256 ? kEntryLiteral : kEntryEndOfBlock;
-        r.v.n = static_cast<uint16_t>(sorted[p]);
-        ++p;
-      } else {
-        r.e = extra[sorted[p] - s];
-        r.v.n = base[sorted[p] - s];
-        ++p;
-      }
-
-      // Every index whose low (k - w) bits are this code.
-      const unsigned step = 1u << (k - uw);
-      for (unsigned j = code >> uw; j < z; j += step) q[j] = r;
-
-      // Next code, incremented in bit-reversed order.
-      unsigned bit = 1u << (k - 1);
-      while ((code & bit) != 0) {
-        code ^= bit;
-        bit >>= 1;
-      }
-      code ^= bit;
-
-      // Back up to the level whose prefix still matches. Every later code is longer than that
-      // level reaches, so it opens a new sub-table before anything is stored.
-      while ((code & ((1u << static_cast<unsigned>(w)) - 1)) != levelPattern[h]) {
-        --h;
-        w -= static_cast<int>(l);
-      }
-    }
-  }
-  return (spare != 0 && g != 1) ? 1 : 0;
-}
 
 int inflateMember() {
   ReaderContext* ctx = currentReader();

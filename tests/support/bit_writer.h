@@ -1,11 +1,34 @@
 // Writes DEFLATE bit streams by hand for tests: fields least significant bit first, Huffman codes
-// most significant bit first, as RFC 1951 packs them.
+// most significant bit first, as RFC 1951 packs them; with the canonical codes of a set of lengths
+// and the order in which a dynamic block sends its code-length code lengths.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace kz::test {
+
+inline constexpr unsigned kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
+// Canonical codes for a list of code lengths, as RFC 1951 assigns them. Any list is accepted: one
+// that is over-subscribed gives some codes that share their bits.
+inline std::vector<uint32_t> canonicalCodes(const std::vector<unsigned>& lengths) {
+  unsigned count[17] = {};
+  for (unsigned l : lengths) ++count[l];
+  count[0] = 0;
+  uint32_t next[17] = {};
+  uint32_t code = 0;
+  for (unsigned bits = 1; bits <= 16; ++bits) {
+    code = (code + count[bits - 1]) << 1;
+    next[bits] = code;
+  }
+  std::vector<uint32_t> codes(lengths.size());
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    if (lengths[i] != 0) codes[i] = next[lengths[i]]++ & ((1u << lengths[i]) - 1);
+  }
+  return codes;
+}
 
 class BitWriter {
  public:

@@ -85,7 +85,7 @@ Bytes wrapGzip(const Bytes& deflated, const Bytes& original, const GzipHeaderOpt
 }
 
 Bytes pkEntry(const Bytes& data, const PkEntryOptions& o) {
-  const Bytes payload = o.method == 8 ? rawDeflate(data, 6, Z_DEFAULT_STRATEGY) : data;
+  const Bytes payload = o.method == 8 ? rawDeflate(data, o.level, o.strategy) : data;
   const bool descriptor = (o.flags & 0x08) != 0;
   Bytes e;
   putLe32(e, 0x04034B50);
@@ -188,6 +188,33 @@ MemberResult decodeMemberBytes(const Bytes& block, uint32_t budget, const std::s
     result.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   return result;
+}
+
+MemberResult decodeMemberBytesWith(InflateEngine engine, const Bytes& block, uint32_t budget,
+                                   const std::string& outputPath) {
+  setInflateEngineForTesting(engine);
+  MemberResult r;
+  try {
+    r = decodeMemberBytes(block, budget, outputPath);
+  } catch (...) {
+    setInflateEngineForTesting(nullptr);
+    throw;
+  }
+  setInflateEngineForTesting(nullptr);
+  return r;
+}
+
+std::string differenceBetween(const MemberResult& a, const MemberResult& b) {
+  auto pair = [](auto x, auto y) { return std::to_string(x) + " vs " + std::to_string(y); };
+  if (a.header != b.header) return "header " + pair(a.header, b.header);
+  if (a.decode != b.decode) return "decode " + pair(a.decode, b.decode);
+  if (a.failure != b.failure) {
+    return std::string("failure ") + describeDecodeFailure(a.failure) + " vs " + describeDecodeFailure(b.failure);
+  }
+  if (a.inputPosition != b.inputPosition) return "input position " + pair(a.inputPosition, b.inputPosition);
+  if (a.outputExists != b.outputExists) return "output exists " + pair(a.outputExists, b.outputExists);
+  if (a.output != b.output) return "output bytes (" + pair(a.output.size(), b.output.size()) + " bytes)";
+  return "";
 }
 
 }  // namespace kz::test

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "package/gzip_member.h"
+#include "package/inflate.h"
 
 namespace kz::test {
 
@@ -41,6 +42,8 @@ struct PkEntryOptions {
   std::string name = "file.bin";
   Bytes extra;
   bool descriptorSignature = true;
+  int level = 6;                // zlib's level and strategy for method 8
+  int strategy = 0;             // Z_DEFAULT_STRATEGY
 };
 // A PKZIP local entry holding data (deflated by zlib for method 8).
 Bytes pkEntry(const Bytes& data, const PkEntryOptions& options = {});
@@ -72,5 +75,11 @@ MemberResult decodeMemberBytes(const Bytes& block, uint32_t budget, const std::s
 inline MemberResult decodeMemberBytes(const Bytes& block, const std::string& outputPath) {
   return decodeMemberBytes(block, static_cast<uint32_t>(block.size()), outputPath);
 }
+// The same with the given inflate engine installed for the call (nullptr: the engine itself).
+MemberResult decodeMemberBytesWith(InflateEngine engine, const Bytes& block, uint32_t budget,
+                                   const std::string& outputPath);
+// How two results of one member differ, "" when they agree on everything: the header and decode
+// results, the failure, the input read, whether the output exists, and its bytes.
+std::string differenceBetween(const MemberResult& a, const MemberResult& b);
 
 }  // namespace kz::test

@@ -73,6 +73,15 @@ struct Engine {
     }
     return true;
   }
+  // The bits a table lookup looks at before its code is resolved: read while the member has input
+  // left, zeros past its last byte (only the code's own bits must be there).
+  bool lookAhead(unsigned n) {
+    while (bk < n) {
+      if (ctx.inputIndex >= detail::decoder().inputCount && !detail::inputLeft()) return true;
+      if (!need(bk + 8)) return false;
+    }
+    return true;
+  }
   void drop(unsigned n) {
     bb >>= n;
     bk -= n;
@@ -90,7 +99,7 @@ struct Engine {
   // Decodes one symbol of c: 0 and the symbol, 1 for an unused code or an empty set, or stopped.
   int decode(const Code& c, unsigned& out) {
     if (c.empty) return 1;
-    if (!need(c.first)) return kStopped;
+    if (!lookAhead(c.first)) return kStopped;
     uint32_t code = 0;   // the bits read so far, first bit most significant
     uint32_t firstCode = 0;  // the first code of the current length
     unsigned index = 0;  // the position of that code's symbol

@@ -205,6 +205,25 @@ TEST_F(Extraction, OddMemberIsFollowedByTheNextEntry) {
   EXPECT_EQ(fileAt("next.txt"), kAlpha);
 }
 
+// A BODY may hold a PK entry without descriptor whose deflate data ends at the BODY's last byte,
+// with the next entry right behind it; this one's last code is shorter than the decoder's look-ahead.
+TEST_F(Extraction, PkEntryEndingAtItsBodysLastByte) {
+  const Bytes content = test::textBytes(680, 6);
+  test::PkEntryOptions options;
+  options.level = 6;
+  options.name = "b.txt";
+  const Bytes entry = test::pkEntry(content, options);
+  ASSERT_EQ(entry.size() % 2, 0u) << "no pad byte may follow the entry";
+  EXPECT_TRUE(extract(FormBuilder()
+                          .file({"a.txt", kAlpha})
+                          .name(nameData("b.txt", 0x20, 1600000000, static_cast<uint32_t>(entry.size()), 680))
+                          .body(entry)
+                          .file({"c.txt", kBeta})
+                          .bytes()));
+  EXPECT_EQ(fileAt("b.txt"), content);
+  EXPECT_EQ(fileAt("c.txt"), kBeta);
+}
+
 // The next chunk begins where the BODY length says, not where the decoder stopped reading.
 TEST_F(Extraction, RepositionsByTheChunkLength) {
   Bytes member = test::gzipMemberOf(kAlpha);

@@ -141,15 +141,10 @@ TEST(InflateWindow, SameOutputsForMembersInOneContext) {
 }
 
 void expectSameAtBudget(const Bytes& member, uint32_t budget, const std::string& out, const std::string& what) {
-  kz::setInflateEngineForTesting(nullptr);
-  const kz::test::MemberResult fast = kz::test::decodeMemberBytes(member, budget, out);
-  kz::setInflateEngineForTesting(&kz::test::referenceInflateMember);
-  const kz::test::MemberResult slow = kz::test::decodeMemberBytes(member, budget, out);
-  kz::setInflateEngineForTesting(nullptr);
-  ASSERT_EQ(fast.decode, slow.decode) << what;
-  ASSERT_EQ(fast.failure, slow.failure) << what;
-  ASSERT_EQ(fast.inputPosition, slow.inputPosition) << what;
-  ASSERT_TRUE(fast.output == slow.output) << what;
+  const kz::test::MemberResult fast = kz::test::decodeMemberBytesWith(nullptr, member, budget, out);
+  const kz::test::MemberResult slow =
+      kz::test::decodeMemberBytesWith(&kz::test::referenceInflateMember, member, budget, out);
+  ASSERT_EQ(kz::test::differenceBetween(fast, slow), "") << what;
 }
 
 // Members with long codes (sub-tables in both layouts), cut at every budget over their last 48
@@ -219,9 +214,8 @@ TEST(InflateCodes, UnusedCodeOfASingleCodeLengthCodeIsInvalid) {
     w.bits(0, 32);
     const Bytes member = kz::test::wrapGzip(w.finish(), {});
     for (kz::InflateEngine engine : {kz::InflateEngine{nullptr}, &kz::test::referenceInflateMember}) {
-      kz::setInflateEngineForTesting(engine);
-      const kz::test::MemberResult r = kz::test::decodeMemberBytes(member, out);
-      kz::setInflateEngineForTesting(nullptr);
+      const kz::test::MemberResult r =
+          kz::test::decodeMemberBytesWith(engine, member, static_cast<uint32_t>(member.size()), out);
       EXPECT_EQ(r.decode, 1) << before;
       EXPECT_EQ(r.failure, kz::DecodeFailure::FormatViolated) << before << (engine == nullptr ? " fast" : " reference");
     }
@@ -254,9 +248,8 @@ TEST(InflateRefills, RefillsAndFlushesInTheSameOrder) {
       for (int e = 0; e < 2; ++e) {
         IoRecorder recorder(kz::platform::nativeFileSystem());
         kz::platform::ScopedFileSystem scope(recorder);
-        kz::setInflateEngineForTesting(e == 0 ? nullptr : &kz::test::referenceInflateMember);
-        const kz::test::MemberResult r = kz::test::decodeMemberBytes(member, out);
-        kz::setInflateEngineForTesting(nullptr);
+        const kz::test::MemberResult r = kz::test::decodeMemberBytesWith(
+            e == 0 ? nullptr : &kz::test::referenceInflateMember, member, static_cast<uint32_t>(member.size()), out);
         ASSERT_EQ(r.decode, 0) << seed << " " << nameLength;
         logs[e] = recorder.writes;
       }
