@@ -203,6 +203,18 @@ JournalContents readJournal(const char* path) {
   return decodeJournal(bytes.data(), bytes.size());
 }
 
+bool setAsideFolderPath(char (&out)[paths::kPathSize], const char* mainFolder) {
+  return paths::join(out, mainFolder, kSetAsideFolder);
+}
+
+bool setAsidePath(char (&out)[paths::kPathSize], const char* mainFolder, const char* relativePath) {
+  return setAsideFolderPath(out, mainFolder) && paths::append(out, relativePath);
+}
+
+bool journalPath(char (&out)[paths::kPathSize], const char* mainFolder) {
+  return setAsideFolderPath(out, mainFolder) && paths::append(out, kJournalFile);
+}
+
 JournalWriter::~JournalWriter() { close(); }
 
 bool JournalWriter::create(const char* path) {

@@ -18,6 +18,10 @@ bool assign(char (&path)[kPathSize], const char* text) {
 
 bool append(char (&path)[kPathSize], const char* part) { return platform::pathService().append(path, part); }
 
+bool join(char (&out)[kPathSize], const char* base, const char* relative) {
+  return assign(out, base) && append(out, relative);
+}
+
 bool addBackslash(char (&path)[kPathSize]) { return platform::pathService().addBackslash(path); }
 
 void removeBackslash(char (&path)[kPathSize]) { platform::pathService().removeBackslash(path); }

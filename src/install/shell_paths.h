@@ -20,5 +20,8 @@ void removeBackslash(char (&path)[kPathSize]);
 bool renameExtension(char (&path)[kPathSize], const char* extension);
 // Copies text into path; false, path unchanged, when it does not fit.
 bool assign(char (&path)[kPathSize], const char* text);
+// base, then relative appended as by append. False when the result does not fit: out then holds
+// base alone, or is unchanged when base does not fit either.
+bool join(char (&out)[kPathSize], const char* base, const char* relative);
 
 }  // namespace kz::paths

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "install/shell_paths.h"
 #include "package/package_header.h"
@@ -52,6 +54,10 @@ inline constexpr std::array<TrackedRow, kTrackedFileCount> kTrackedRows = {{
     {"misc.set\\hlpfiles\\app06\\app06_help.chm", TrackedKind::Help, kNoHelpRow},
     {"misc.set\\hlpfiles\\tool04\\tool04_help.chm", TrackedKind::Help, kNoHelpRow},
 }};
+
+// Every folder that a tracked path lies in, each once ("bin", "misc.set\hlpfiles\app01",
+// "misc.set\hlpfiles", "misc.set", ...): a path's own folder before the folders it lies in.
+std::vector<std::string> TrackedFolders();
 
 // The older WinHelp companions of a help row: same path with these extensions.
 inline constexpr const char* kWinHelpExtension = ".hlp";

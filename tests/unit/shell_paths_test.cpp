@@ -73,4 +73,16 @@ TEST(ShellPaths, AppendAndAssignRefuseOverflow) {
   EXPECT_TRUE(kz::paths::assign(buffer, std::string(259, 'z').c_str()));
 }
 
+// A join is the base with the relative path appended; one that does not fit is refused.
+TEST(ShellPaths, JoinRefusesOverflow) {
+  char out[kPathSize] = "keep";
+  EXPECT_TRUE(kz::paths::join(out, "C:\\K", "bin\\lib01.dll"));
+  EXPECT_STREQ(out, "C:\\K\\bin\\lib01.dll");
+  EXPECT_TRUE(kz::paths::join(out, std::string(257, 'x').c_str(), "y"));
+  EXPECT_FALSE(kz::paths::join(out, std::string(257, 'x').c_str(), "yz"));
+  EXPECT_EQ(std::string(out), std::string(257, 'x'));
+  EXPECT_FALSE(kz::paths::join(out, std::string(260, 'x').c_str(), "y"));
+  EXPECT_EQ(std::string(out), std::string(257, 'x'));
+}
+
 }  // namespace
