@@ -364,6 +364,11 @@ TEST_F(Extraction, ReportsWhyItFailed) {
   EXPECT_EQ(f.error, ExtractionError::EntryDamaged);
   EXPECT_STREQ(f.entry, "a.txt");
 
+  // A BODY cut off before its length is damage too, whatever the entry before it left behind.
+  f = failureOf(FormBuilder().file({"a.txt", kAlpha}).name(nameData("b.txt")).raw(textOf("BODY")).bytes(), folder);
+  EXPECT_EQ(f.error, ExtractionError::EntryDamaged);
+  EXPECT_STREQ(f.entry, "b.txt");
+
   f = failureOf(FormBuilder().file({"a.txt", kAlpha}).raw(textOf("ZZZZ")).bytes(), folder);
   EXPECT_EQ(f.error, ExtractionError::EntryDescription);
 
