@@ -14,7 +14,7 @@
 namespace kz {
 namespace {
 
-using Path = char[paths::kPathSize];
+using Path = char[platform::kMaxPath];
 
 // One plan entry with what the forward path needs beside the journal record.
 struct Step {

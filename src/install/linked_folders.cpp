@@ -19,13 +19,13 @@ bool isLink(const char* path) {
 }  // namespace
 
 bool NoLinkWhereFilesMove(const char* mainFolder, StepFailure* failure) {
-  char aside[paths::kPathSize];
-  char journal[paths::kPathSize];
+  char aside[platform::kMaxPath];
+  char journal[platform::kMaxPath];
   std::vector<std::string> checked;
   if (setAsideFolderPath(aside, mainFolder)) checked.emplace_back(aside);
   if (journalPath(journal, mainFolder)) checked.emplace_back(journal);
   for (const std::string& folder : TrackedFolders()) {
-    char path[paths::kPathSize];
+    char path[platform::kMaxPath];
     if (paths::join(path, mainFolder, folder.c_str())) checked.emplace_back(path);
     if (setAsidePath(path, mainFolder, folder.c_str())) checked.emplace_back(path);
   }

@@ -14,7 +14,7 @@
 namespace kz {
 namespace {
 
-using Path = char[paths::kPathSize];
+using Path = char[platform::kMaxPath];
 
 // How many folders deep a relative path lies: its separators, counted character by character.
 size_t depth(const std::string& path) {

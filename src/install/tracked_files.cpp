@@ -10,7 +10,7 @@
 namespace kz {
 namespace {
 
-bool composePath(char (&path)[paths::kPathSize], const char* folder, const char* relative) {
+bool composePath(char (&path)[platform::kMaxPath], const char* folder, const char* relative) {
   if (paths::join(path, folder, relative)) return true;
   path[0] = '\0';
   return false;

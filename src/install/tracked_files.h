@@ -83,8 +83,8 @@ struct TrackedFile {
   // The probe took the read-only attribute and could not give it back at once; the install
   // sequence tries again when the run ends.
   bool attributesPending = false;
-  char installedPath[paths::kPathSize] = {};
-  char newPath[paths::kPathSize] = {};
+  char installedPath[platform::kMaxPath] = {};
+  char newPath[platform::kMaxPath] = {};
 };
 
 using TrackedFileTable = std::array<TrackedFile, kTrackedFileCount>;
