@@ -13,10 +13,10 @@ namespace {
 
 using platform::RegistryRoot;
 
-// The value of root as a NUL-terminated text of at most kAppPathSize bytes, or false when the
+// The value of root as a NUL-terminated text of at most platform::kMaxPath bytes, or false when the
 // hive has none that fits. The block is zero-filled, so a value read whole holds its own NUL
 // within the size the registry reported, or it was stored without one.
-bool readMainFolderValue(RegistryRoot root, char (&out)[kAppPathSize]) {
+bool readMainFolderValue(RegistryRoot root, char (&out)[platform::kMaxPath]) {
   platform::Registry& registry = platform::registry();
   uint32_t size = 0;
   if (registry.readString(root, platform::kProductSettingsKey, platform::kMainFolderValue, nullptr, size) != 0 ||
@@ -33,15 +33,15 @@ bool readMainFolderValue(RegistryRoot root, char (&out)[kAppPathSize]) {
   const void* end = std::memchr(block.get(), '\0', size);
   if (end == nullptr) return false;  // stored without its NUL: the text's end is unknown
   const size_t length = static_cast<size_t>(static_cast<const char*>(end) - block.get());
-  if (length >= kAppPathSize) return false;
+  if (length >= platform::kMaxPath) return false;
   std::memcpy(out, block.get(), length + 1);
   return true;
 }
 
 }  // namespace
 
-void lookUpMainFolder(char (&mainFolder)[kAppPathSize]) {
-  char value[kAppPathSize] = {};
+void lookUpMainFolder(char (&mainFolder)[platform::kMaxPath]) {
+  char value[platform::kMaxPath] = {};
   if (!readMainFolderValue(RegistryRoot::LocalMachine, value) && !readMainFolderValue(RegistryRoot::CurrentUser, value)) {
     mainFolder[0] = '\0';
     return;

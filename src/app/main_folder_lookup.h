@@ -10,6 +10,6 @@ namespace kz {
 // with no data, one that cannot be read, or one that does not fit the field (259 characters and
 // its NUL, which it must carry) counts as absent. One trailing backslash is removed, except from a
 // root such as C:\. mainFolder is left empty when neither hive gives a usable value.
-void lookUpMainFolder(char (&mainFolder)[kAppPathSize]);
+void lookUpMainFolder(char (&mainFolder)[platform::kMaxPath]);
 
 }  // namespace kz

@@ -71,9 +71,9 @@ bool workFolderMayBeDeleted(const UpdateApp& app) {
   return !mainHoldsWork && !workHoldsMain;
 }
 
-bool copyPathField(char (&field)[kAppPathSize], const char* text) {
+bool copyPathField(char (&field)[platform::kMaxPath], const char* text) {
   const size_t length = std::strlen(text);
-  if (length >= kAppPathSize) return false;
+  if (length >= platform::kMaxPath) return false;
   std::memcpy(field, text, length + 1);
   return true;
 }

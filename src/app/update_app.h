@@ -3,23 +3,23 @@
 
 #include <cstdint>
 
-namespace kz {
+#include "platform/files.h"
 
-inline constexpr uint32_t kAppPathSize = 260;
+namespace kz {
 
 struct UpdateApp {
   // The three product codes this executable is built for: English, Atelier, metric.
   int32_t languageCode = 1;  // 1 = English; 0 = the second language
   int32_t editionCode = 1;   // 1 = Atelier, 2 = Studio, 3 = Galleria 5050
   int32_t unitsCode = 1;     // 0 = imperial, any other value = metric
-  char modulePath[kAppPathSize] = {};
-  char moduleFolder[kAppPathSize] = {};
+  char modulePath[platform::kMaxPath] = {};
+  char moduleFolder[platform::kMaxPath] = {};
   // Without a trailing backslash, except a drive root such as C:\ which keeps it.
-  char mainFolder[kAppPathSize] = {};
+  char mainFolder[platform::kMaxPath] = {};
   // Without a trailing backslash once the main dialog has created it; empty when there is none.
-  char workFolder[kAppPathSize] = {};
-  char mergeSourcePath[kAppPathSize] = {};
-  char mergeTargetPath[kAppPathSize] = {};
+  char workFolder[platform::kMaxPath] = {};
+  char mergeSourcePath[platform::kMaxPath] = {};
+  char mergeTargetPath[platform::kMaxPath] = {};
 };
 
 // The one application object of the process.
@@ -38,8 +38,8 @@ const char* mergeTargetFileName(const UpdateApp& app, char* out, uint32_t outSiz
 // the set-aside folder's originals.
 bool workFolderMayBeDeleted(const UpdateApp& app);
 
-// Copies text into a path field of kAppPathSize bytes; false (and the field left as it was)
+// Copies text into a path field of platform::kMaxPath bytes; false (and the field left as it was)
 // when the text does not fit.
-bool copyPathField(char (&field)[kAppPathSize], const char* text);
+bool copyPathField(char (&field)[platform::kMaxPath], const char* text);
 
 }  // namespace kz

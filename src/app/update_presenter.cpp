@@ -41,7 +41,7 @@ UpdatePresenter::UpdatePresenter(UpdateApp& app, DialogView& view, PackageSteps 
 
 int UpdatePresenter::OnInitDialog() {
   view_.setTitle(windowTitle(app_).c_str());
-  char folder[paths::kPathSize] = {};
+  char folder[platform::kMaxPath] = {};
   const bool created = steps_.createWorkFolder && steps_.createWorkFolder(folder) && folder[0] != '\0';
   if (created) {
     paths::removeBackslash(folder);

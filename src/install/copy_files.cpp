@@ -5,23 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "install/file_operations.h"
 #include "install/set_aside.h"
 #include "platform/crash_hook.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
-#include "platform/shell_move.h"
 
 namespace kz {
 namespace {
 
-using Path = char[paths::kPathSize];
-
-// A failing query can only ever say "not there": a path counts as absent when two different
-// queries agree, so that no single failure makes a file seem gone.
-bool exists(const char* path) {
-  platform::FileSystem& fs = platform::fileSystem();
-  return fs.fileAttributes(path) != platform::kInvalidAttributes || fs.pathExists(path);
-}
+using Path = char[platform::kMaxPath];
 
 // One plan entry with what the forward path needs beside the journal record.
 struct Step {
@@ -106,8 +99,7 @@ class CopyRun {
       Path aside;
       if (step.record.kind == JournalKind::Replace && !setAsidePath(aside, mainFolder_, step.record.path.c_str())) {
         Path installed;
-        (void)paths::assign(installed, mainFolder_);
-        (void)paths::append(installed, step.record.path.c_str());
+        (void)paths::join(installed, mainFolder_, step.record.path.c_str());
         noteFailure(failure_, FailureCause::SetAsidePathTooLong, installed, std::string(mainFolder_) + "\\" + kSetAsideFolder);
         return false;
       }
@@ -121,7 +113,7 @@ class CopyRun {
       Path name;
       Path installed;
       if (!paths::assign(name, relative) || !paths::renameExtension(name, extension) ||
-          !paths::assign(installed, mainFolder_) || !paths::append(installed, name)) {
+          !paths::join(installed, mainFolder_, name)) {
         continue;
       }
       // Absent only when two queries agree, as for an installed file.
@@ -148,7 +140,7 @@ class CopyRun {
       if (cut == 0 || cut <= rootLength) break;
       folder.resize(cut);
       // A folder planned by mistake would be removed on rollback when empty.
-      if (exists(folder.c_str())) break;
+      if (IsPresent(folder.c_str())) break;
       missing.push_back(folder);
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
@@ -198,7 +190,7 @@ class CopyRun {
     if (step.record.kind == JournalKind::Folder) return true;  // made by the move that needs it
     Path installed;
     Path aside;
-    if (!paths::assign(installed, mainFolder_) || !paths::append(installed, step.record.path.c_str()) ||
+    if (!paths::join(installed, mainFolder_, step.record.path.c_str()) ||
         !setAsidePath(aside, mainFolder_, step.record.path.c_str())) {
       noteFailure(failure_, FailureCause::FileNotMoved, step.record.path);
       return false;
@@ -226,7 +218,7 @@ class CopyRun {
       Path installed;
       Path aside;
       const char* relative = step.record.path.c_str();
-      if (step.newPath != nullptr && paths::assign(installed, mainFolder_) && paths::append(installed, relative)) {
+      if (step.newPath != nullptr && paths::join(installed, mainFolder_, relative)) {
         addParent(installed);
       }
       if (step.record.kind == JournalKind::Replace && setAsidePath(aside, mainFolder_, relative)) addParent(aside);
@@ -269,24 +261,6 @@ class CopyRun {
 
 bool CopyNewFiles(TrackedFileTable& table, const char* mainFolder, void* owner, StepFailure* failure) {
   return CopyRun(table, mainFolder, owner, failure).run();
-}
-
-bool MoveFileIntoPlace(const char* source, const char* destination, void* owner) {
-  if (source[0] == '\0' || destination[0] == '\0') return false;
-  const bool reported = platform::shellMover().moveFile(source, destination, owner);
-  // A move that did nothing, or copied without removing its source, is no move.
-  return reported && exists(destination) && !exists(source);
-}
-
-bool DeleteFileForced(const char* path) {
-  platform::FileSystem& fs = platform::fileSystem();
-  const uint32_t attributes = fs.fileAttributes(path);
-  if (attributes == platform::kInvalidAttributes && !fs.pathExists(path)) return true;
-  if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReadOnly) != 0) {
-    (void)fs.setFileAttributes(path, attributes & ~platform::kAttrReadOnly);
-  }
-  (void)fs.deleteFile(path);
-  return !exists(path);
 }
 
 }  // namespace kz

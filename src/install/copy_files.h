@@ -22,10 +22,5 @@ namespace kz {
 // (when given): the main folder has been restored, or failure->keptIn names the folder that still
 // holds originals. owner is the window that owns the shell's file operations.
 bool CopyNewFiles(TrackedFileTable& table, const char* mainFolder, void* owner, StepFailure* failure = nullptr);
-// The shell's silent move of one file onto the destination's own name, judged by its effect: true
-// when the shell reports success, the destination exists and the source does not.
-bool MoveFileIntoPlace(const char* source, const char* destination, void* owner);
-// True when the file is gone afterwards or was never there; a read-only file is made writable first.
-bool DeleteFileForced(const char* path);
 
 }  // namespace kz

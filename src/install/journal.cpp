@@ -60,7 +60,7 @@ namespace {
 
 constexpr uint8_t kMagic[4] = {'K', 'M', 'J', '1'};
 constexpr size_t kPathOffset = 20;
-constexpr size_t kPathFieldV1 = paths::kPathSize;
+constexpr size_t kPathFieldV1 = platform::kMaxPath;
 constexpr size_t kPathField = kJournalPathMax + 1;
 constexpr size_t kSizeOffset = kPathOffset + kPathField;
 constexpr size_t kNewCrcOffset = kSizeOffset + 4;
@@ -201,6 +201,18 @@ JournalContents readJournal(const char* path) {
     return contents;
   }
   return decodeJournal(bytes.data(), bytes.size());
+}
+
+bool setAsideFolderPath(char (&out)[platform::kMaxPath], const char* mainFolder) {
+  return paths::join(out, mainFolder, kSetAsideFolder);
+}
+
+bool setAsidePath(char (&out)[platform::kMaxPath], const char* mainFolder, const char* relativePath) {
+  return setAsideFolderPath(out, mainFolder) && paths::append(out, relativePath);
+}
+
+bool journalPath(char (&out)[platform::kMaxPath], const char* mainFolder) {
+  return setAsideFolderPath(out, mainFolder) && paths::append(out, kJournalFile);
 }
 
 JournalWriter::~JournalWriter() { close(); }

@@ -20,6 +20,11 @@ inline constexpr const char* kSetAsideFolder = "~KMUPDATE";
 // The journal's file name inside the set-aside folder.
 inline constexpr const char* kJournalFile = "journal.kmj";
 
+// mainFolder joined with the set-aside folder, with a relative path below it, or with the journal.
+bool setAsideFolderPath(char (&out)[platform::kMaxPath], const char* mainFolder);
+bool setAsidePath(char (&out)[platform::kMaxPath], const char* mainFolder, const char* relativePath);
+bool journalPath(char (&out)[platform::kMaxPath], const char* mainFolder);
+
 // Version 2 adds the identity of each new file to the plan; journals of version 1 are still read.
 inline constexpr uint16_t kJournalFormatVersion = 2;
 inline constexpr size_t kJournalRecordSize = 284;

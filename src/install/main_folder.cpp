@@ -22,11 +22,11 @@ constexpr Subfolder kSubfolders[] = {
 }  // namespace
 
 bool ProductSubfoldersPresent(const char* folder, double productVersion) {
-  char base[paths::kPathSize];
+  char base[platform::kMaxPath];
   if (!paths::assign(base, folder) || !paths::addBackslash(base)) return false;
   for (const Subfolder& sub : kSubfolders) {
     if (sub.fromVersionSix && productVersion < 6.0) continue;
-    char path[paths::kPathSize];
+    char path[platform::kMaxPath];
     if (!paths::assign(path, base) || !paths::append(path, sub.name)) return false;
     if (!platform::fileSystem().pathExists(path)) return false;
   }

@@ -2,13 +2,11 @@
 #include "install/set_aside.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
-#include "install/copy_files.h"
+#include "install/file_operations.h"
 #include "install/linked_folders.h"
 #include "install/tracked_files.h"
-#include "package/crc32.h"
 #include "platform/admin_folders.h"
 #include "platform/files.h"
 #include "platform/path_service.h"
@@ -16,18 +14,7 @@
 namespace kz {
 namespace {
 
-using Path = char[paths::kPathSize];
-
-// A failing query can only ever say "not there": a path counts as absent when two different
-// queries agree, so that no single failure makes a file seem gone.
-bool exists(const char* path) {
-  platform::FileSystem& fs = platform::fileSystem();
-  return fs.fileAttributes(path) != platform::kInvalidAttributes || fs.pathExists(path);
-}
-
-bool join(Path& out, const char* base, const char* relative) {
-  return paths::assign(out, base) && paths::append(out, relative);
-}
+using Path = char[platform::kMaxPath];
 
 // How many folders deep a relative path lies: its separators, counted character by character.
 size_t depth(const std::string& path) {
@@ -41,24 +28,11 @@ size_t depth(const std::string& path) {
 // The folders below the set-aside folder that moves into it can make: the parents of every
 // tracked path (the older help files share their help file's folder), deepest first.
 std::vector<std::string> setAsideSubfolders() {
-  std::vector<std::string> folders;
-  for (const TrackedRow& row : kTrackedRows) {
-    std::string path = row.relativePath;
-    for (size_t cut = platform::parentCut(path.c_str()); cut != 0; cut = platform::parentCut(path.c_str())) {
-      path.resize(cut);
-      if (std::find(folders.begin(), folders.end(), path) == folders.end()) folders.push_back(path);
-    }
-  }
+  std::vector<std::string> folders = TrackedFolders();
   std::stable_sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
     return depth(a) > depth(b);
   });
   return folders;
-}
-
-// A folder is gone when its removal succeeds, or when it is not there to remove.
-bool removeFolder(const char* path) {
-  if (platform::fileSystem().removeDirectory(path)) return true;
-  return !exists(path);
 }
 
 enum class Owner { Run, Other, Unknown };
@@ -90,11 +64,11 @@ bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner
   Path installed;
   Path aside;
   // A path that does not fit names no file: nothing went aside from it or was placed at it.
-  if (!join(installed, mainFolder, entry.path.c_str())) return true;
-  if (setAsidePath(aside, mainFolder, entry.path.c_str()) && exists(aside)) {
+  if (!paths::join(installed, mainFolder, entry.path.c_str())) return true;
+  if (setAsidePath(aside, mainFolder, entry.path.c_str()) && IsPresent(aside)) {
     // The original is safe in the set-aside folder. What stands in its place goes only when it is
     // the run's new file (or a copy of the original that a move across volumes left behind).
-    if (exists(installed)) {
+    if (IsPresent(installed)) {
       const Owner whose = ownerOf(installed, entry);
       if (whose == Owner::Unknown) {
         noteFailure(failure, FailureCause::NewFileUnreadable, installed);
@@ -117,7 +91,7 @@ bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner
   platform::FileSystem& fs = platform::fileSystem();
   uint32_t attributes = fs.fileAttributes(installed);
   if (attributes == platform::kInvalidAttributes) {
-    if (!exists(installed)) {
+    if (!IsPresent(installed)) {
       // Neither in the set-aside folder nor in place: only queries that failed can say so.
       noteFailure(failure, FailureCause::FileNotMoved, aside, installed);
       return false;
@@ -133,9 +107,9 @@ bool undoReplace(const char* mainFolder, const JournalRecord& entry, void* owner
 
 bool undoAdd(const char* mainFolder, const JournalRecord& entry, StepFailure* failure) {
   Path placed;
-  if (!join(placed, mainFolder, entry.path.c_str())) return true;  // no such file can have been placed
+  if (!paths::join(placed, mainFolder, entry.path.c_str())) return true;  // no such file can have been placed
   // Nothing stood here before the run: what stands here now goes when it is the run's new file.
-  if (!exists(placed)) return true;
+  if (!IsPresent(placed)) return true;
   switch (ownerOf(placed, entry)) {
     case Owner::Unknown:
       noteFailure(failure, FailureCause::NewFileUnreadable, placed);
@@ -155,8 +129,8 @@ bool undoAdd(const char* mainFolder, const JournalRecord& entry, StepFailure* fa
 
 bool undoFolder(const char* mainFolder, const JournalRecord& entry, StepFailure* failure) {
   Path folder;
-  if (!join(folder, mainFolder, entry.path.c_str())) return true;
-  if (!exists(folder) || removeFolder(folder)) return true;
+  if (!paths::join(folder, mainFolder, entry.path.c_str())) return true;
+  if (!IsPresent(folder) || RemoveFolder(folder)) return true;
   if (platform::fileSystem().folderHoldsEntries(folder)) {
     // The run's own files in it are gone (entries are undone latest first, and a folder's files
     // come after it): what keeps it is someone else's, and it is theirs to remove.
@@ -262,24 +236,6 @@ bool PlanEntryCouldBeOurs(const JournalRecord& entry) {
   return false;
 }
 
-bool ReadFileIdentity(const char* path, uint32_t& size, uint32_t& crc) {
-  std::FILE* stream = platform::fileSystem().openFile(path, "rb");
-  if (stream == nullptr) return false;
-  uint64_t total = 0;
-  uint32_t reg = 0xFFFFFFFFu;
-  uint8_t buffer[16384];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
-    reg = crc32Register(reg, buffer, got);
-    total += got;
-  }
-  const bool read = std::ferror(stream) == 0 && total <= 0xFFFFFFFFu;
-  std::fclose(stream);
-  size = static_cast<uint32_t>(total);
-  crc = reg ^ 0xFFFFFFFFu;
-  return read;
-}
-
 bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vector<JournalRecord>& records,
                   StepFailure* failure) {
   platform::FileSystem& fs = platform::fileSystem();
@@ -295,7 +251,7 @@ bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vect
   // Only administrators may change what the set-aside folder holds (admin_folders.h).
   if (!platform::adminFolders().create(folder, false)) {
     // One left by an earlier run holds its originals and journal: it is never written over.
-    noteFailure(failure, exists(folder) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder);
+    noteFailure(failure, IsPresent(folder) ? FailureCause::FolderLeftOver : FailureCause::FolderNotCreated, folder);
     return false;
   }
   // Only for the eye: a folder that cannot be hidden works as well.
@@ -307,16 +263,6 @@ bool StartJournal(JournalWriter& writer, const char* mainFolder, const std::vect
     return false;
   }
   return true;
-}
-
-bool setAsideFolderPath(Path& out, const char* mainFolder) { return join(out, mainFolder, kSetAsideFolder); }
-
-bool setAsidePath(Path& out, const char* mainFolder, const char* relativePath) {
-  return setAsideFolderPath(out, mainFolder) && paths::append(out, relativePath);
-}
-
-bool journalPath(Path& out, const char* mainFolder) {
-  return setAsideFolderPath(out, mainFolder) && paths::append(out, kJournalFile);
 }
 
 bool RollBackPlan(const char* mainFolder, const std::vector<JournalRecord>& plan, void* owner, StepFailure* failure) {
@@ -340,8 +286,8 @@ bool RemoveSetAsideFolder(const char* mainFolder, StepFailure* failure) {
   if (!setAsideFolderPath(folder, mainFolder) || !journalPath(journal, mainFolder)) return false;
   for (const std::string& sub : setAsideSubfolders()) {
     Path path;
-    if (!join(path, folder, sub.c_str())) continue;
-    if (!removeFolder(path)) {
+    if (!paths::join(path, folder, sub.c_str())) continue;
+    if (!RemoveFolder(path)) {
       // It still holds a file: that file may be an original, so the journal that accounts for
       // it stays too.
       noteFailure(failure, FailureCause::FolderNotRemoved, path);
@@ -352,7 +298,7 @@ bool RemoveSetAsideFolder(const char* mainFolder, StepFailure* failure) {
     noteFailure(failure, FailureCause::FileNotDeleted, journal);
     return false;
   }
-  if (!removeFolder(folder)) {
+  if (!RemoveFolder(folder)) {
     noteFailure(failure, FailureCause::FolderNotRemoved, folder);
     return false;
   }
@@ -377,7 +323,7 @@ RecoveryOutcome RecoverInterruptedInstall(const char* mainFolder, void* owner, S
   Path folder;
   Path journal;
   if (!setAsideFolderPath(folder, mainFolder) || !journalPath(journal, mainFolder)) return RecoveryOutcome::NothingToDo;
-  if (!exists(folder)) return RecoveryOutcome::NothingToDo;
+  if (!IsPresent(folder)) return RecoveryOutcome::NothingToDo;
   if (!NoLinkWhereFilesMove(mainFolder, failure)) return RecoveryOutcome::Failed;
 
   const auto failed = [&](FailureCause cause, const char* what) {

@@ -11,19 +11,9 @@
 #include <vector>
 
 #include "install/journal.h"
-#include "install/shell_paths.h"
 #include "install/step_failure.h"
 
 namespace kz {
-
-// mainFolder joined with the set-aside folder, with a relative path below it, or with the journal.
-bool setAsideFolderPath(char (&out)[paths::kPathSize], const char* mainFolder);
-bool setAsidePath(char (&out)[paths::kPathSize], const char* mainFolder, const char* relativePath);
-bool journalPath(char (&out)[paths::kPathSize], const char* mainFolder);
-
-// The size and CRC-32 of a file, read through the platform's file service; false when it cannot
-// be read (or is 4 GiB or more).
-bool ReadFileIdentity(const char* path, uint32_t& size, uint32_t& crc);
 
 // Creates the set-aside folder (hidden) and in it a new journal that begins with records, on the
 // disk when it returns true; the writer stays open for more. Refuses a set-aside folder that is

@@ -7,22 +7,24 @@
 
 namespace kz::paths {
 
-static_assert(kPathSize == platform::kPathServiceSize);
-
-bool assign(char (&path)[kPathSize], const char* text) {
+bool assign(char (&path)[platform::kMaxPath], const char* text) {
   const size_t length = std::strlen(text);
-  if (length >= kPathSize) return false;
+  if (length >= platform::kMaxPath) return false;
   std::memcpy(path, text, length + 1);
   return true;
 }
 
-bool append(char (&path)[kPathSize], const char* part) { return platform::pathService().append(path, part); }
+bool append(char (&path)[platform::kMaxPath], const char* part) { return platform::pathService().append(path, part); }
 
-bool addBackslash(char (&path)[kPathSize]) { return platform::pathService().addBackslash(path); }
+bool join(char (&out)[platform::kMaxPath], const char* base, const char* relative) {
+  return assign(out, base) && append(out, relative);
+}
 
-void removeBackslash(char (&path)[kPathSize]) { platform::pathService().removeBackslash(path); }
+bool addBackslash(char (&path)[platform::kMaxPath]) { return platform::pathService().addBackslash(path); }
 
-bool renameExtension(char (&path)[kPathSize], const char* extension) {
+void removeBackslash(char (&path)[platform::kMaxPath]) { platform::pathService().removeBackslash(path); }
+
+bool renameExtension(char (&path)[platform::kMaxPath], const char* extension) {
   return platform::pathService().renameExtension(path, extension);
 }
 

@@ -1,14 +1,17 @@
 // Building the tracked-file table and gathering what each side of a row holds.
 #include "install/tracked_files.h"
 
+#include <algorithm>
+
 #include "platform/file_version.h"
 #include "platform/files.h"
+#include "platform/path_service.h"
 
 namespace kz {
 namespace {
 
-bool composePath(char (&path)[paths::kPathSize], const char* folder, const char* relative) {
-  if (paths::assign(path, folder) && paths::append(path, relative)) return true;
+bool composePath(char (&path)[platform::kMaxPath], const char* folder, const char* relative) {
+  if (paths::join(path, folder, relative)) return true;
   path[0] = '\0';
   return false;
 }
@@ -52,6 +55,18 @@ void gatherSide(const TrackedRow& row, Side side) {
 }
 
 }  // namespace
+
+std::vector<std::string> TrackedFolders() {
+  std::vector<std::string> folders;
+  for (const TrackedRow& row : kTrackedRows) {
+    std::string path = row.relativePath;
+    for (size_t cut = platform::parentCut(path.c_str()); cut != 0; cut = platform::parentCut(path.c_str())) {
+      path.resize(cut);
+      if (std::find(folders.begin(), folders.end(), path) == folders.end()) folders.push_back(path);
+    }
+  }
+  return folders;
+}
 
 bool BuildTrackedFileTable(TrackedFileTable& table, const char* mainFolder, const char* workFolder) {
   bool allFit = true;

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "install/shell_paths.h"
 #include "package/package_header.h"
@@ -53,6 +55,10 @@ inline constexpr std::array<TrackedRow, kTrackedFileCount> kTrackedRows = {{
     {"misc.set\\hlpfiles\\tool04\\tool04_help.chm", TrackedKind::Help, kNoHelpRow},
 }};
 
+// Every folder that a tracked path lies in, each once ("bin", "misc.set\hlpfiles\app01",
+// "misc.set\hlpfiles", "misc.set", ...): a path's own folder before the folders it lies in.
+std::vector<std::string> TrackedFolders();
+
 // The older WinHelp companions of a help row: same path with these extensions.
 inline constexpr const char* kWinHelpExtension = ".hlp";
 inline constexpr const char* kWinHelpIndexExtension = ".gid";
@@ -77,8 +83,8 @@ struct TrackedFile {
   // The probe took the read-only attribute and could not give it back at once; the install
   // sequence tries again when the run ends.
   bool attributesPending = false;
-  char installedPath[paths::kPathSize] = {};
-  char newPath[paths::kPathSize] = {};
+  char installedPath[platform::kMaxPath] = {};
+  char newPath[platform::kMaxPath] = {};
 };
 
 using TrackedFileTable = std::array<TrackedFile, kTrackedFileCount>;

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "package/gzip_member.h"
 #include "package/package_area.h"
 #include "package/package_reader.h"
 #include "platform/files.h"
@@ -21,19 +20,14 @@ void fail(ExtractionFailure* failure, ExtractionError error, const char* entry =
   failure->entry[kept] = '\0';
 }
 
-// Why extractEntry refused an entry, told apart by what it left behind: no BODY or a member the
-// decoder refused is damaged data, the rest is the writing of the file.
-ExtractionError entryError(const ReaderContext& ctx) {
-  if (ctx.chunkId != kBodyId) return ExtractionError::EntryDamaged;
-  switch (lastDecodeFailure()) {
-    case DecodeFailure::None:
-    case DecodeFailure::WriteError:
-      return ExtractionError::EntryNotWritten;
-    case DecodeFailure::OutOfMemory:
-      return ExtractionError::NoMemory;
-    default:
-      return ExtractionError::EntryDamaged;
+ExtractionError entryError(EntryOutcome outcome) {
+  switch (outcome) {
+    case EntryOutcome::Written: return ExtractionError::None;
+    case EntryOutcome::Damaged: return ExtractionError::EntryDamaged;
+    case EntryOutcome::NoMemory: return ExtractionError::NoMemory;
+    case EntryOutcome::NotWritten: break;
   }
+  return ExtractionError::EntryNotWritten;
 }
 
 // Whether a junction or symbolic link stands at any folder of the entry path or at the file itself,
@@ -92,8 +86,9 @@ bool extractEntries(const uint8_t* form, uint32_t size, ExtractionFailure* failu
           fail(failure, ExtractionError::EntryNotWritten, entry.path);
           break;
         }
-        if (!extractEntry(ctx, entry, entry.path)) {
-          fail(failure, entryError(ctx), entry.path);
+        const EntryOutcome outcome = extractEntry(ctx, entry, entry.path);
+        if (outcome != EntryOutcome::Written) {
+          fail(failure, entryError(outcome), entry.path);
           // The path passed readEntryName's check, so this delete stays inside the work folder.
           platform::fileSystem().deleteFile(entry.path);
           break;

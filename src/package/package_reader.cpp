@@ -66,36 +66,54 @@ bool readEntryName(ReaderContext& ctx, PackageEntry& entry) {
   return true;
 }
 
-bool extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath) {
+namespace {
+
+// Why the decoder gave up on a member: a write it could not make, memory, or the data.
+EntryOutcome decoderOutcome() {
+  switch (lastDecodeFailure()) {
+    case DecodeFailure::None:
+    case DecodeFailure::WriteError:
+      return EntryOutcome::NotWritten;
+    case DecodeFailure::OutOfMemory:
+      return EntryOutcome::NoMemory;
+    default:
+      return EntryOutcome::Damaged;
+  }
+}
+
+}  // namespace
+
+EntryOutcome extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath) {
   platform::FileSystem& fs = platform::fileSystem();
-  if (!readBigEndian32(ctx, ctx.chunkId) || ctx.chunkId != kBodyId) return false;
-  if (!readBigEndian32(ctx, ctx.chunkLength)) return false;
+  if (!readBigEndian32(ctx, ctx.chunkId) || ctx.chunkId != kBodyId) return EntryOutcome::Damaged;
+  if (!readBigEndian32(ctx, ctx.chunkLength)) return EntryOutcome::Damaged;
   const uint32_t start = ctx.input.position;
   const uint32_t length = ctx.chunkLength;
 
   resetMemberState(ctx, length);
-  if (readMemberHeader() < 0) return false;
-  if (!makeParentFolders(outputPath)) return false;
+  if (readMemberHeader() < 0) return decoderOutcome();
+  if (!makeParentFolders(outputPath)) return EntryOutcome::NotWritten;
   errno = 0;  // the decoder's window flush reports write errors through it
-  if (!openOutputFile(ctx, outputPath)) return false;
+  if (!openOutputFile(ctx, outputPath)) return EntryOutcome::NotWritten;
   const bool failed = decodeMember() != 0 || ctx.abortFlag != 0;
   // A close that cannot write the last bytes leaves a short file: the entry fails as well.
   const bool closed = closeOutput(ctx);
-  if (failed || !closed) return false;
+  if (failed) return decoderOutcome();
+  if (!closed) return EntryOutcome::NotWritten;
   // Judged by the file itself as well: it must hold every byte the decoder gave it.
   platform::FileInfo written;
-  if (!fs.fileInfo(outputPath, written) || written.size != ctx.bytesOut) return false;
+  if (!fs.fileInfo(outputPath, written) || written.size != ctx.bytesOut) return EntryOutcome::NotWritten;
 
   // Time first: on Windows a read-only file could not have its time set afterwards.
-  if (!fs.setFileTime(outputPath, static_cast<int64_t>(entry.time))) return false;
+  if (!fs.setFileTime(outputPath, static_cast<int64_t>(entry.time))) return EntryOutcome::NotWritten;
   const uint32_t attributes = entry.attributes & kAppliedAttributes;
-  if (attributes != 0 && !fs.setFileAttributes(outputPath, attributes)) return false;
+  if (attributes != 0 && !fs.setFileAttributes(outputPath, attributes)) return EntryOutcome::NotWritten;
 
   // The next chunk begins where the chunk length says, whatever the decoder consumed. Computed
   // wide, so that a huge length cannot wrap around to an earlier position and loop forever.
   const uint64_t next = static_cast<uint64_t>(start) + length;
   const uint32_t target = next > ctx.input.size ? ctx.input.size : static_cast<uint32_t>(next);
-  return seekInput(ctx, target, SeekOrigin::Start) == target;
+  return seekInput(ctx, target, SeekOrigin::Start) == target ? EntryOutcome::Written : EntryOutcome::Damaged;
 }
 
 bool skipChunk(ReaderContext& ctx) {

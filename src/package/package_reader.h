@@ -33,11 +33,19 @@ bool readFormHead(ReaderContext& ctx, uint32_t expectedType, uint32_t& version);
 // and a path that isSafeEntryPath refuses.
 bool readEntryName(ReaderContext& ctx, PackageEntry& entry);
 
+// What extractEntry made of an entry.
+enum class EntryOutcome : uint8_t {
+  Written,     // the file holds the entry, with its time and attributes
+  Damaged,     // no whole BODY chunk comes next, or the decoder refused its gzip member
+  NoMemory,    // the decoder's buffers could not be allocated
+  NotWritten,  // the entry's folders, file, time or attributes could not be written
+};
+
 // Reads the BODY chunk that must come next and decodes its gzip member into outputPath, then sets
-// the file's time and then its attributes (entry.attributes & 0x27, when any is set). On success
-// the input is at the end of the BODY chunk, however many bytes the decoder consumed. On failure
-// the caller deletes outputPath (the decoder has already done so when it aborted).
-bool extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath);
+// the file's time and then its attributes (entry.attributes & 0x27, when any is set). When
+// Written, the input is at the end of the BODY chunk, however many bytes the decoder consumed.
+// Otherwise the caller deletes outputPath (the decoder has already done so when it aborted).
+EntryOutcome extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath);
 
 // Reads a chunk length (its id has been read) and moves the input past its data.
 bool skipChunk(ReaderContext& ctx);

@@ -43,7 +43,7 @@ bool openMemoryInput(ReaderContext& ctx, const uint8_t* blockStart) {
 
 bool openOutputFile(ReaderContext& ctx, const char* path) {
   const size_t length = std::strlen(path);
-  if (length >= kReaderPathSize) return false;
+  if (length >= platform::kMaxPath) return false;
   std::memcpy(ctx.outputName, path, length + 1);
   ctx.output = platform::fileSystem().openFile(path, "wb+");
   g_currentReader = &ctx;

@@ -15,11 +15,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/files.h"
+
 namespace kz {
 
 inline constexpr uint32_t kInputBufferSize = 32768 + 64;
 inline constexpr uint32_t kWindowBufferSize = 2 * 32768;
-inline constexpr uint32_t kReaderPathSize = 260;
 
 struct MemoryInput {
   const uint8_t* base = nullptr;
@@ -33,7 +34,7 @@ struct ReaderContext {
   uint32_t chunkId = 0;
   uint32_t chunkLength = 0;
   MemoryInput input;
-  char outputName[kReaderPathSize] = {};
+  char outputName[platform::kMaxPath] = {};
   // Input bytes that belong to the current gzip member: the BODY length. A hard limit.
   uint32_t compressedBudget = 0;
   // Decoder state that lives with the context (the rest is the decoder's own).

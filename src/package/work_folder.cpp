@@ -11,9 +11,8 @@
 namespace kz {
 namespace {
 
-constexpr uint32_t kPathBuffer = platform::kMaxPath;
 
-bool validLength(uint32_t length) { return length >= 1 && length <= kPathBuffer - 1; }
+bool validLength(uint32_t length) { return length >= 1 && length <= platform::kMaxPath - 1; }
 
 bool fail(char* out) {
   out[0] = '\0';
@@ -24,13 +23,13 @@ bool fail(char* out) {
 
 bool systemTempFolder(char* out) {
   platform::FileSystem& fs = platform::fileSystem();
-  char windows[kPathBuffer] = {};
-  char saved[kPathBuffer] = {};
-  if (!validLength(fs.windowsDirectory(windows, kPathBuffer))) return fail(out);
-  if (!validLength(fs.currentDirectory(saved, kPathBuffer))) return fail(out);
+  char windows[platform::kMaxPath] = {};
+  char saved[platform::kMaxPath] = {};
+  if (!validLength(fs.windowsDirectory(windows, platform::kMaxPath))) return fail(out);
+  if (!validLength(fs.currentDirectory(saved, platform::kMaxPath))) return fail(out);
   if (!fs.setCurrentDirectory(windows)) return fail(out);
   // A relative TMP or TEMP then resolves inside the Windows folder, never in wherever we were.
-  const uint32_t length = fs.tempPath(out, kPathBuffer);
+  const uint32_t length = fs.tempPath(out, platform::kMaxPath);
   const bool restored = fs.setCurrentDirectory(saved);
   if (!restored || !validLength(length)) return fail(out);
   if (!fs.pathExists(out)) std::memcpy(out, windows, std::strlen(windows) + 1);
@@ -40,7 +39,7 @@ bool systemTempFolder(char* out) {
 
 bool createWorkFolder(char* out) {
   platform::FileSystem& fs = platform::fileSystem();
-  char temp[kPathBuffer] = {};
+  char temp[platform::kMaxPath] = {};
   if (!systemTempFolder(temp)) return fail(out);
   if (fs.tempFileName(temp, "~KM", out) == 0) return fail(out);
   fs.deleteFile(out);
@@ -59,9 +58,9 @@ bool createWorkFolder(char* out) {
 }
 
 void deleteWorkFolder(const char* path) {
-  char folder[kPathBuffer] = {};
+  char folder[platform::kMaxPath] = {};
   const size_t length = std::strlen(path);
-  if (length == 0 || length >= kPathBuffer) return;
+  if (length == 0 || length >= platform::kMaxPath) return;
   std::memcpy(folder, path, length + 1);
   platform::pathService().removeBackslash(folder);
   platform::AdminFolders& admin = platform::adminFolders();

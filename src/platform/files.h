@@ -28,6 +28,7 @@ inline constexpr uint32_t kAttrNormal = 0x80;
 inline constexpr uint32_t kAttrReparsePoint = 0x400;
 inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
+// MAX_PATH: the size of every path buffer, its NUL included; the one name for the limit in all layers.
 inline constexpr uint32_t kMaxPath = 260;
 
 struct FileInfo {

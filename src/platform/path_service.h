@@ -12,11 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/files.h"
 #include "platform/service_override.h"
 
 namespace kz::platform {
-
-inline constexpr uint32_t kPathServiceSize = 260;
 
 class PathService {
  public:

@@ -53,18 +53,18 @@ void runStartup(HINSTANCE instance, const char* commandLine) {
 
   UpdateApp& app = updateApp();
   // A name that fills the whole buffer has been cut short (and may lack its NUL): unusable too.
-  const DWORD moduleLength = GetModuleFileNameA(nullptr, app.modulePath, kAppPathSize);
-  if (moduleLength == 0 || moduleLength >= kAppPathSize) {
+  const DWORD moduleLength = GetModuleFileNameA(nullptr, app.modulePath, platform::kMaxPath);
+  if (moduleLength == 0 || moduleLength >= platform::kMaxPath) {
     app.modulePath[0] = '\0';
     showInitError(strings::kInitErrorModule);
     return;
   }
-  std::memcpy(app.moduleFolder, app.modulePath, kAppPathSize);
+  std::memcpy(app.moduleFolder, app.modulePath, platform::kMaxPath);
   PathRemoveFileSpecA(app.moduleFolder);
-  char targetName[kAppPathSize];
-  std::memcpy(app.mergeTargetPath, app.moduleFolder, kAppPathSize);
+  char targetName[platform::kMaxPath];
+  std::memcpy(app.mergeTargetPath, app.moduleFolder, platform::kMaxPath);
   // A target name that does not fit is left empty, so that a merge fails instead of writing elsewhere.
-  if (!PathAppendA(app.mergeTargetPath, mergeTargetFileName(app, targetName, kAppPathSize))) {
+  if (!PathAppendA(app.mergeTargetPath, mergeTargetFileName(app, targetName, platform::kMaxPath))) {
     app.mergeTargetPath[0] = '\0';
   }
   lookUpMainFolder(app.mainFolder);

@@ -222,25 +222,6 @@ TEST(CopyNewFiles, MoveThatDidNothingIsAFailure) {
   }
 }
 
-// A deletion that reports success but leaves the file is no deletion.
-TEST(DeleteFileForced, JudgesByTheFileBeingGone) {
-  kz::test::TempDir dir;
-  const std::string path = dir.file("f.dll");
-  kz::test::writeFileBytes(path, {1, 2});
-  ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes(path.c_str(), kz::platform::kAttrReadOnly));
-  struct Pretends final : kz::platform::ForwardingFileSystem {
-    using ForwardingFileSystem::ForwardingFileSystem;
-    bool deleteFile(const char*) override { return true; }
-  } pretends{kz::platform::nativeFileSystem()};
-  {
-    kz::platform::ScopedFileSystem scoped(pretends);
-    EXPECT_FALSE(kz::DeleteFileForced(path.c_str()));
-  }
-  EXPECT_TRUE(kz::DeleteFileForced(path.c_str()));
-  EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_TRUE(kz::DeleteFileForced(path.c_str()));  // never there counts as gone
-}
-
 // A set-aside folder left by an earlier run holds that run's originals: the step refuses to
 // start over it and changes nothing.
 TEST(CopyNewFiles, RefusesToWriteOverALeftSetAsideFolder) {

@@ -359,49 +359,56 @@ TEST_F(Extraction, NameWithoutBodyDeletesThePath) {
   EXPECT_TRUE(workTree().empty());
 }
 
-// A failed extraction says why, and names the entry when one is to blame.
+// A failed extraction says why, and names the entry when one is to blame. A BODY cut off before
+// its length is damage too, whatever the entry before it left behind; a file that cannot be
+// created is a writing failure, not damage.
 TEST_F(Extraction, ReportsWhyItFailed) {
-  const auto failureOf = [&](const Bytes& form, const std::string& folder) {
-    ExtractionFailure failure;
-    EXPECT_FALSE(extractForm(form.data(), static_cast<uint32_t>(form.size()), folder.c_str(), &failure));
-    fs::current_path(startDirectory);
-    return failure;
-  };
-  const std::string folder = work.string();
   Bytes member = test::gzipMemberOf(test::textBytes(50000, 3));
   member[member.size() / 2] ^= 0x55;
-  const Bytes corrupt = FormBuilder()
-                            .file({"one.txt", kAlpha})
-                            .name(nameData("sub\\two.txt", 0x20, 1600000000, static_cast<uint32_t>(member.size())))
-                            .body(member)
-                            .bytes();
-  ExtractionFailure f = failureOf(corrupt, folder);
-  EXPECT_EQ(f.error, ExtractionError::EntryDamaged);
-  EXPECT_STREQ(f.entry, "sub\\two.txt");
-
-  f = failureOf(FormBuilder().name(nameData("a.txt")).file({"b.txt", kBeta}).bytes(), folder);
-  EXPECT_EQ(f.error, ExtractionError::EntryDamaged);
-  EXPECT_STREQ(f.entry, "a.txt");
-
-  f = failureOf(FormBuilder().file({"a.txt", kAlpha}).raw(textOf("ZZZZ")).bytes(), folder);
-  EXPECT_EQ(f.error, ExtractionError::EntryDescription);
-
   Bytes notKz6 = FormBuilder().file({"a.txt", kAlpha}).bytes();
   notKz6[8] = 'X';
-  EXPECT_EQ(failureOf(notKz6, folder).error, ExtractionError::NotAPackage);
-  EXPECT_EQ(failureOf(Bytes{}, folder).error, ExtractionError::NoPackage);
-  EXPECT_EQ(failureOf(FormBuilder().file({"a.txt", kAlpha}).bytes(), (dir.path() / "none").string()).error,
-            ExtractionError::WorkFolder);
-
-  // The entry's file cannot be created: a writing failure, not damage.
-  test::RecordingFileSystem rec;
-  rec.failWhen = [](const std::string& c) { return c.rfind("openFile b.txt", 0) == 0; };
-  {
-    platform::ScopedFileSystem scope(rec);
-    f = failureOf(FormBuilder().file({"a.txt", kAlpha}).file({"b.txt", kBeta}).bytes(), folder);
+  const Bytes two = FormBuilder().file({"a.txt", kAlpha}).file({"b.txt", kBeta}).bytes();
+  const std::string folder = work.string();
+  const struct {
+    const char* name;
+    Bytes form;
+    std::string folder;
+    ExtractionError error;
+    const char* entry;
+    const char* failedCall;  // a file service call that fails, by its beginning
+  } cases[] = {
+      {"corrupt member",
+       FormBuilder()
+           .file({"one.txt", kAlpha})
+           .name(nameData("sub\\two.txt", 0x20, 1600000000, static_cast<uint32_t>(member.size())))
+           .body(member)
+           .bytes(),
+       folder, ExtractionError::EntryDamaged, "sub\\two.txt", nullptr},
+      {"NAME without BODY", FormBuilder().name(nameData("a.txt")).file({"b.txt", kBeta}).bytes(), folder,
+       ExtractionError::EntryDamaged, "a.txt", nullptr},
+      {"BODY cut off before its length",
+       FormBuilder().file({"a.txt", kAlpha}).name(nameData("b.txt")).raw(textOf("BODY")).bytes(), folder,
+       ExtractionError::EntryDamaged, "b.txt", nullptr},
+      {"stray chunk id", FormBuilder().file({"a.txt", kAlpha}).raw(textOf("ZZZZ")).bytes(), folder,
+       ExtractionError::EntryDescription, "", nullptr},
+      {"not KZ6", notKz6, folder, ExtractionError::NotAPackage, "", nullptr},
+      {"no package", Bytes{}, folder, ExtractionError::NoPackage, "", nullptr},
+      {"no work folder", two, (dir.path() / "none").string(), ExtractionError::WorkFolder, "", nullptr},
+      {"file not created", two, folder, ExtractionError::EntryNotWritten, "b.txt", "openFile b.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::RecordingFileSystem rec;
+    rec.failWhen = [&](const std::string& call) { return c.failedCall != nullptr && call.rfind(c.failedCall, 0) == 0; };
+    ExtractionFailure failure;
+    {
+      platform::ScopedFileSystem scope(rec);
+      EXPECT_FALSE(extractForm(c.form.data(), static_cast<uint32_t>(c.form.size()), c.folder.c_str(), &failure));
+    }
+    fs::current_path(startDirectory);
+    EXPECT_EQ(failure.error, c.error);
+    EXPECT_STREQ(failure.entry, c.entry);
   }
-  EXPECT_EQ(f.error, ExtractionError::EntryNotWritten);
-  EXPECT_STREQ(f.entry, "b.txt");
 }
 
 // A second extraction rewrites the files of the first.

@@ -53,7 +53,7 @@ class MainFolderLookup : public ::testing::Test {
  protected:
   std::string lookUp() {
     kz::platform::ScopedRegistry scoped(stub);
-    char folder[kz::kAppPathSize];
+    char folder[kz::platform::kMaxPath];
     std::memset(folder, 'x', sizeof(folder));
     kz::lookUpMainFolder(folder);
     EXPECT_NE(std::memchr(folder, '\0', sizeof(folder)), nullptr);

@@ -139,67 +139,50 @@ TEST(FindPackageHeader, FindsMarkerAcrossLaterBoundaries) {
   }
 }
 
-// A file that begins with the marker gives offset 0; one that ends with it gives its last 16 bytes.
-TEST(FindPackageHeader, FindsMarkerAtTheStartAndAtTheEnd) {
-  TempDir dir;
-  uint32_t offset = 99;
-  EXPECT_EQ(findIn(dir, markerBytes(), offset), Status::Ok);
-  EXPECT_EQ(offset, 0u);
-
-  std::vector<uint8_t> file = filler(kHeaderSearchBlock + 5);
-  placeBytes(file, static_cast<uint32_t>(file.size()), markerBytes());
-  EXPECT_EQ(findIn(dir, file, offset), Status::Ok);
-  EXPECT_EQ(offset, file.size() - 16);
+// The file with each piece of bytes placed at its offset (the file grows to hold it).
+std::vector<uint8_t> with(std::vector<uint8_t> file, const std::vector<std::pair<size_t, std::vector<uint8_t>>>& pieces) {
+  for (const auto& [at, bytes] : pieces) placeBytes(file, static_cast<uint32_t>(at), bytes);
+  return file;
 }
 
-// Two well-formed headers give code 6, wherever they are, and the offset is left alone.
-TEST(FindPackageHeader, TwoMarkersGiveCodeSix) {
-  TempDir dir;
-  std::vector<uint8_t> file = filler(kHeaderSearchBlock * 2);
-  placeHeader(file, 100, sampleHeader());
-  placeHeader(file, kHeaderSearchBlock - 3, sampleHeader());
-  uint32_t offset = 1234;
-  EXPECT_EQ(findIn(dir, file, offset), Status::MarkerRepeated);
-  EXPECT_EQ(offset, 1234u);
-
-  std::vector<uint8_t> adjacent = markerBytes();
-  placeBytes(adjacent, 16, markerBytes());
-  EXPECT_EQ(findIn(dir, adjacent, offset), Status::MarkerRepeated);
-}
-
-// No marker, an empty file, and a file that holds only 15 of the 16 bytes all give code 5.
-TEST(FindPackageHeader, AbsentMarkerGivesCodeFive) {
-  TempDir dir;
-  uint32_t offset = 77;
-  EXPECT_EQ(findIn(dir, filler(300000), offset), Status::MarkerAbsent);
-  EXPECT_EQ(findIn(dir, {}, offset), Status::MarkerAbsent);
-  std::vector<uint8_t> truncated = markerBytes();
-  truncated.pop_back();
-  EXPECT_EQ(findIn(dir, truncated, offset), Status::MarkerAbsent);
-  // The marker with its last byte changed is not the marker: all 16 bytes are compared.
-  std::vector<uint8_t> wrongEnd = markerBytes();
+// Where the search finds the one marker (at the start, at the end, behind a partial marker, also
+// one ending at the block boundary), and that two markers (code 6) or none (code 5: no marker, an
+// empty file, 15 of the 16 bytes, the last byte changed) leave the offset alone.
+TEST(FindPackageHeader, FindsTheOneMarkerAndRefusesNoneOrTwo) {
+  const PackageHeaderBytes header = encodePackageHeader(sampleHeader());
+  const std::vector<uint8_t> record(header.begin(), header.end());
+  const std::vector<uint8_t> marker = markerBytes();
+  const std::vector<uint8_t> partial(marker.begin(), marker.end() - 1);
+  std::vector<uint8_t> wrongEnd = marker;
   wrongEnd.back() = ' ';
-  EXPECT_EQ(findIn(dir, wrongEnd, offset), Status::MarkerAbsent);
-  EXPECT_EQ(offset, 77u);
-}
-
-// A partial marker right before the real one does not hide it: restart matching finds the second "[".
-TEST(FindPackageHeader, PartialMarkerBeforeTheRealOne) {
+  const struct {
+    const char* name;
+    std::vector<uint8_t> file;
+    Status status;
+    uint32_t offset;  // where the marker is; for a refusal the untouched 77
+  } cases[] = {
+      {"at the start", marker, Status::Ok, 0},
+      {"at the end", with(filler(kHeaderSearchBlock + 5), {{kHeaderSearchBlock + 5, marker}}), Status::Ok,
+       kHeaderSearchBlock + 5},
+      {"behind a partial marker", with({'x', '[', 'P', 'I', 'D', '_'}, {{6, marker}}), Status::Ok, 6},
+      {"behind a partial marker ending at the block boundary",
+       with(filler(kHeaderSearchBlock + 64), {{kHeaderSearchBlock - 15, partial}, {kHeaderSearchBlock, marker}}),
+       Status::Ok, kHeaderSearchBlock},
+      {"two headers", with(filler(kHeaderSearchBlock * 2), {{100, record}, {kHeaderSearchBlock - 3, record}}),
+       Status::MarkerRepeated, 77},
+      {"two adjacent markers", with(marker, {{16, marker}}), Status::MarkerRepeated, 77},
+      {"no marker", filler(300000), Status::MarkerAbsent, 77},
+      {"an empty file", {}, Status::MarkerAbsent, 77},
+      {"15 of the 16 bytes", partial, Status::MarkerAbsent, 77},
+      {"the last byte changed", wrongEnd, Status::MarkerAbsent, 77},
+  };
   TempDir dir;
-  std::vector<uint8_t> file = {'x', '[', 'P', 'I', 'D', '_'};
-  placeBytes(file, static_cast<uint32_t>(file.size()), markerBytes());
-  uint32_t offset = 0;
-  EXPECT_EQ(findIn(dir, file, offset), Status::Ok);
-  EXPECT_EQ(offset, 6u);
-
-  // The same with the partial marker ending exactly at the block boundary.
-  std::vector<uint8_t> big = filler(kHeaderSearchBlock + 64);
-  std::vector<uint8_t> partial = markerBytes();
-  partial.resize(15);
-  placeBytes(big, kHeaderSearchBlock - 15, partial);
-  placeBytes(big, kHeaderSearchBlock, markerBytes());
-  EXPECT_EQ(findIn(dir, big, offset), Status::Ok);
-  EXPECT_EQ(offset, kHeaderSearchBlock);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint32_t offset = 77;
+    EXPECT_EQ(findIn(dir, c.file, offset), c.status);
+    EXPECT_EQ(offset, c.offset);
+  }
 }
 
 // A file that cannot be opened gives code 2.

@@ -13,7 +13,7 @@
 namespace kz::platform {
 namespace {
 
-using Buffer = char[kPathServiceSize];
+using Buffer = char[kMaxPath];
 
 std::string appended(const char* path, const char* more, bool expected = true) {
   Buffer buffer = {};

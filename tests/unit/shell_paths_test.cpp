@@ -8,11 +8,11 @@
 
 namespace {
 
-using kz::paths::kPathSize;
+using kz::platform::kMaxPath;
 
 struct Path {
   explicit Path(const std::string& text) { EXPECT_TRUE(kz::paths::assign(buffer, text.c_str())); }
-  char buffer[kPathSize] = {};
+  char buffer[kMaxPath] = {};
 };
 
 // A backslash is added once (the POSIX stand-in takes a trailing slash as the separator it is
@@ -67,10 +67,22 @@ TEST(ShellPaths, AppendAndAssignRefuseOverflow) {
   Path over(std::string(257, 'x'));
   EXPECT_FALSE(kz::paths::append(over.buffer, "yz"));
   EXPECT_EQ(std::string(over.buffer), std::string(257, 'x'));
-  char buffer[kPathSize] = "keep";
+  char buffer[kMaxPath] = "keep";
   EXPECT_FALSE(kz::paths::assign(buffer, std::string(260, 'z').c_str()));
   EXPECT_STREQ(buffer, "keep");
   EXPECT_TRUE(kz::paths::assign(buffer, std::string(259, 'z').c_str()));
+}
+
+// A join is the base with the relative path appended; one that does not fit is refused.
+TEST(ShellPaths, JoinRefusesOverflow) {
+  char out[kMaxPath] = "keep";
+  EXPECT_TRUE(kz::paths::join(out, "C:\\K", "bin\\lib01.dll"));
+  EXPECT_STREQ(out, "C:\\K\\bin\\lib01.dll");
+  EXPECT_TRUE(kz::paths::join(out, std::string(257, 'x').c_str(), "y"));
+  EXPECT_FALSE(kz::paths::join(out, std::string(257, 'x').c_str(), "yz"));
+  EXPECT_EQ(std::string(out), std::string(257, 'x'));
+  EXPECT_FALSE(kz::paths::join(out, std::string(260, 'x').c_str(), "y"));
+  EXPECT_EQ(std::string(out), std::string(257, 'x'));
 }
 
 }  // namespace

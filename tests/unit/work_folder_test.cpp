@@ -77,26 +77,29 @@ TEST(SystemTempFolder, FallsBackToTheWindowsFolder) {
 // Every failed condition gives false and an empty string.
 TEST(SystemTempFolder, FailuresLeaveAnEmptyString) {
   test::TempDir dir;
-  FakeFolders fake;
-  platform::ScopedFileSystem scope(fake);
-  char out[260];
-  fake.windows = "";  // length 0
-  fake.temp = dir.path().string();
-  std::strcpy(out, "stale");
-  EXPECT_FALSE(systemTempFolder(out));
-  EXPECT_STREQ(out, "");
-  fake.windows = (dir.path() / "missing").string();  // cannot be made current
-  std::strcpy(out, "stale");
-  EXPECT_FALSE(systemTempFolder(out));
-  EXPECT_STREQ(out, "");
-  fake.windows = dir.path().string();
-  fake.temp = std::string(300, 'x');  // too long for 260 bytes
-  EXPECT_FALSE(systemTempFolder(out));
-  EXPECT_STREQ(out, "");
-  fake.temp = dir.path().string();
-  fake.failCurrentDirectory = true;
-  EXPECT_FALSE(systemTempFolder(out));
-  EXPECT_STREQ(out, "");
+  const std::string here = dir.path().string();
+  const struct {
+    const char* name;
+    std::string windows;
+    std::string temp;
+    bool failCurrentDirectory;
+  } cases[] = {
+      {"Windows folder of length 0", "", here, false},
+      {"Windows folder cannot be made current", (dir.path() / "missing").string(), here, false},
+      {"temporary path too long for 260 bytes", here, std::string(300, 'x'), false},
+      {"current directory unknown", here, here, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeFolders fake;
+    fake.windows = c.windows;
+    fake.temp = c.temp;
+    fake.failCurrentDirectory = c.failCurrentDirectory;
+    platform::ScopedFileSystem scope(fake);
+    char out[260] = "stale";
+    EXPECT_FALSE(systemTempFolder(out));
+    EXPECT_STREQ(out, "");
+  }
 }
 
 // The work folder is a new "~KM....TMP" folder in the temporary folder, given with a backslash.

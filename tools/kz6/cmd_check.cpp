@@ -145,7 +145,7 @@ std::string mainFolderOf(const std::string& product) {
 
 int runCheck(const CheckOptions& o) {
   const std::string mainFolder = mainFolderOf(o.product);
-  if (mainFolder.size() >= kAppPathSize) return fail("the product folder's path is longer than 259 characters");
+  if (mainFolder.size() >= platform::kMaxPath) return fail("the product folder's path is longer than 259 characters");
   std::printf("product codes: language %d, edition %d, units %d\n", o.codes.languageCode, o.codes.editionCode,
               o.codes.unitsCode);
 

@@ -23,7 +23,7 @@ class PosixPathService final : public PathService {
     const size_t length = std::strlen(path);
     const bool separator = length > 0 && !isSeparator(path[length - 1]);
     const size_t moreLength = std::strlen(more);
-    if (length + (separator ? 1 : 0) + moreLength >= kPathServiceSize) return false;
+    if (length + (separator ? 1 : 0) + moreLength >= kMaxPath) return false;
     char* end = path + length;
     if (separator) *end++ = '\\';
     std::memcpy(end, more, moreLength + 1);
@@ -33,7 +33,7 @@ class PosixPathService final : public PathService {
   bool addBackslash(char* path) override {
     const size_t length = std::strlen(path);
     if (length == 0 || isSeparator(path[length - 1])) return true;  // an empty path stays empty
-    if (length + 1 >= kPathServiceSize) return false;
+    if (length + 1 >= kMaxPath) return false;
     path[length] = '\\';
     path[length + 1] = '\0';
     return true;
@@ -76,7 +76,7 @@ class PosixPathService final : public PathService {
       }
     }
     const size_t extensionLength = std::strlen(extension);
-    if (cut + extensionLength >= kPathServiceSize) return false;
+    if (cut + extensionLength >= kMaxPath) return false;
     std::memcpy(path + cut, extension, extensionLength + 1);
     return true;
   }

@@ -15,7 +15,7 @@ namespace {
 // Copies work back into path when it fits the 260-byte buffer.
 bool storeIfFits(char* path, const char* work) {
   const size_t length = std::strlen(work);
-  if (length >= kPathServiceSize) return false;
+  if (length >= kMaxPath) return false;
   std::memcpy(path, work, length + 1);
   return true;
 }
