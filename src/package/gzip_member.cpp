@@ -1,16 +1,25 @@
 // The gzip member decoder: header, inflation or stored copy, and the CRC-32 and length trailer.
 #include "package/gzip_member.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "package/crc32.h"
 #include "package/decoder_state.h"
+#include "package/folders.h"
 #include "package/gzip_constants.h"
 #include "package/inflate.h"
+#include "platform/files.h"
 
 namespace kz {
 
 namespace {
+
+#ifdef _WIN32
+constexpr const char* kNullDevice = "NUL";
+#else
+constexpr const char* kNullDevice = "/dev/null";
+#endif
 
 using detail::decoder;
 using detail::failEntry;
@@ -245,6 +254,31 @@ int32_t decodeMember() {
   g.pkDescriptor = 0;
   if (result == 0) g.lastFailure = DecodeFailure::None;
   return result;
+}
+
+MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char* outputPath,
+                                 OutputFolders folders) {
+  resetMemberState(ctx, budget);
+  if (readMemberHeader() < 0) return MemberOutcome::HeaderRefused;
+  // Folders only for a member the decoder accepts: a damaged entry leaves none behind.
+  if (outputPath != nullptr && folders == OutputFolders::Create && !makeParentFolders(outputPath)) {
+    return MemberOutcome::OutputNotOpened;
+  }
+  errno = 0;  // the window flush reports write errors through it
+  if (!openOutputFile(ctx, outputPath != nullptr ? outputPath : kNullDevice)) return MemberOutcome::OutputNotOpened;
+  if (outputPath == nullptr) ctx.outputName[0] = '\0';  // an abort must not delete the null device
+  const bool failed = decodeMember() != 0 || ctx.abortFlag != 0;
+  // A close that cannot write the last bytes leaves a short file: the member fails as well.
+  const bool closed = closeOutput(ctx);
+  if (failed) return MemberOutcome::DecodeFailed;
+  if (!closed) return MemberOutcome::OutputIncomplete;
+  if (outputPath == nullptr) return MemberOutcome::Decoded;
+  // Judged by the file itself as well: it must hold every byte the decoder gave it.
+  platform::FileInfo written;
+  if (!platform::fileSystem().fileInfo(outputPath, written) || written.size != ctx.bytesOut) {
+    return MemberOutcome::OutputIncomplete;
+  }
+  return MemberOutcome::Decoded;
 }
 
 }  // namespace kz

@@ -2,8 +2,9 @@
 // reader's input into its output file, with the CRC-32 and length of the trailer checked.
 //
 // Calling order for one member: reset the counters and set the budget (resetMemberState), then
-// readMemberHeader, open the output, decodeMember, closeOutput. On any fatal failure the decoder
-// has already called abortEntry: the output is closed and deleted and the buffers are freed.
+// readMemberHeader, open the output, decodeMember, closeOutput; decodeMemberToFile is that order,
+// written once for every caller. On any fatal failure the decoder has already called abortEntry:
+// the output is closed and deleted and the buffers are freed.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,26 @@ void resetMemberState(ReaderContext& ctx, uint32_t budget);
 int32_t readMemberHeader();
 // 0 on success, 1 on failure.
 int32_t decodeMember();
+
+// What decodeMemberToFile made of one member. Why the decoder refused or gave up is
+// lastDecodeFailure().
+enum class MemberOutcome : uint8_t {
+  Decoded,           // the output holds every decoded byte, flushed to the disk, and is closed
+  HeaderRefused,     // readMemberHeader refused the member (or its input ended): no output opened
+  OutputNotOpened,   // the output's folders or the output itself could not be created
+  DecodeFailed,      // the decoder gave up: the output is closed and deleted, the buffers freed
+  OutputIncomplete,  // decoded, but the close could not write the last bytes, or the file is short
+};
+
+enum class OutputFolders : uint8_t { MustExist, Create };
+
+// Decodes the member at the current reader's input position, within budget input bytes, into
+// outputPath (created, or replaced when it exists). ctx must be the current reader with its
+// buffers and input in place. After a failure other than DecodeFailed a created output is left
+// where it is: the caller decides whether it goes. A null outputPath discards the bytes (the
+// null device, with no name that an abort could delete) and skips the file-size check.
+MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char* outputPath,
+                                 OutputFolders folders = OutputFolders::MustExist);
 
 // The CRC-32 of the member's output: reset before a member, add each flushed stretch, read at the
 // trailer.

@@ -1,12 +1,10 @@
 // Reading the KZ6 form chunk by chunk and writing each entry's file.
 #include "package/package_reader.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "package/folders.h"
 #include "package/gzip_member.h"
 #include "platform/files.h"
 
@@ -90,19 +88,16 @@ EntryOutcome extractEntry(ReaderContext& ctx, const PackageEntry& entry, const c
   const uint32_t start = ctx.input.position;
   const uint32_t length = ctx.chunkLength;
 
-  resetMemberState(ctx, length);
-  if (readMemberHeader() < 0) return decoderOutcome();
-  if (!makeParentFolders(outputPath)) return EntryOutcome::NotWritten;
-  errno = 0;  // the decoder's window flush reports write errors through it
-  if (!openOutputFile(ctx, outputPath)) return EntryOutcome::NotWritten;
-  const bool failed = decodeMember() != 0 || ctx.abortFlag != 0;
-  // A close that cannot write the last bytes leaves a short file: the entry fails as well.
-  const bool closed = closeOutput(ctx);
-  if (failed) return decoderOutcome();
-  if (!closed) return EntryOutcome::NotWritten;
-  // Judged by the file itself as well: it must hold every byte the decoder gave it.
-  platform::FileInfo written;
-  if (!fs.fileInfo(outputPath, written) || written.size != ctx.bytesOut) return EntryOutcome::NotWritten;
+  switch (decodeMemberToFile(ctx, length, outputPath, OutputFolders::Create)) {
+    case MemberOutcome::Decoded:
+      break;
+    case MemberOutcome::HeaderRefused:
+    case MemberOutcome::DecodeFailed:
+      return decoderOutcome();
+    case MemberOutcome::OutputNotOpened:
+    case MemberOutcome::OutputIncomplete:
+      return EntryOutcome::NotWritten;
+  }
 
   // Time first: on Windows a read-only file could not have its time set afterwards.
   if (!fs.setFileTime(outputPath, static_cast<int64_t>(entry.time))) return EntryOutcome::NotWritten;

@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -168,16 +167,16 @@ MemberResult decodeMemberBytes(const Bytes& block, uint32_t budget, const std::s
   if (!initReader(ctx)) throw std::runtime_error("initReader failed");
   openMemoryInput(ctx, block.data());
   ctx.input.size = static_cast<uint32_t>(block.size());
-  resetMemberState(ctx, budget);
-  result.header = readMemberHeader();
-  if (result.header >= 0) {
-    errno = 0;
-    if (!openOutputFile(ctx, outputPath.c_str())) throw std::runtime_error("cannot open " + outputPath);
-    result.decode = decodeMember();
+  const MemberOutcome outcome = decodeMemberToFile(ctx, budget, outputPath.c_str());
+  if (outcome == MemberOutcome::OutputNotOpened) throw std::runtime_error("cannot open " + outputPath);
+  if (outcome != MemberOutcome::HeaderRefused) {
+    result.header = ctx.method;  // what readMemberHeader accepted
+    result.decode = outcome == MemberOutcome::DecodeFailed ? 1 : 0;
+  } else {
+    result.header = -1;
   }
   result.failure = lastDecodeFailure();
   result.abortFlag = ctx.abortFlag;
-  closeOutput(ctx);
   result.inputPosition = ctx.input.position;
   closeMemoryInput(ctx);
   destroyReader(ctx);

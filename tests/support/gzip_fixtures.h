@@ -60,8 +60,8 @@ Bytes runBytes(size_t size, uint32_t seed);
 Bytes systemBinaryBytes(size_t maxBytes);
 
 struct MemberResult {
-  int32_t header = 0;        // readMemberHeader's result
-  int32_t decode = -99;      // decodeMember's result, -99 when it did not run
+  int32_t header = 0;        // readMemberHeader's result: the method, or -1
+  int32_t decode = -99;      // 0 decoded, 1 the decoder gave up, -99 when it did not run
   DecodeFailure failure = DecodeFailure::None;
   bool outputExists = false;
   Bytes output;
@@ -69,8 +69,8 @@ struct MemberResult {
   int16_t abortFlag = 0;
 };
 
-// Decodes the member at the start of block with the given budget into outputPath, following the
-// package reader's calling order. block may hold more bytes than the budget.
+// Decodes the member at the start of block with the given budget into outputPath with
+// decodeMemberToFile, as the package reader does. block may hold more bytes than the budget.
 MemberResult decodeMemberBytes(const Bytes& block, uint32_t budget, const std::string& outputPath);
 inline MemberResult decodeMemberBytes(const Bytes& block, const std::string& outputPath) {
   return decodeMemberBytes(block, static_cast<uint32_t>(block.size()), outputPath);

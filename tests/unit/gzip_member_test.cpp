@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "package/inflate.h"
 #include "platform/files.h"
@@ -308,6 +310,30 @@ TEST_F(GzipMember, PkStateNeverLeaksIntoTheNextMember) {
   kz::destroyReader(ctx);
   r = decodeMemberBytes(member_, out_);
   EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+}
+
+// A member decoded only to check it goes to the null device: when it fails, the abort must not
+// delete that device (the deletion is only recorded here, so that no run can lose it).
+TEST_F(GzipMember, DiscardedOutputIsNeverDeleted) {
+  struct Recording : kz::platform::ForwardingFileSystem {
+    using ForwardingFileSystem::ForwardingFileSystem;
+    std::vector<std::string> deleted;
+    bool deleteFile(const char* p) override {
+      deleted.emplace_back(p);
+      return false;
+    }
+  } recording(kz::platform::nativeFileSystem());
+  kz::platform::ScopedFileSystem scope(recording);
+  Bytes broken = member_;
+  broken[broken.size() - 8] ^= 0xFF;  // the CRC in the trailer
+  kz::ReaderContext ctx{};
+  ASSERT_TRUE(kz::initReader(ctx));
+  kz::openMemoryInput(ctx, broken.data());
+  ctx.input.size = static_cast<uint32_t>(broken.size());
+  EXPECT_EQ(kz::decodeMemberToFile(ctx, ctx.input.size, nullptr), kz::MemberOutcome::DecodeFailed);
+  EXPECT_EQ(kz::lastDecodeFailure(), DecodeFailure::CrcError);
+  for (const std::string& path : recording.deleted) EXPECT_EQ(path, "");
+  kz::destroyReader(ctx);
 }
 
 // The CRC helper: no data resets, a count of 0 only reports.

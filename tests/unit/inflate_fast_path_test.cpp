@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,13 +44,11 @@ std::vector<Decoded> decodeInOneContext(kz::InflateEngine engine, const std::vec
     Decoded d;
     kz::openMemoryInput(ctx, m.data());
     ctx.input.size = static_cast<uint32_t>(m.size());
-    kz::resetMemberState(ctx, static_cast<uint32_t>(m.size()));
-    if (kz::readMemberHeader() < 0) throw std::runtime_error("header refused");
-    errno = 0;
-    if (!kz::openOutputFile(ctx, out.c_str())) throw std::runtime_error("cannot open output");
-    d.decode = kz::decodeMember();
+    const kz::MemberOutcome outcome = kz::decodeMemberToFile(ctx, static_cast<uint32_t>(m.size()), out.c_str());
+    if (outcome == kz::MemberOutcome::HeaderRefused) throw std::runtime_error("header refused");
+    if (outcome == kz::MemberOutcome::OutputNotOpened) throw std::runtime_error("cannot open output");
+    d.decode = outcome == kz::MemberOutcome::DecodeFailed ? 1 : 0;
     d.failure = kz::lastDecodeFailure();
-    kz::closeOutput(ctx);
     kz::closeMemoryInput(ctx);
     std::error_code ec;
     if (std::filesystem::exists(out, ec)) {

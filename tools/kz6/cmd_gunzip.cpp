@@ -1,6 +1,5 @@
 // kz6 gunzip IN -o OUT: decodes the single gzip member or PK local entry that makes up IN, through
 // the updater's own decoder, with IN's size as the budget. On failure OUT does not exist.
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -42,28 +41,16 @@ int runGunzip(const std::string& inPath, const std::string& outPath) {
   }
   openMemoryInput(ctx, body.data());
   ctx.input.size = size;
-  resetMemberState(ctx, size);
-
-  bool ok = false;
-  const char* reason = nullptr;
-  if (readMemberHeader() < 0) {
-    reason = describeDecodeFailure(lastDecodeFailure());
-  } else {
-    errno = 0;
-    if (!openOutputFile(ctx, outPath.c_str())) {
-      reason = "cannot create the output file";
-    } else if (decodeMember() != 0 || ctx.abortFlag != 0) {
-      reason = describeDecodeFailure(lastDecodeFailure());
-    } else {
-      ok = true;
-    }
-  }
-  closeOutput(ctx);
+  const MemberOutcome outcome = decodeMemberToFile(ctx, size, outPath.c_str());
   closeMemoryInput(ctx);
   destroyReader(ctx);
-  if (!ok) {
-    // The decoder has deleted a partial output; a file that stood there before goes too, as the
-    // updater's own extraction deletes the entry's path after a failure.
+  if (outcome != MemberOutcome::Decoded) {
+    const char* reason = describeDecodeFailure(lastDecodeFailure());
+    if (outcome == MemberOutcome::OutputNotOpened) reason = "cannot create the output file";
+    if (outcome == MemberOutcome::OutputIncomplete) reason = "cannot write the output file";
+    // The decoder has deleted a partial output it gave up on; an incomplete one, or a file that
+    // stood there before, goes too, as the updater's own extraction deletes the entry's path after
+    // a failure.
     platform::fileSystem().deleteFile(outPath.c_str());
     std::fprintf(stderr, "kz6 gunzip: %s\n", reason);
     return 1;
