@@ -15,12 +15,6 @@ namespace kz {
 
 namespace {
 
-#ifdef _WIN32
-constexpr const char* kNullDevice = "NUL";
-#else
-constexpr const char* kNullDevice = "/dev/null";
-#endif
-
 using detail::decoder;
 using detail::failEntry;
 using detail::nextInputByte;
@@ -265,7 +259,7 @@ MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char
     return MemberOutcome::OutputNotOpened;
   }
   errno = 0;  // the window flush reports write errors through it
-  if (!openOutputFile(ctx, outputPath != nullptr ? outputPath : kNullDevice)) return MemberOutcome::OutputNotOpened;
+  if (!openOutputFile(ctx, outputPath != nullptr ? outputPath : platform::kNullDevice)) return MemberOutcome::OutputNotOpened;
   if (outputPath == nullptr) ctx.outputName[0] = '\0';  // an abort must not delete the null device
   const bool failed = decodeMember() != 0 || ctx.abortFlag != 0;
   // A close that cannot write the last bytes leaves a short file: the member fails as well.

@@ -31,6 +31,13 @@ inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 // MAX_PATH: the size of every path buffer, its NUL included; the one name for the limit in all layers.
 inline constexpr uint32_t kMaxPath = 260;
 
+// The device that takes any bytes and keeps none: for output that is only decoded to be checked.
+#ifdef _WIN32
+inline constexpr const char* kNullDevice = "NUL";
+#else
+inline constexpr const char* kNullDevice = "/dev/null";
+#endif
+
 struct FileInfo {
   uint32_t attributes = 0;
   uint64_t size = 0;
@@ -72,7 +79,8 @@ class FileSystem {
   // Whether both paths name one existing file (one volume and file index), however spelt.
   virtual bool sameFile(const char* first, const char* second) = 0;
   // Writes the stream's buffer out and asks the system to put it on the disk before returning
-  // (fflush, then FlushFileBuffers on the stream's handle, or fsync). False when either fails.
+  // (fflush, then FlushFileBuffers on the stream's handle, or fsync). False when either fails. A
+  // stream that is no file on a disk (the null device) has nothing to put there: the fflush alone.
   virtual bool flushFile(std::FILE* stream) = 0;
   // Makes the folder's own entries (files created, renamed or deleted in it) durable: fsync of the
   // folder on POSIX. Windows keeps a folder's entries with the file operations themselves, so

@@ -75,6 +75,8 @@ class Win32FileSystem final : public FileSystem {
     if (stream == nullptr || std::fflush(stream) != 0) return false;
     const intptr_t handle = _get_osfhandle(_fileno(stream));
     if (handle == -1) return false;
+    // A device such as NUL keeps nothing, and need not accept the flush.
+    if (GetFileType(reinterpret_cast<HANDLE>(handle)) != FILE_TYPE_DISK) return true;
     return FlushFileBuffers(reinterpret_cast<HANDLE>(handle)) != FALSE;
   }
   bool flushFolder(const char* path) override {
