@@ -431,6 +431,50 @@ constexpr uint32_t kRing = 2 * kWindow;
 // for a shorter match, and the scratch past the end of a longer one stays below it too.
 constexpr uint32_t kMatchScratch = 32;
 
+// The fast path's helpers must inline into its loop: a call there would cost more than the copy.
+#if defined(__GNUC__)
+#define KZ_FAST_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define KZ_FAST_INLINE __forceinline
+#else
+#define KZ_FAST_INLINE inline
+#endif
+
+// Copies a match whose source and destination, with kMatchScratch bytes of scratch, stay inside
+// the buffer: whole words, 32 bytes whatever the length (most matches are shorter), then 16 at a
+// time; each word reads only bytes already final. The scratch past the match's end is
+// overwritten by what follows.
+KZ_FAST_INLINE void copyMatchWords(uint8_t* out, const uint8_t* from, const uint8_t* end, uint32_t distance) {
+  if (distance >= 8) {
+    copy8(out, from);
+    copy8(out + 8, from + 8);
+    copy8(out + 16, from + 16);
+    copy8(out + 24, from + 24);
+    out += 32;
+    from += 32;
+    while (out < end) {
+      copy8(out, from);
+      copy8(out + 8, from + 8);
+      out += 16;
+      from += 16;
+    }
+  } else if (distance == 1) {
+    uint8_t word[8];
+    std::memset(word, *from, sizeof word);
+    do {
+      std::memcpy(out, word, 8);
+      out += 8;
+    } while (out < end);
+  } else {
+    // A short period: each word puts distance bytes in place.
+    do {
+      copy8(out, from);
+      out += distance;
+      from += distance;
+    } while (out < end);
+  }
+}
+
 // One stream's engine: the hot state lives in members and is written back to the reader context
 // and the decoder's globals around every call that reads or writes them.
 class Inflater {
@@ -937,37 +981,7 @@ class Inflater {
         out = out_ + pos_;
         break;
       }
-      if (distance >= 8) {
-        // Whole words, 32 bytes whatever the length (most matches are shorter), then 16 at a
-        // time; each word reads only bytes already final. The scratch past the match's end is
-        // overwritten by what follows.
-        copy8(out, from);
-        copy8(out + 8, from + 8);
-        copy8(out + 16, from + 16);
-        copy8(out + 24, from + 24);
-        out += 32;
-        from += 32;
-        while (out < end) {
-          copy8(out, from);
-          copy8(out + 8, from + 8);
-          out += 16;
-          from += 16;
-        }
-      } else if (distance == 1) {
-        uint8_t word[8];
-        std::memset(word, *from, sizeof word);
-        do {
-          std::memcpy(out, word, 8);
-          out += 8;
-        } while (out < end);
-      } else {
-        // A short period: each word puts distance bytes in place.
-        do {
-          copy8(out, from);
-          out += distance;
-          from += distance;
-        } while (out < end);
-      }
+      copyMatchWords(out, from, end, distance);
       out = end;
       if (in >= inEnd || out >= outEnd) break;
     }
