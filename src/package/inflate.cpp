@@ -169,171 +169,235 @@ struct DecodeTable {
   uint32_t mask = 0;
 };
 
+// How a set of code lengths fills the code space.
+struct CodeSpace {
+  unsigned perLength[kMaxBits + 1] = {};  // codes of each length, the dummy codes counted in
+  unsigned shortest = 0;
+  unsigned longest = 0;
+  unsigned dummies = 0;  // code space no symbol uses, as codes of the longest length
+  unsigned realCodes = 0;
+};
+
+// Counts the codes of each length and checks that they fit the code space; the unused rest is
+// filled with dummy codes at the longest length. false: a length over kMaxBits, or more codes
+// than the space holds (over-subscribed). An all-zero set leaves realCodes at 0.
+bool measureCodeSpace(const unsigned* lengths, unsigned n, CodeSpace& space) {
+  unsigned* const count = space.perLength;
+  for (unsigned i = 0; i < n; ++i) {
+    if (lengths[i] > kMaxBits) return false;
+    ++count[lengths[i]];
+  }
+  space.realCodes = n - count[0];
+  if (space.realCodes == 0) return true;
+
+  unsigned shortest = 1;
+  while (count[shortest] == 0) ++shortest;
+  unsigned longest = kMaxBits;
+  while (count[longest] == 0) --longest;
+  int spare = 1 << shortest;
+  for (unsigned length = shortest; length < longest; ++length, spare <<= 1) {
+    spare -= static_cast<int>(count[length]);
+    if (spare < 0) return false;
+  }
+  spare -= static_cast<int>(count[longest]);
+  if (spare < 0) return false;
+  count[longest] += static_cast<unsigned>(spare);
+  space.shortest = shortest;
+  space.longest = longest;
+  space.dummies = static_cast<unsigned>(spare);
+  return true;
+}
+
+// Symbols in canonical order: by length, in symbol order within a length. The dummy codes (the
+// unused code space, invalid when met) come last, at the longest length, and have no slot here.
+void sortCanonical(const unsigned* lengths, unsigned n, const CodeSpace& space, uint16_t* sorted) {
+  unsigned offset[kMaxBits + 2] = {};
+  for (unsigned length = 1; length <= kMaxBits; ++length) {
+    const unsigned real = space.perLength[length] - (length == space.longest ? space.dummies : 0);
+    offset[length + 1] = offset[length] + real;
+  }
+  for (unsigned symbol = 0; symbol < n; ++symbol) {
+    if (lengths[symbol] != 0) sorted[offset[lengths[symbol]]++] = static_cast<uint16_t>(symbol);
+  }
+}
+
+// The entry of one symbol whose code has levelBits bits at its level (nullptr symbol: a dummy code).
+uint32_t entryFor(CodeSet set, const uint16_t* symbol, unsigned levelBits) {
+  if (symbol == nullptr) return makeEntry(levelBits, kKindInvalid, levelBits, 0);
+  const unsigned sym = *symbol;
+  if (set == CodeSet::Distance) return makeEntry(levelBits + kDistExtra[sym], 0, levelBits, kDistBase[sym]);
+  if (set == CodeSet::CodeLength) return makeEntry(levelBits, 0, levelBits, sym);
+  if (sym < 256) return makeEntry(levelBits, kFlagLiteral, levelBits, sym);
+  if (sym == 256) return makeEntry(levelBits, kKindEndOfBlock, levelBits, 0);
+  if (kLengthExtra[sym - 257] == 99) return makeEntry(levelBits, kKindInvalid, levelBits, 0);
+  return makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, kLengthBase[sym - 257]);
+}
+
+// The code after `code` (bit-reversed, codeLength bits) in canonical order.
+unsigned nextCanonicalCode(unsigned code, unsigned codeLength) {
+  unsigned bit = 1u << (codeLength - 1);
+  while ((code & bit) != 0) {
+    code ^= bit;
+    bit >>= 1;
+  }
+  return code ^ bit;
+}
+
+// The described tree, walked alongside the fill: its first level is rootBits wide and each deeper
+// level begins rootBits further, with an index width chosen when the level opens, just wide
+// enough for the codes still to come under it. It gives the bits that tree needs before each code
+// is resolved: the start of the code's level plus the level's width.
+class DescribedTree {
+ public:
+  DescribedTree(const CodeSpace& space, unsigned rootBits)
+      : perLength_(space.perLength), longest_(space.longest), rootBits_(rootBits),
+        levelStart_(-static_cast<int>(rootBits)) {}
+
+  // The need of the code `code` of codeLength bits, with codesLeft codes of that length after it;
+  // opens the levels it lies in.
+  unsigned needOf(unsigned code, unsigned codeLength, unsigned codesLeft) {
+    while (static_cast<int>(codeLength) > levelStart_ + static_cast<int>(rootBits_)) {
+      openLevel(code, codeLength, codesLeft);
+    }
+    return static_cast<unsigned>(levelStart_) + levelWidth_[depth_];
+  }
+
+  // Closes the levels that the next code (bit-reversed) no longer lies in.
+  void leaveLevels(unsigned nextCode) {
+    while (depth_ > 0 && (nextCode & ((1u << static_cast<unsigned>(levelStart_)) - 1)) != levelPrefix_[depth_]) {
+      --depth_;
+      levelStart_ -= static_cast<int>(rootBits_);
+    }
+  }
+
+ private:
+  void openLevel(unsigned code, unsigned codeLength, unsigned codesLeft) {
+    ++depth_;
+    levelStart_ += static_cast<int>(rootBits_);
+    const auto start = static_cast<unsigned>(levelStart_);
+    const unsigned widest = (longest_ - start) > rootBits_ ? rootBits_ : longest_ - start;
+    unsigned width = codeLength - start;
+    unsigned slotsOver = 1u << width;  // slots at this width the codes of this length leave free
+    if (slotsOver > codesLeft + 1) {
+      slotsOver -= codesLeft + 1;
+      unsigned length = codeLength;
+      while (++width < widest) {
+        slotsOver <<= 1;
+        if (slotsOver <= perLength_[++length]) break;
+        slotsOver -= perLength_[length];
+      }
+    }
+    levelWidth_[depth_] = width;
+    levelPrefix_[depth_] = code;
+  }
+
+  const unsigned* perLength_;
+  unsigned longest_;
+  unsigned rootBits_;
+  int depth_ = -1;
+  int levelStart_;
+  unsigned levelWidth_[kMaxBits + 1] = {};
+  unsigned levelPrefix_[kMaxBits + 1] = {};
+};
+
+// The index bits of a sub-table for the codes under one first-level prefix, the first of which
+// is codeLength bits long with codesLeft more of that length after it: wide enough that they
+// fill it exactly.
+unsigned subTableBits(const CodeSpace& space, unsigned firstBits, unsigned codeLength, unsigned codesLeft) {
+  unsigned width = codeLength - firstBits;
+  int slotsOver = (1 << width) - static_cast<int>(codesLeft + 1);
+  unsigned length = codeLength;
+  while (slotsOver > 0 && firstBits + width < space.longest) {
+    ++width;
+    slotsOver = 2 * slotsOver - static_cast<int>(space.perLength[++length]);
+  }
+  return width;
+}
+
+// Writes every code's entry, and the described tables' need beside it, into the allocated table:
+// a code of up to t.bits bits into each first-level slot it prefixes, a longer one into the
+// sub-table behind its first t.bits bits, each sub-table opened when its first code comes.
+void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsigned describedBits, DecodeTable& t) {
+  unsigned rootBits = describedBits < space.shortest ? space.shortest : describedBits;
+  if (rootBits > space.longest) rootBits = space.longest;
+  DescribedTree described(space, rootBits);
+  const unsigned firstBits = t.bits;
+  uint32_t* const table = t.entries;
+  unsigned code = 0;                   // the current code, bit-reversed
+  unsigned nextSub = 1u << firstBits;  // where the next sub-table goes
+  unsigned subPrefix = ~0u;          // the first-level prefix of the open sub-table
+  unsigned subStart = 0;
+  unsigned subBits = 0;
+  unsigned symbolIndex = 0;
+  for (unsigned codeLength = space.shortest; codeLength <= space.longest; ++codeLength) {
+    unsigned left = space.perLength[codeLength];
+    while (left-- != 0) {
+      const auto needBits = static_cast<uint8_t>(described.needOf(code, codeLength, left));
+      const unsigned levelBits = codeLength > firstBits ? codeLength - firstBits : codeLength;
+      const uint16_t* symbol = symbolIndex < space.realCodes ? sorted + symbolIndex : nullptr;
+      const uint32_t entry = entryFor(set, symbol, levelBits);
+      ++symbolIndex;
+
+      if (codeLength <= firstBits) {
+        for (unsigned slot = code; slot < (1u << firstBits); slot += 1u << codeLength) {
+          table[slot] = entry;
+          t.need[slot] = needBits;
+        }
+      } else {
+        const unsigned prefix = code & t.mask;
+        if (prefix != subPrefix) {
+          subPrefix = prefix;
+          subBits = subTableBits(space, firstBits, codeLength, left);
+          table[prefix] = makeEntry(firstBits, kFlagLink, subBits, nextSub);
+          t.need[prefix] = 0;
+          subStart = nextSub;
+          nextSub += 1u << subBits;
+        }
+        for (unsigned slot = code >> firstBits; slot < (1u << subBits); slot += 1u << levelBits) {
+          table[subStart + slot] = entry;
+          t.need[subStart + slot] = needBits;
+        }
+      }
+      code = nextCanonicalCode(code, codeLength);
+      described.leaveLevels(code);
+    }
+  }
+}
+
 // Builds the engine's table for n code lengths. describedBits is the first-level width the
 // described tables start from (they narrow it to the lengths present, and the bits each code
 // needs follow from that tree's shape). Results: 0 complete, 1 incomplete
 // (still built when acceptIncomplete, else only allocated), 2 over-subscribed, 3 out of memory;
 // an all-zero set gives an empty table.
-int buildDecodeTable(const unsigned* b, unsigned n, CodeSet set, unsigned describedBits, bool acceptIncomplete,
+int buildDecodeTable(const unsigned* lengths, unsigned n, CodeSet set, unsigned describedBits, bool acceptIncomplete,
                      DecodeTable& t) {
   t.reset();
-  unsigned count[kMaxBits + 1] = {};
-  for (unsigned i = 0; i < n; ++i) {
-    if (b[i] > kMaxBits) return 2;
-    ++count[b[i]];
-  }
-  if (count[0] == n) return 0;
-
-  unsigned k = 1;
-  while (count[k] == 0) ++k;
-  unsigned g = kMaxBits;
-  while (count[g] == 0) --g;
-  unsigned l = describedBits;
-  if (l < k) l = k;
-  if (l > g) l = g;
-
-  int spare = 1 << k;
-  for (unsigned j = k; j < g; ++j, spare <<= 1) {
-    spare -= static_cast<int>(count[j]);
-    if (spare < 0) return 2;
-  }
-  spare -= static_cast<int>(count[g]);
-  if (spare < 0) return 2;
-  const unsigned real = n - count[0];
-  count[g] += static_cast<unsigned>(spare);
-
-  // Symbols in canonical order: by length, in symbol order within a length; dummy codes (the
-  // unused code space, invalid when met) come last, at the longest length.
-  unsigned offset[kMaxBits + 2] = {};
-  for (unsigned j = 1; j <= kMaxBits; ++j) offset[j + 1] = offset[j] + (j == g ? count[j] - static_cast<unsigned>(spare) : count[j]);
+  CodeSpace space;
+  if (!measureCodeSpace(lengths, n, space)) return 2;
+  if (space.realCodes == 0) return 0;
   uint16_t sorted[288];
-  for (unsigned i = 0; i < n; ++i) {
-    if (b[i] != 0) sorted[offset[b[i]]++] = static_cast<uint16_t>(i);
-  }
+  sortCanonical(lengths, n, space, sorted);
 
   // The literal/length and distance tables always have their whole first level, so that the fast
   // path indexes them with constant masks; the code-length table is narrowed to its longest code.
-  const unsigned W = set == CodeSet::LiteralLength ? kWideLitLenBits
-                     : set == CodeSet::Distance    ? kWideDistBits
-                     : g < kCodeLengthBits         ? g
-                                                   : kCodeLengthBits;
+  const unsigned longest = space.longest;
+  const unsigned firstBits = set == CodeSet::LiteralLength ? kWideLitLenBits
+                             : set == CodeSet::Distance    ? kWideDistBits
+                             : longest < kCodeLengthBits   ? longest
+                                                           : kCodeLengthBits;
   unsigned longCodes = 0;
-  for (unsigned j = W + 1; j <= g; ++j) longCodes += count[j];
-  const size_t entries = (size_t{1} << W) + (g > W ? size_t{longCodes} << (g - W) : 0);
+  for (unsigned length = firstBits + 1; length <= longest; ++length) longCodes += space.perLength[length];
+  const size_t subEntries = longest > firstBits ? size_t{longCodes} << (longest - firstBits) : 0;
+  const size_t entries = (size_t{1} << firstBits) + subEntries;
   auto* table = static_cast<uint32_t*>(allocateBlock(entries * (sizeof(uint32_t) + 1)));
   if (table == nullptr) return 3;
-  uint8_t* const need = reinterpret_cast<uint8_t*>(table + entries);
   t.entries = table;
-  t.need = need;
-  t.bits = W;
-  t.mask = (1u << W) - 1;
-  const int result = (spare != 0 && g != 1) ? 1 : 0;
+  t.need = reinterpret_cast<uint8_t*>(table + entries);
+  t.bits = firstBits;
+  t.mask = (1u << firstBits) - 1;
+  const int result = (space.dummies != 0 && longest != 1) ? 1 : 0;
   if (result != 0 && !acceptIncomplete) return result;  // the caller refuses it unread
-
-  // The described tree, walked alongside: its first level is l bits wide and each deeper level
-  // begins l bits further, with an index width chosen when the level opens. It gives the bits
-  // that tree needs before each code is resolved: the start of the code's level plus its width.
-  unsigned levelWidth[kMaxBits + 1] = {};
-  unsigned levelPattern[kMaxBits + 1] = {};
-  int h = -1;
-  int w = -static_cast<int>(l);
-
-  unsigned code = 0;        // the current code, bit-reversed
-  unsigned next = 1u << W;  // where the next sub-table goes
-  unsigned subPrefix = ~0u;
-  unsigned subWidth = 0;
-  uint32_t* sub = nullptr;
-  unsigned p = 0;
-  for (unsigned kk = k; kk <= g; ++kk) {
-    unsigned left = count[kk];
-    while (left-- != 0) {
-      while (static_cast<int>(kk) > w + static_cast<int>(l)) {
-        ++h;
-        w += static_cast<int>(l);
-        const auto uw = static_cast<unsigned>(w);
-        const unsigned limit = (g - uw) > l ? l : g - uw;
-        unsigned j = kk - uw;
-        unsigned f = 1u << j;
-        if (f > left + 1) {
-          f -= left + 1;
-          unsigned xp = kk;
-          while (++j < limit) {
-            f <<= 1;
-            if (f <= count[++xp]) break;
-            f -= count[xp];
-          }
-        }
-        levelWidth[h] = j;
-        levelPattern[h] = code;
-      }
-      const unsigned needBits = static_cast<unsigned>(w) + levelWidth[h];
-
-      const unsigned levelBits = kk > W ? kk - W : kk;
-      uint32_t e;
-      if (p >= real) {
-        e = makeEntry(levelBits, kKindInvalid, levelBits, 0);
-      } else {
-        const unsigned sym = sorted[p];
-        if (set == CodeSet::LiteralLength) {
-          if (sym < 256) {
-            e = makeEntry(levelBits, kFlagLiteral, levelBits, sym);
-          } else if (sym == 256) {
-            e = makeEntry(levelBits, kKindEndOfBlock, levelBits, 0);
-          } else if (kLengthExtra[sym - 257] == 99) {
-            e = makeEntry(levelBits, kKindInvalid, levelBits, 0);
-          } else {
-            e = makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, kLengthBase[sym - 257]);
-          }
-        } else if (set == CodeSet::Distance) {
-          e = makeEntry(levelBits + kDistExtra[sym], 0, levelBits, kDistBase[sym]);
-        } else {
-          e = makeEntry(levelBits, 0, levelBits, sym);
-        }
-      }
-      ++p;
-
-      if (kk <= W) {
-        for (unsigned j = code; j < (1u << W); j += 1u << kk) {
-          table[j] = e;
-          need[j] = static_cast<uint8_t>(needBits);
-        }
-      } else {
-        const unsigned prefix = code & t.mask;
-        if (prefix != subPrefix) {
-          // A new sub-table, wide enough for the codes under this prefix: it fills exactly.
-          subPrefix = prefix;
-          unsigned j = kk - W;
-          int f = (1 << j) - static_cast<int>(left + 1);
-          unsigned xp = kk;
-          while (f > 0 && W + j < g) {
-            ++j;
-            f = 2 * f - static_cast<int>(count[++xp]);
-          }
-          subWidth = j;
-          sub = table + next;
-          table[prefix] = makeEntry(W, kFlagLink, subWidth, next);
-          need[prefix] = 0;
-          next += 1u << subWidth;
-        }
-        for (unsigned j = code >> W; j < (1u << subWidth); j += 1u << levelBits) {
-          sub[j] = e;
-          need[sub - table + j] = static_cast<uint8_t>(needBits);
-        }
-      }
-
-      unsigned bit = 1u << (kk - 1);
-      while ((code & bit) != 0) {
-        code ^= bit;
-        bit >>= 1;
-      }
-      code ^= bit;
-      while (h > 0 && (code & ((1u << static_cast<unsigned>(w)) - 1)) != levelPattern[h]) {
-        --h;
-        w -= static_cast<int>(l);
-      }
-    }
-  }
-
+  fillTable(space, sorted, set, describedBits, t);
   return result;
 }
 
@@ -366,6 +430,50 @@ constexpr uint32_t kRing = 2 * kWindow;
 // Bytes a match copy in the fast path may write from its start: whole words up to this many, even
 // for a shorter match, and the scratch past the end of a longer one stays below it too.
 constexpr uint32_t kMatchScratch = 32;
+
+// The fast path's helpers must inline into its loop: a call there would cost more than the copy.
+#if defined(__GNUC__)
+#define KZ_FAST_INLINE inline __attribute__((always_inline))
+#elif defined(_MSC_VER)
+#define KZ_FAST_INLINE __forceinline
+#else
+#define KZ_FAST_INLINE inline
+#endif
+
+// Copies a match whose source and destination, with kMatchScratch bytes of scratch, stay inside
+// the buffer: whole words, 32 bytes whatever the length (most matches are shorter), then 16 at a
+// time; each word reads only bytes already final. The scratch past the match's end is
+// overwritten by what follows.
+KZ_FAST_INLINE void copyMatchWords(uint8_t* out, const uint8_t* from, const uint8_t* end, uint32_t distance) {
+  if (distance >= 8) {
+    copy8(out, from);
+    copy8(out + 8, from + 8);
+    copy8(out + 16, from + 16);
+    copy8(out + 24, from + 24);
+    out += 32;
+    from += 32;
+    while (out < end) {
+      copy8(out, from);
+      copy8(out + 8, from + 8);
+      out += 16;
+      from += 16;
+    }
+  } else if (distance == 1) {
+    uint8_t word[8];
+    std::memset(word, *from, sizeof word);
+    do {
+      std::memcpy(out, word, 8);
+      out += 8;
+    } while (out < end);
+  } else {
+    // A short period: each word puts distance bytes in place.
+    do {
+      copy8(out, from);
+      out += distance;
+      from += distance;
+    } while (out < end);
+  }
+}
 
 // One stream's engine: the hot state lives in members and is written back to the reader context
 // and the decoder's globals around every call that reads or writes them.
@@ -873,37 +981,7 @@ class Inflater {
         out = out_ + pos_;
         break;
       }
-      if (distance >= 8) {
-        // Whole words, 32 bytes whatever the length (most matches are shorter), then 16 at a
-        // time; each word reads only bytes already final. The scratch past the match's end is
-        // overwritten by what follows.
-        copy8(out, from);
-        copy8(out + 8, from + 8);
-        copy8(out + 16, from + 16);
-        copy8(out + 24, from + 24);
-        out += 32;
-        from += 32;
-        while (out < end) {
-          copy8(out, from);
-          copy8(out + 8, from + 8);
-          out += 16;
-          from += 16;
-        }
-      } else if (distance == 1) {
-        uint8_t word[8];
-        std::memset(word, *from, sizeof word);
-        do {
-          std::memcpy(out, word, 8);
-          out += 8;
-        } while (out < end);
-      } else {
-        // A short period: each word puts distance bytes in place.
-        do {
-          copy8(out, from);
-          out += distance;
-          from += distance;
-        } while (out < end);
-      }
+      copyMatchWords(out, from, end, distance);
       out = end;
       if (in >= inEnd || out >= outEnd) break;
     }
