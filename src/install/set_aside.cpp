@@ -368,7 +368,9 @@ RecoveryOutcome RecoverInterruptedInstall(const char* mainFolder, void* owner, S
                                                                    : RecoveryOutcome::ClearFailed;
   }
   if (!RollBackPlan(mainFolder, plan.entries, owner, failure) || !RemoveSetAsideFolder(mainFolder, failure)) {
-    if (failure != nullptr) failure->keptIn = folder;
+    // Another run cannot put back an original whose place now holds someone else's file: the
+    // cause line says where that original is kept, with no advice to run the update again.
+    if (failure != nullptr && failure->cause != FailureCause::FileNotOurs) failure->keptIn = folder;
     return RecoveryOutcome::Failed;
   }
   return RecoveryOutcome::RolledBack;

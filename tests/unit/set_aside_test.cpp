@@ -318,6 +318,7 @@ TEST(Recovery, StaleJournalUndoesOnlyTheRunsOwnFiles) {
   EXPECT_EQ(failure.cause, kz::FailureCause::FileNotOurs);
   EXPECT_EQ(failure.file, run.s.mainFolderText() + "\\bin\\app01.exe");
   EXPECT_EQ(failure.detail, run.s.mainFolderText() + "\\" + kz::kSetAsideFolder + "\\bin\\app01.exe");
+  EXPECT_TRUE(failure.keptIn.empty()) << "running again cannot put this original back";
   ASSERT_FALSE(failure.remarks.empty());
   EXPECT_EQ(failure.remarks[0].cause, kz::FailureCause::FileLeftInPlace);
   EXPECT_EQ(kz::test::describeDifferences(reinstalled, kz::test::snapshotFolder(run.s.mainFolder())), "");
