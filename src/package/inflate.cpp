@@ -31,11 +31,11 @@
 // buffer's end, which a match meets only when it starts within its own length of that end (those
 // are copied at the careful pace). Bytes after the output position may be scratch. A stream starts
 // in the second half with the first half as its history, and at its end the first half is made
-// the window the description gives (the last partial window, and after it the bytes of the window
-// before), so the next member finds the history it would find there. A match's source may reach
-// into history that an earlier member left; the engine does not compare a distance with the output
-// produced so far, so a corrupt distance copies stale bytes and the member then fails its CRC
-// check.
+// the window the reader expects between members (the last partial window, and after it the bytes
+// of the window before), so the next member finds the history it would find there. A match's
+// source may reach into history that an earlier member left; the engine does not compare a
+// distance with the output produced so far, so a corrupt distance copies stale bytes and the
+// member then fails its CRC check.
 //
 // Fast path and careful path. While enough input is buffered and the window has room for the
 // longest match plus the scratch that whole-word copies write past it, a literal or match is
