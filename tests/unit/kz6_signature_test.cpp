@@ -62,7 +62,7 @@ class Kz6Signature : public ::testing::Test {
   }
 
   test::ToolRun run(const std::string& commandLine) { return test::runTool(dir, commandLine); }
-  test::ToolRun kz6(const std::string& args) { return run(std::string(KZ6_EXE) + " " + args); }
+  test::ToolRun kz6(const std::string& args) { return test::runKz6(dir, args); }
   std::string q(const std::string& name) { return test::shellQuoted(dir.file(name)); }
 
   void makeCertificate() {
