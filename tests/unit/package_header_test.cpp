@@ -115,27 +115,33 @@ TEST(PackageHeaderBytes, SerialisesEachFieldLittleEndianAtItsOffset) {
   EXPECT_EQ(decodePackageHeader(b).productVersion, 6.11);
 }
 
-// A marker that straddles the 128 KiB block boundary is found at its exact offset, wherever it is cut.
-TEST(FindPackageHeader, FindsMarkerStraddlingTheBlockBoundary) {
+// A marker cut by a block boundary is found at its exact offset, wherever it is cut: a whole
+// header that straddles the first 128 KiB boundary, and a bare marker at later boundaries, where
+// the tail carried between blocks must be exact.
+TEST(FindPackageHeader, FindsMarkerCutByABlockBoundary) {
+  const PackageHeaderBytes header = encodePackageHeader(sampleHeader());
+  const struct {
+    const char* name;
+    uint32_t first;
+    uint32_t last;
+    size_t fileSize;
+    std::vector<uint8_t> piece;
+  } cases[] = {
+      {"header at the first boundary", kHeaderSearchBlock - 15, kHeaderSearchBlock, 3 * kHeaderSearchBlock,
+       std::vector<uint8_t>(header.begin(), header.end())},
+      {"marker at a later boundary", 2 * kHeaderSearchBlock - 40, 2 * kHeaderSearchBlock + 7,
+       2 * kHeaderSearchBlock + 100, markerBytes()},
+  };
   TempDir dir;
-  for (uint32_t start = kHeaderSearchBlock - 15; start <= kHeaderSearchBlock; ++start) {
-    std::vector<uint8_t> file = filler(3 * kHeaderSearchBlock);
-    placeHeader(file, start, sampleHeader());
-    uint32_t offset = 0;
-    ASSERT_EQ(findIn(dir, file, offset), Status::Ok) << start;
-    EXPECT_EQ(offset, start);
-  }
-}
-
-// Markers cut by later block boundaries are found too; the tail carried between blocks is exact.
-TEST(FindPackageHeader, FindsMarkerAcrossLaterBoundaries) {
-  TempDir dir;
-  for (uint32_t start = 2 * kHeaderSearchBlock - 40; start < 2 * kHeaderSearchBlock + 8; ++start) {
-    std::vector<uint8_t> file = filler(2 * kHeaderSearchBlock + 100);
-    placeBytes(file, start, markerBytes());
-    uint32_t offset = 0;
-    ASSERT_EQ(findIn(dir, file, offset), Status::Ok) << start;
-    EXPECT_EQ(offset, start);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (uint32_t start = c.first; start <= c.last; ++start) {
+      std::vector<uint8_t> file = filler(c.fileSize);
+      placeBytes(file, start, c.piece);
+      uint32_t offset = 0;
+      ASSERT_EQ(findIn(dir, file, offset), Status::Ok) << start;
+      EXPECT_EQ(offset, start);
+    }
   }
 }
 
@@ -192,31 +198,30 @@ TEST(FindPackageHeader, MissingFileGivesCodeTwo) {
   EXPECT_EQ(findPackageHeader(dir.file("absent.exe").c_str(), offset), Status::AccessFailed);
 }
 
-// A size that cannot be queried gives code 1; a read that delivers less than the size promised gives 3.
+// A size that cannot be queried gives code 1, and so does a file of 4 GiB or more, which 32-bit
+// offsets cannot describe; a read that delivers less than the size promised gives 3.
 TEST(FindPackageHeader, SizeQueryAndShortReadFailures) {
-  FakeStream stream;
-  stream.data = filler(1000);
-  OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
-  platform::ScopedFileSystem scope(hook);
-  uint32_t offset = 0;
-
-  stream.seekFails = true;
-  EXPECT_EQ(findPackageHeader("fake", offset), Status::NoMemoryOrSize);
-
-  stream.seekFails = false;
-  stream.claimedSize = 5000;
-  stream.position = 0;
-  EXPECT_EQ(findPackageHeader("fake", offset), Status::ShortRead);
-}
-
-// A file of 4 GiB or more cannot be described by 32-bit offsets and is refused with code 1.
-TEST(FindPackageHeader, RefusesFilesOfFourGibibytesOrMore) {
-  FakeStream stream;
-  stream.claimedSize = 0x100000000L;
-  OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
-  platform::ScopedFileSystem scope(hook);
-  uint32_t offset = 0;
-  EXPECT_EQ(findPackageHeader("fake", offset), Status::NoMemoryOrSize);
+  const struct {
+    const char* name;
+    bool seekFails;
+    long claimedSize;
+    Status status;
+  } cases[] = {
+      {"size query fails", true, -1, Status::NoMemoryOrSize},
+      {"4 GiB", false, 0x100000000L, Status::NoMemoryOrSize},
+      {"less than the size promised", false, 5000, Status::ShortRead},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeStream stream;
+    stream.data = filler(1000);
+    stream.seekFails = c.seekFails;
+    stream.claimedSize = c.claimedSize;
+    OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
+    platform::ScopedFileSystem scope(hook);
+    uint32_t offset = 0;
+    EXPECT_EQ(findPackageHeader("fake", offset), c.status);
+  }
 }
 
 // The read takes the 72 bytes at the offset; a missing file gives 2 and a short record 3.
