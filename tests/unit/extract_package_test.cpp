@@ -59,15 +59,8 @@ class Extraction : public ::testing::Test {
 const Bytes kAlpha = textOf("alpha contents\n");
 const Bytes kBeta = textOf("beta, a little longer than alpha\n");
 
-// Forms that extract, each giving exactly its entries under their relative paths with their
-// bytes: a form of VERS alone gives nothing; the minor version number is not checked (6.99); an
-// unknown chunk between entries is skipped by its length, whatever its data looks like; fewer
-// than 4 stray bytes after the last entry are the end of the package; a member of odd length
-// sits in a BODY with a pad byte and the next NAME is still found; a BODY may hold a PK entry
-// without descriptor whose deflate data ends at the BODY's last byte (its last code shorter than
-// the decoder's look-ahead) with the next entry right behind it; the next chunk begins where the
-// BODY length says, not where the decoder stopped reading; and a BODY length far beyond the input
-// ends the walk at the input's end instead of wrapping round to extract the same entries again.
+// Forms that extract, each giving exactly its entries with their bytes. Chunks are found by their
+// lengths: never by looking inside an unknown chunk, past a BODY's member, or round from the end.
 TEST_F(Extraction, ExtractsTheEntriesTheFormHolds) {
   const Bytes big = test::textBytes(200000, 7);
   Bytes odd;
@@ -94,7 +87,8 @@ TEST_F(Extraction, ExtractsTheEntriesTheFormHolds) {
       {"VERS alone", FormBuilder().bytes(), {}, {}},
       {"every entry", FormBuilder().file({"a.txt", kAlpha}).file({"bin\\big.dll", big}).bytes(),
        {"a.txt", "bin/", "bin/big.dll"}, Files{{"a.txt", kAlpha}, {"bin/big.dll", big}}},
-      {"version 6.99", FormBuilder(0x00060063).file({"a.txt", kAlpha}).bytes(), {"a.txt"}, Files{{"a.txt", kAlpha}}},
+      {"version 6.99",  // the minor number is not checked
+       FormBuilder(0x00060063).file({"a.txt", kAlpha}).bytes(), {"a.txt"}, Files{{"a.txt", kAlpha}}},
       {"unknown chunk",
        FormBuilder()
            .file({"a.txt", kAlpha})
@@ -105,9 +99,10 @@ TEST_F(Extraction, ExtractsTheEntriesTheFormHolds) {
       {"1 stray byte", FormBuilder().file({"a.txt", kAlpha}).raw(Bytes(1, 'Z')).bytes(), {"a.txt"}, {}},
       {"2 stray bytes", FormBuilder().file({"a.txt", kAlpha}).raw(Bytes(2, 'Z')).bytes(), {"a.txt"}, {}},
       {"3 stray bytes", FormBuilder().file({"a.txt", kAlpha}).raw(Bytes(3, 'Z')).bytes(), {"a.txt"}, {}},
-      {"odd member", FormBuilder().file({"odd.bin", odd}).file({"next.txt", kAlpha}).bytes(), {"next.txt", "odd.bin"},
+      {"odd member",  // in a BODY with a pad byte, and the next NAME still found
+       FormBuilder().file({"odd.bin", odd}).file({"next.txt", kAlpha}).bytes(), {"next.txt", "odd.bin"},
        Files{{"odd.bin", odd}, {"next.txt", kAlpha}}},
-      {"PK entry ending at its BODY's last byte",
+      {"PK entry ending at its BODY's last byte",  // its last code shorter than the look-ahead
        FormBuilder()
            .file({"a.txt", kAlpha})
            .name(nameData("b.txt", 0x20, 1600000000, static_cast<uint32_t>(pk.size()), 680))
@@ -115,9 +110,10 @@ TEST_F(Extraction, ExtractsTheEntriesTheFormHolds) {
            .file({"c.txt", kBeta})
            .bytes(),
        {"a.txt", "b.txt", "c.txt"}, Files{{"b.txt", pkContent}, {"c.txt", kBeta}}},
-      {"BODY longer than its member", FormBuilder().name(memberName("a.txt")).body(longBody).file({"b.txt", kBeta}).bytes(),
+      {"BODY longer than its member",  // its end holds a NAME that must not be read
+       FormBuilder().name(memberName("a.txt")).body(longBody).file({"b.txt", kBeta}).bytes(),
        {"a.txt", "b.txt"}, {}},
-      {"BODY length beyond the input",
+      {"BODY length beyond the input",  // the walk ends at the input's end, not wrapping round
        FormBuilder().file({"a.txt", kAlpha}).name(memberName("b.txt")).chunkHead(kBodyId, 0xFFFFFFF0u).raw(member).bytes(),
        {"a.txt", "b.txt"}, Files{{"b.txt", kAlpha}}},
   };
@@ -131,11 +127,8 @@ TEST_F(Extraction, ExtractsTheEntriesTheFormHolds) {
   }
 }
 
-// Forms refused with nothing written: a wrong FORM id, form type (compared case-sensitively) or
-// first chunk, a form that ends inside its version, a major version above 6; and NAME chunks
-// followed by a well-formed BODY that a lenient reader would accept: data shorter than the 16
-// fixed bytes, a path or note without its NUL inside the chunk (bytes after the chunk are not
-// read), and a length beyond what the input holds (refused without allocating it).
+// Forms refused with nothing written: a bad form head, and NAME chunks that a lenient reader
+// would accept, each followed by a well-formed BODY.
 TEST_F(Extraction, RefusesFormsWithNothingWritten) {
   const Bytes form = FormBuilder().file({"a.txt", kAlpha}).bytes();
   Bytes badId = form;
@@ -161,7 +154,8 @@ TEST_F(Extraction, RefusesFormsWithNothingWritten) {
       {"NAME data of 14 bytes", withName(Bytes(14, 0))},
       {"path without its NUL", withName(noPathNul)},
       {"note without its NUL", withName(noNoteNul)},
-      {"NAME length beyond the input", FormBuilder().chunkHead(kNameId, 0xFFFFFFF0u).raw(nameData("a.txt")).bytes()},
+      {"NAME length beyond the input",  // refused without allocating it
+       FormBuilder().chunkHead(kNameId, 0xFFFFFFF0u).raw(nameData("a.txt")).bytes()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

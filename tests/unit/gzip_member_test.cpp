@@ -30,9 +30,8 @@ class GzipMember : public ::testing::Test {
   Bytes member_ = kz::test::zlibGzip(data_, 6, Z_DEFAULT_STRATEGY);
 };
 
-// Members that decode whole, the file keeping the reader's name: one whose magic is the old
-// 1F 9E; one whose extra field, stored name and comment are skipped; one that decodes to nothing,
-// an empty file whose CRC 0 and length 0 check out.
+// Members that decode whole into the reader's file (never one of the member's own name); one that
+// decodes to nothing gives an empty file, whose CRC 0 and length 0 check out.
 TEST_F(GzipMember, DecodesWholeMembers) {
   kz::test::GzipHeaderOptions oldMagic;
   oldMagic.magic2 = 0x9E;
@@ -74,9 +73,8 @@ TEST_F(GzipMember, RefusesHeaderCrcAndReservedFlagsBeforeAnyFileExists) {
   }
 }
 
-// Anything but deflate, anything but a gzip or PK magic, and PK entries that are encrypted, of
-// another method, with name plus extra beyond the first refill, or cut after the signature are
-// refused by the header step, before any file exists.
+// Other methods and magics, and PK entries this reader cannot use, are refused by the header
+// step, before any file exists.
 TEST_F(GzipMember, RefusesUnusableHeaders) {
   kz::test::GzipHeaderOptions otherMethod;
   otherMethod.method = 7;
@@ -128,9 +126,7 @@ TEST_F(GzipMember, TrailerCutShortDeletesTheOutput) {
   }
 }
 
-// A member whose checks disagree with its data fails naming why, and its output is deleted: a
-// changed CRC in the trailer, a changed length alone, a wrong CRC in a PK entry's descriptor, and
-// a stored PK entry whose two sizes differ.
+// A member whose checks disagree with its data fails naming why, and its output is deleted.
 TEST_F(GzipMember, FailedChecksNameTheirReason) {
   Bytes badCrc = member_;
   badCrc[badCrc.size() - 8] ^= 0x01;

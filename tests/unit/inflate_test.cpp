@@ -67,11 +67,7 @@ class Inflate : public ::testing::Test {
   kz::test::TempDir dir_;
 };
 
-// Streams that decode to what they were written for: an empty final stored block; a stored block
-// longer than the window, flushed when the window fills and going on at its start; stored zeros
-// that cross input refills, a zero byte at a refill's start included; a match of length 258 at
-// distance 1; a match that straddles the window's end (flushed at 32,768, continued at 0, its
-// source itself wrapping round); a dynamic block whose distance set holds a single code of length 1.
+// Streams that decode to what they were written for, at the window's edges and across refills.
 TEST_F(Inflate, DecodesWhatWasWritten) {
   const struct {
     const char* name;
@@ -82,14 +78,14 @@ TEST_F(Inflate, DecodesWhatWasWritten) {
          storedHeader(w, true, 0, 0xFFFF);
          return Bytes{};
        }},
-      {"stored block longer than the window",
+      {"stored block longer than the window",  // flushed when the window fills, going on at its start
        [](BitWriter& w) {
          const Bytes data = kz::test::randomBytes(40000, 1);
          storedHeader(w, true, 40000, ~40000u & 0xFFFF);
          for (uint8_t b : data) w.byte(b);
          return data;
        }},
-      {"stored zeros across refills",
+      {"stored zeros across refills",  // a zero byte at a refill's start included
        [](BitWriter& w) {
          const Bytes zeros(100000, 0);
          for (uint32_t at = 0; at < zeros.size(); at += 50000) {
@@ -107,7 +103,7 @@ TEST_F(Inflate, DecodesWhatWasWritten) {
          w.fixedSymbol(256);
          return Bytes(259, 'k');
        }},
-      {"match straddling the window's end",
+      {"match straddling the window's end",  // flushed at 32,768, continued at 0, its source wrapping
        [](BitWriter& w) {
          const Bytes head = kz::test::randomBytes(32760, 2);
          storedHeader(w, false, 32760, ~32760u & 0xFFFF);
@@ -142,10 +138,8 @@ TEST_F(Inflate, DecodesWhatWasWritten) {
   }
 }
 
-// Streams that a member refuses, with no output left behind: a stored block whose NLEN is not
-// LEN's complement; block type 3; length code 286 and distance code 30 in a fixed block; and a
-// distance that reaches before the start of the output, which decodes without an engine error
-// and then fails the member's CRC check.
+// Streams that a member refuses, with no output left behind. A distance that reaches before the
+// output's start is no engine error: the member's CRC check catches it.
 TEST_F(Inflate, RefusesInvalidStreams) {
   const struct {
     const char* name;
