@@ -69,29 +69,26 @@ struct Interrupted {
   std::string differences() const { return kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())); }
 };
 
-// What there is to roll back goes back: the original over the new file, the added file and its
-// folder away, and so the set-aside folder: the main folder is exactly as before the interrupted
-// run, and nothing is left for the next one. Also for an original whose attributes changed while
-// it was set aside (the journal's go back on it), and for a journal that recorded the run's own
-// new files, which are all still in place.
+// A rollback puts the original back over the new file and takes the added file, its folder and
+// the set-aside folder away: the main folder is exactly as before the interrupted run, with nothing
+// left for the next one. An original whose attributes changed meanwhile gets the recorded ones.
 TEST(Recovery, RollsAnInterruptedCopyBack) {
   const struct {
     const char* name;
     bool identified;
-    std::function<void(Interrupted&)> arrange;
+    bool attributesChanged;
   } cases[] = {
-      {"as the crash left it", false, [](Interrupted&) {}},
-      {"an original whose attributes changed", false,
-       [](Interrupted& run) {
-         ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes(
-             (run.aside / "bin/app01.exe").c_str(), kz::platform::kAttrReadOnly | kz::platform::kAttrHidden));
-       }},
-      {"a journal naming the run's own files", true, [](Interrupted&) {}},
+      {"as the crash left it", false, false},
+      {"an original whose attributes changed", false, true},
+      {"a journal naming the run's own files", true, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Interrupted run(false, c.identified);
-    c.arrange(run);
+    if (c.attributesChanged) {
+      ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes(
+          (run.aside / "bin/app01.exe").c_str(), kz::platform::kAttrReadOnly | kz::platform::kAttrHidden));
+    }
     EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
     EXPECT_EQ(run.differences(), "");
     EXPECT_EQ(run.recover(), RecoveryOutcome::NothingToDo);
