@@ -11,6 +11,17 @@ namespace kz::test {
 
 inline constexpr unsigned kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
+// The base and extra bits of length symbols 257..285 and of distance symbols 0..29.
+inline constexpr unsigned kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                             31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+inline constexpr unsigned kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+                                              2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+inline constexpr unsigned kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                           33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                           1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+inline constexpr unsigned kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                            6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
 // Canonical codes for a list of code lengths, as RFC 1951 assigns them. Any list is accepted: one
 // that is over-subscribed gives some codes that share their bits.
 inline std::vector<uint32_t> canonicalCodes(const std::vector<unsigned>& lengths) {
@@ -44,6 +55,11 @@ class BitWriter {
     while (used_ != 0) bit(0);
   }
   void byte(uint8_t b) { bits(b, 8); }
+  // A block's first three bits: the final flag and the type (0 stored, 1 fixed, 2 dynamic, 3 none).
+  void blockHeader(bool final, unsigned type) {
+    bits(final ? 1 : 0, 1);
+    bits(type, 2);
+  }
   // Fixed-code literal/length symbol 0..287.
   void fixedSymbol(unsigned symbol) {
     if (symbol < 144) code(0x30 + symbol, 8);

@@ -19,10 +19,6 @@ void put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
   b[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  put16(b, at, v & 0xFFFF);
-  put16(b, at + 2, v >> 16);
-}
 
 uint32_t alignUp(uint32_t v, uint32_t a) { return (v + a - 1) / a * a; }
 
@@ -153,6 +149,15 @@ PeFile buildPeFile(const PeOptions& options) {
     pe.resourceOffset = kFileAlignment;
   }
   return pe;
+}
+
+uint32_t get32(const std::vector<uint8_t>& bytes, size_t at) {
+  return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
+}
+
+void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  put16(bytes, at, value & 0xFFFF);
+  put16(bytes, at + 2, value >> 16);
 }
 
 }  // namespace kz::test

@@ -2,6 +2,7 @@
 // optional payload (a PackageHeader, or any bytes) inside the same section.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -27,5 +28,10 @@ struct PeFile {
 };
 
 PeFile buildPeFile(const PeOptions& options);
+
+// A little-endian 32-bit field of a file's bytes: read at at, and written there (the bytes grow to
+// hold it).
+uint32_t get32(const std::vector<uint8_t>& bytes, size_t at);
+void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
 
 }  // namespace kz::test

@@ -20,4 +20,12 @@ ToolRun runTool(const TempDir& dir, const std::string& commandLine);
 // A path quoted for the shell.
 std::string shellQuoted(const std::string& path);
 
+#ifdef KZ6_EXE
+// Runs the built kz6 tool (the path its tests are compiled with) with args, whose paths the
+// caller has quoted.
+inline ToolRun runKz6(const TempDir& dir, const std::string& args) {
+  return runTool(dir, std::string(KZ6_EXE) + " " + args);
+}
+#endif
+
 }  // namespace kz::test

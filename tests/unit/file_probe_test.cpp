@@ -53,6 +53,26 @@ class HoldingProcess {
   bool opened_ = false;
 };
 
+// A probe that answers every open the same way and counts the opens.
+struct CountingProbe : kz::platform::FileProbe {
+  explicit CountingProbe(bool reply) : answer(reply) {}
+  bool answer;
+  int opens = 0;
+  bool openExclusively(const char*) override { return ++opens, answer; }
+};
+
+// Fills the first count rows of table with installed read-only files named prefix0, prefix1, ...
+void addReadOnlyRows(kz::TrackedFileTable& table, const kz::test::TempDir& dir, const std::string& prefix, int count) {
+  for (int i = 0; i < count; ++i) {
+    const std::string p = dir.file(prefix + std::to_string(i));
+    kz::test::writeFileBytes(p, {static_cast<uint8_t>(i)});
+    ASSERT_TRUE(nativeFileSystem().setFileAttributes(p.c_str(), kAttrReadOnly));
+    std::snprintf(table[i].installedPath, sizeof table[i].installedPath, "%s", p.c_str());
+    table[i].installedExists = true;
+    table[i].installedAttributes = nativeFileSystem().fileAttributes(p.c_str());
+  }
+}
+
 struct FileProbeTest : ::testing::Test {
   kz::test::TempDir dir;
   std::string path = dir.file("app01.exe");
@@ -109,10 +129,7 @@ TEST_F(FileProbeTest, AttributeFailureMeansInUseWithoutOpening) {
     using ForwardingFileSystem::ForwardingFileSystem;
     bool setFileAttributes(const char*, uint32_t) override { return false; }
   } refusing{nativeFileSystem()};
-  struct CountingProbe : kz::platform::FileProbe {
-    int opens = 0;
-    bool openExclusively(const char*) override { return ++opens, true; }
-  } probe;
+  CountingProbe probe(true);
   kz::platform::ScopedFileSystem fs(refusing);
   kz::platform::ScopedFileProbe scopedProbe(probe);
   EXPECT_FALSE(kz::IsFileFree(path.c_str()));
@@ -125,14 +142,7 @@ TEST_F(FileProbeTest, AttributeFailureMeansInUseWithoutOpening) {
 TEST(CheckFilesNotInUse, StopsAtFirstHeldFileAndKeepsAttributes) {
   kz::test::TempDir dir;
   kz::TrackedFileTable table{};
-  for (int i = 0; i < 4; ++i) {
-    const std::string p = dir.file("f" + std::to_string(i));
-    kz::test::writeFileBytes(p, {static_cast<uint8_t>(i)});
-    ASSERT_TRUE(nativeFileSystem().setFileAttributes(p.c_str(), kAttrReadOnly));
-    std::snprintf(table[i].installedPath, sizeof table[i].installedPath, "%s", p.c_str());
-    table[i].installedExists = true;
-    table[i].installedAttributes = nativeFileSystem().fileAttributes(p.c_str());
-  }
+  addReadOnlyRows(table, dir, "f", 4);
   std::snprintf(table[5].installedPath, sizeof table[5].installedPath, "%s", dir.file("absent").c_str());
   EXPECT_TRUE(kz::CheckFilesNotInUse(table, dir.path().c_str()));
   for (int i = 0; i < 4; ++i) {
@@ -156,14 +166,7 @@ TEST(CheckFilesNotInUse, StopsAtFirstHeldFileAndKeepsAttributes) {
 TEST(CheckFilesNotInUse, AttributeThatCannotBeGivenBackIsPutBackLater) {
   kz::test::TempDir dir;
   kz::TrackedFileTable table{};
-  for (int i = 0; i < 2; ++i) {
-    const std::string p = dir.file("g" + std::to_string(i));
-    kz::test::writeFileBytes(p, {1});
-    ASSERT_TRUE(nativeFileSystem().setFileAttributes(p.c_str(), kAttrReadOnly));
-    std::snprintf(table[i].installedPath, sizeof table[i].installedPath, "%s", p.c_str());
-    table[i].installedExists = true;
-    table[i].installedAttributes = nativeFileSystem().fileAttributes(p.c_str());
-  }
+  addReadOnlyRows(table, dir, "g", 2);
   struct RefuseReadOnly : kz::platform::ForwardingFileSystem {
     using ForwardingFileSystem::ForwardingFileSystem;
     bool setFileAttributes(const char* p, uint32_t a) override {
@@ -188,10 +191,7 @@ TEST(CheckFilesNotInUse, AttributeThatCannotBeGivenBackIsPutBackLater) {
 
 // An empty table (no installed tracked file) passes without probing anything.
 TEST(CheckFilesNotInUse, NothingInstalledPasses) {
-  struct CountingProbe : kz::platform::FileProbe {
-    int opens = 0;
-    bool openExclusively(const char*) override { return ++opens, false; }
-  } probe;
+  CountingProbe probe(false);
   kz::platform::ScopedFileProbe scoped(probe);
   kz::TrackedFileTable table{};
   EXPECT_TRUE(kz::CheckFilesNotInUse(table, ""));

@@ -30,27 +30,35 @@ class GzipMember : public ::testing::Test {
   Bytes member_ = kz::test::zlibGzip(data_, 6, Z_DEFAULT_STRATEGY);
 };
 
-// A member whose magic is the old 1F 9E decodes like one that starts 1F 8B.
-TEST_F(GzipMember, AcceptsOldMagic) {
-  kz::test::GzipHeaderOptions o;
-  o.magic2 = 0x9E;
-  const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
-  EXPECT_EQ(r.header, 8);
-  EXPECT_EQ(r.decode, 0);
-  EXPECT_TRUE(r.output == data_);
-}
-
-// The extra field, a stored name and a comment are skipped; the file keeps the reader's name.
-TEST_F(GzipMember, SkipsExtraNameAndComment) {
-  kz::test::GzipHeaderOptions o;
-  o.flags = 0x04 | 0x08 | 0x10 | 0x01;
-  o.extra = Bytes(300, 0xAB);
-  o.name = "other-name.txt";
-  o.comment = "a comment";
-  const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
-  EXPECT_EQ(r.decode, 0);
-  EXPECT_TRUE(r.output == data_);
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("other-name.txt")));
+// Members that decode whole into the reader's file (never one of the member's own name); one that
+// decodes to nothing gives an empty file, whose CRC 0 and length 0 check out.
+TEST_F(GzipMember, DecodesWholeMembers) {
+  kz::test::GzipHeaderOptions oldMagic;
+  oldMagic.magic2 = 0x9E;
+  kz::test::GzipHeaderOptions named;
+  named.flags = 0x04 | 0x08 | 0x10 | 0x01;
+  named.extra = Bytes(300, 0xAB);
+  named.name = "other-name.txt";
+  named.comment = "a comment";
+  const Bytes deflate = kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY);
+  const struct {
+    const char* name;
+    Bytes member;
+    Bytes expected;
+  } cases[] = {
+      {"old magic", kz::test::wrapGzip(deflate, data_, oldMagic), data_},
+      {"extra field, name and comment", kz::test::wrapGzip(deflate, data_, named), data_},
+      {"empty member", kz::test::zlibGzip({}, 9, Z_DEFAULT_STRATEGY), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = decodeMemberBytes(c.member, out_);
+    EXPECT_EQ(r.header, 8);
+    EXPECT_EQ(r.decode, 0);
+    EXPECT_TRUE(r.outputExists);
+    EXPECT_TRUE(r.output == c.expected);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("other-name.txt")));
+  }
 }
 
 // Header CRC and the reserved flag bits are refused by the header step, before any file exists.
@@ -65,14 +73,34 @@ TEST_F(GzipMember, RefusesHeaderCrcAndReservedFlagsBeforeAnyFileExists) {
   }
 }
 
-// Anything but deflate, and anything but a gzip or PK magic, is refused.
-TEST_F(GzipMember, RefusesOtherMethodsAndMagics) {
-  kz::test::GzipHeaderOptions o;
-  o.method = 7;
-  EXPECT_EQ(decodeMemberBytes(kz::test::wrapGzip({}, {}, o), out_).header, -1);
-  EXPECT_EQ(decodeMemberBytes(Bytes{0x1F, 0x8C, 8, 0, 0, 0, 0, 0, 0, 11, 3, 0}, out_).header, -1);
-  EXPECT_EQ(decodeMemberBytes(Bytes{'P', 'K', 1, 2, 0, 0, 0, 0, 0, 0, 0, 0}, out_).header, -1);
-  EXPECT_FALSE(std::filesystem::exists(out_));
+// Other methods and magics, and PK entries this reader cannot use, are refused by the header
+// step, before any file exists.
+TEST_F(GzipMember, RefusesUnusableHeaders) {
+  kz::test::GzipHeaderOptions otherMethod;
+  otherMethod.method = 7;
+  kz::test::PkEntryOptions encrypted;
+  encrypted.flags = 1;
+  Bytes pkOtherMethod = kz::test::pkEntry(data_);
+  pkOtherMethod[8] = 12;
+  kz::test::PkEntryOptions longExtra;
+  longExtra.extra = Bytes(40000, 0);
+  const struct {
+    const char* name;
+    Bytes member;
+  } cases[] = {
+      {"gzip method 7", kz::test::wrapGzip({}, {}, otherMethod)},
+      {"magic 1F 8C", {0x1F, 0x8C, 8, 0, 0, 0, 0, 0, 0, 11, 3, 0}},
+      {"PK without a local entry's signature", {'P', 'K', 1, 2, 0, 0, 0, 0, 0, 0, 0, 0}},
+      {"encrypted PK entry", kz::test::pkEntry(data_, encrypted)},
+      {"PK method 12", pkOtherMethod},
+      {"PK name and extra beyond the first refill", kz::test::pkEntry(data_, longExtra)},
+      {"PK signature and nothing else", {'P', 'K', 3, 4, 20, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(decodeMemberBytes(c.member, out_).header, -1);
+    EXPECT_FALSE(std::filesystem::exists(out_));
+  }
 }
 
 // An empty BODY, or one shorter than the header, ends the input inside the member: abort, -1.
@@ -98,29 +126,37 @@ TEST_F(GzipMember, TrailerCutShortDeletesTheOutput) {
   }
 }
 
-// A changed CRC fails as a CRC error; a changed length alone as a length error.
-TEST_F(GzipMember, TrailerMismatchesNameTheirReason) {
+// A member whose checks disagree with its data fails naming why, and its output is deleted.
+TEST_F(GzipMember, FailedChecksNameTheirReason) {
   Bytes badCrc = member_;
   badCrc[badCrc.size() - 8] ^= 0x01;
-  auto r = decodeMemberBytes(badCrc, out_);
-  EXPECT_EQ(r.decode, 1);
-  EXPECT_EQ(r.failure, DecodeFailure::CrcError);
-  EXPECT_FALSE(r.outputExists);
-
   Bytes badLength = member_;
   badLength[badLength.size() - 4] ^= 0x01;
-  r = decodeMemberBytes(badLength, out_);
-  EXPECT_EQ(r.decode, 1);
-  EXPECT_EQ(r.failure, DecodeFailure::LengthError);
-  EXPECT_FALSE(r.outputExists);
-}
-
-// A member that decodes to nothing gives an empty file: CRC 0 and length 0 check out.
-TEST_F(GzipMember, EmptyMemberGivesEmptyFile) {
-  const auto r = decodeMemberBytes(kz::test::zlibGzip({}, 9, Z_DEFAULT_STRATEGY), out_);
-  EXPECT_EQ(r.decode, 0);
-  EXPECT_TRUE(r.outputExists);
-  EXPECT_TRUE(r.output.empty());
+  kz::test::PkEntryOptions described;
+  described.flags = 8;
+  Bytes badDescriptor = kz::test::pkEntry(data_, described);
+  badDescriptor[badDescriptor.size() - 12] ^= 0xFF;  // the descriptor's CRC
+  kz::test::PkEntryOptions stored;
+  stored.method = 0;
+  Bytes badSizes = kz::test::pkEntry(data_, stored);
+  badSizes[18] ^= 1;  // compressed size
+  const struct {
+    const char* name;
+    Bytes member;
+    DecodeFailure failure;
+  } cases[] = {
+      {"trailer CRC", badCrc, DecodeFailure::CrcError},
+      {"trailer length", badLength, DecodeFailure::LengthError},
+      {"PK descriptor CRC", badDescriptor, DecodeFailure::CrcError},
+      {"stored PK sizes", badSizes, DecodeFailure::LengthMismatch},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = decodeMemberBytes(c.member, out_);
+    EXPECT_EQ(r.decode, 1);
+    EXPECT_EQ(r.failure, c.failure);
+    EXPECT_FALSE(r.outputExists);
+  }
 }
 
 // Bytes after the trailer are never read: a pad byte or a second member is left alone.
@@ -234,35 +270,6 @@ TEST_F(GzipMember, DecodesPkEntries) {
   }
 }
 
-// A descriptor's CRC is checked: a wrong one fails the entry.
-TEST_F(GzipMember, PkDescriptorValuesAreChecked) {
-  kz::test::PkEntryOptions o;
-  o.flags = 8;
-  Bytes entry = kz::test::pkEntry(data_, o);
-  entry[entry.size() - 12] ^= 0xFF;  // the descriptor's CRC
-  const auto r = decodeMemberBytes(entry, out_);
-  EXPECT_EQ(r.failure, DecodeFailure::CrcError);
-}
-
-// Encrypted entries, other methods, and name plus extra beyond the first refill are refused.
-TEST_F(GzipMember, RefusesUnusablePkEntries) {
-  kz::test::PkEntryOptions encrypted;
-  encrypted.flags = 1;
-  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, encrypted), out_).header, -1);
-
-  Bytes other = kz::test::pkEntry(data_);
-  other[8] = 12;
-  EXPECT_EQ(decodeMemberBytes(other, out_).header, -1);
-
-  kz::test::PkEntryOptions longExtra;
-  longExtra.extra = Bytes(40000, 0);
-  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, longExtra), out_).header, -1);
-
-  const Bytes shortHeader = {'P', 'K', 3, 4, 20, 0};  // a signature and nothing else
-  EXPECT_EQ(decodeMemberBytes(shortHeader, out_).header, -1);
-  EXPECT_FALSE(std::filesystem::exists(out_));
-}
-
 // A stored entry whose data ends early fails as input that ended, wherever it is cut, also when
 // most of a window is still to come; nothing is left of the output.
 TEST_F(GzipMember, StoredPkEntryCutShort) {
@@ -276,17 +283,6 @@ TEST_F(GzipMember, StoredPkEntryCutShort) {
     EXPECT_NE(r.decode, 0) << present;
     EXPECT_FALSE(r.outputExists) << present;
   }
-}
-
-// A stored entry whose two sizes differ fails with a length mismatch.
-TEST_F(GzipMember, StoredPkSizesMustAgree) {
-  kz::test::PkEntryOptions o;
-  o.method = 0;
-  Bytes entry = kz::test::pkEntry(data_, o);
-  entry[18] ^= 1;  // compressed size
-  const auto r = decodeMemberBytes(entry, out_);
-  EXPECT_EQ(r.failure, DecodeFailure::LengthMismatch);
-  EXPECT_FALSE(r.outputExists);
 }
 
 // After a PK entry fails, or is accepted but never decoded, the next gzip member is judged by

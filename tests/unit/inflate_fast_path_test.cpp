@@ -65,21 +65,14 @@ std::vector<Decoded> decodeInOneContext(kz::InflateEngine engine, const std::vec
 
 // Length symbol and extra bits of a match length, distance symbol and extra bits of a distance.
 void fixedMatch(BitWriter& w, unsigned length, unsigned distance) {
-  static constexpr unsigned kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                               31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-  static constexpr unsigned kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                                2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-  static constexpr unsigned kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                             33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                             1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
   unsigned l = 28;
-  while (kLengthBase[l] > length) --l;
+  while (kz::test::kLengthBase[l] > length) --l;
   w.fixedSymbol(257 + l);
-  w.bits(length - kLengthBase[l], kLengthExtra[l]);
+  w.bits(length - kz::test::kLengthBase[l], kz::test::kLengthExtra[l]);
   unsigned d = 29;
-  while (kDistBase[d] > distance) --d;
+  while (kz::test::kDistBase[d] > distance) --d;
   w.fixedDistance(d);
-  w.bits(distance - kDistBase[d], d < 4 ? 0 : d / 2 - 1);
+  w.bits(distance - kz::test::kDistBase[d], kz::test::kDistExtra[d]);
 }
 
 // A member whose matches reach before its own start read the window the member before left:
@@ -94,8 +87,7 @@ TEST(InflateWindow, MatchesBeforeTheStartReadTheWindowTheMemberBeforeLeft) {
   expected.insert(expected.end(), first.begin() + 25918, first.begin() + 25948);  // 7,000 at 150
   expected.push_back('!');
   BitWriter w;
-  w.bits(1, 1);
-  w.bits(1, 2);
+  w.blockHeader(true, 1);
   fixedMatch(w, 100, 100);
   fixedMatch(w, 50, 32768);
   fixedMatch(w, 30, 7000);
@@ -200,8 +192,7 @@ TEST(InflateCodes, UnusedCodeOfASingleCodeLengthCodeIsInvalid) {
   const std::string out = dir.file("out.bin");
   for (unsigned before = 0; before < 3; ++before) {
     BitWriter w;
-    w.bits(1, 1);
-    w.bits(2, 2);
+    w.blockHeader(true, 2);
     w.bits(0, 5);  // 257 literal/length codes
     w.bits(0, 5);  // 1 distance code
     w.bits(1, 4);  // 5 code-length code lengths: for 16, 17, 18, 0 and 8

@@ -176,8 +176,7 @@ TEST(InflateOracle, SameOnRandomCodeSets) {
     while (hclen > 4 && clen[kz::test::kCodeLengthOrder[hclen - 1]] == 0) --hclen;
 
     kz::test::BitWriter w;
-    w.bits(1, 1);
-    w.bits(2, 2);
+    w.blockHeader(true, 2);
     w.bits(nlit - 257, 5);
     w.bits(ndist - 1, 5);
     w.bits(hclen - 4, 4);
@@ -200,23 +199,14 @@ TEST(InflateOracle, SameOnRandomCodeSets) {
       if (!expected.empty() && !lengthSymbols.empty() && !distSymbols.empty() && draw(rng) % 3 == 0) {
         const unsigned ls = lengthSymbols[draw(rng) % lengthSymbols.size()];
         const unsigned ds = distSymbols[draw(rng) % distSymbols.size()];
-        static constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
-        static constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                                     2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-        static constexpr uint16_t kDistBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
-                                                   33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
-                                                   1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
-        static constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
-                                                   6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-        const uint32_t lengthExtra = draw(rng) & ((1u << kLengthExtra[ls - 257]) - 1);
-        const uint32_t length = kLengthBase[ls - 257] + lengthExtra;
-        const uint32_t distExtra = draw(rng) & ((1u << kDistExtra[ds]) - 1);
-        const uint32_t distance = kDistBase[ds] + distExtra;
+        const uint32_t lengthExtra = draw(rng) & ((1u << kz::test::kLengthExtra[ls - 257]) - 1);
+        const uint32_t length = kz::test::kLengthBase[ls - 257] + lengthExtra;
+        const uint32_t distExtra = draw(rng) & ((1u << kz::test::kDistExtra[ds]) - 1);
+        const uint32_t distance = kz::test::kDistBase[ds] + distExtra;
         w.code(litCodes[ls], lit[ls]);
-        w.bits(lengthExtra, kLengthExtra[ls - 257]);
+        w.bits(lengthExtra, kz::test::kLengthExtra[ls - 257]);
         w.code(distCodes[ds], dist[ds]);
-        w.bits(distExtra, kDistExtra[ds]);
+        w.bits(distExtra, kz::test::kDistExtra[ds]);
         // A distance beyond the output copies zeros from the window, which starts zeroed.
         for (uint32_t j = 0; j < length; ++j) {
           expected.push_back(distance <= expected.size() ? expected[expected.size() - distance] : 0);

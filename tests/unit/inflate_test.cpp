@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <functional>
 
 #include "package/gzip_member.h"
 #include "platform/files.h"
@@ -33,8 +34,7 @@ struct Dynamic {
 
 Dynamic writeDynamicHeader(BitWriter& w, bool final, const std::vector<unsigned>& lit,
                            const std::vector<unsigned>& dist) {
-  w.bits(final ? 1 : 0, 1);
-  w.bits(2, 2);
+  w.blockHeader(final, 2);
   w.bits(static_cast<uint32_t>(lit.size() - 257), 5);
   w.bits(static_cast<uint32_t>(dist.size() - 1), 5);
   w.bits(15, 4);  // all 19 code-length code lengths follow
@@ -53,8 +53,7 @@ std::vector<unsigned> completeLiteralLengths() {
 
 // A stored block's header: the final flag, type 00, the byte alignment, LEN and NLEN.
 void storedHeader(BitWriter& w, bool final, uint32_t length, uint32_t complement) {
-  w.bits(final ? 1 : 0, 1);
-  w.bits(0, 2);
+  w.blockHeader(final, 0);
   w.alignToByte();
   w.bits(length, 16);
   w.bits(complement, 16);
@@ -68,37 +67,120 @@ class Inflate : public ::testing::Test {
   kz::test::TempDir dir_;
 };
 
-// One final stored block of length 0 produces nothing and succeeds.
-TEST_F(Inflate, EmptyStoredBlock) {
-  BitWriter w;
-  storedHeader(w, true, 0, 0xFFFF);
-  const auto r = decode(w.finish(), {});
-  EXPECT_EQ(r.decode, 0);
-  EXPECT_TRUE(r.output.empty());
-}
-
-// A stored block longer than the window is flushed when the window fills and goes on at its start.
-TEST_F(Inflate, StoredBlockLongerThanTheWindow) {
-  const Bytes data = kz::test::randomBytes(40000, 1);
-  BitWriter w;
-  storedHeader(w, true, 40000, ~40000u & 0xFFFF);
-  for (uint8_t b : data) w.byte(b);
-  const auto r = decode(w.finish(), data);
-  EXPECT_EQ(r.decode, 0);
-  EXPECT_TRUE(r.output == data);
-}
-
-// Stored bytes that cross input refills arrive whole, a zero byte at a refill's start included.
-TEST_F(Inflate, StoredZerosAcrossRefills) {
-  const Bytes zeros(100000, 0);
-  BitWriter w;
-  for (uint32_t at = 0; at < zeros.size(); at += 50000) {
-    storedHeader(w, at + 50000 >= zeros.size(), 50000, ~50000u & 0xFFFF);
-    for (uint32_t i = 0; i < 50000; ++i) w.byte(0);
+// Streams that decode to what they were written for, at the window's edges and across refills.
+TEST_F(Inflate, DecodesWhatWasWritten) {
+  const struct {
+    const char* name;
+    std::function<Bytes(BitWriter&)> write;  // writes the stream, returns what it stands for
+  } cases[] = {
+      {"empty stored block",
+       [](BitWriter& w) {
+         storedHeader(w, true, 0, 0xFFFF);
+         return Bytes{};
+       }},
+      {"stored block longer than the window",  // flushed when the window fills, going on at its start
+       [](BitWriter& w) {
+         const Bytes data = kz::test::randomBytes(40000, 1);
+         storedHeader(w, true, 40000, ~40000u & 0xFFFF);
+         for (uint8_t b : data) w.byte(b);
+         return data;
+       }},
+      {"stored zeros across refills",  // a zero byte at a refill's start included
+       [](BitWriter& w) {
+         const Bytes zeros(100000, 0);
+         for (uint32_t at = 0; at < zeros.size(); at += 50000) {
+           storedHeader(w, at + 50000 >= zeros.size(), 50000, ~50000u & 0xFFFF);
+           for (uint32_t i = 0; i < 50000; ++i) w.byte(0);
+         }
+         return zeros;
+       }},
+      {"longest match at distance 1",
+       [](BitWriter& w) {
+         w.blockHeader(true, 1);
+         w.fixedSymbol('k');
+         w.fixedSymbol(285);  // length 258, no extra bits
+         w.fixedDistance(0);  // distance 1
+         w.fixedSymbol(256);
+         return Bytes(259, 'k');
+       }},
+      {"match straddling the window's end",  // flushed at 32,768, continued at 0, its source wrapping
+       [](BitWriter& w) {
+         const Bytes head = kz::test::randomBytes(32760, 2);
+         storedHeader(w, false, 32760, ~32760u & 0xFFFF);
+         for (uint8_t b : head) w.byte(b);
+         w.blockHeader(true, 1);
+         w.fixedSymbol(284);   // length 227 + 5 extra bits
+         w.bits(30, 5);        // 257
+         w.fixedDistance(29);  // distance 24577 + 13 extra bits
+         w.bits(8000, 13);     // 32577
+         w.fixedSymbol(256);
+         Bytes expected = head;
+         for (int i = 0; i < 257; ++i) expected.push_back(expected[expected.size() - 32577]);
+         return expected;
+       }},
+      {"dynamic block with a single distance code",
+       [](BitWriter& w) {
+         const Dynamic d = writeDynamicHeader(w, true, completeLiteralLengths(), {1});
+         w.code(d.litCodes['x'], d.lit['x']);
+         w.code(d.litCodes[258], d.lit[258]);  // length 4
+         w.code(d.distCodes[0], 1);            // distance 1
+         w.code(d.litCodes[256], d.lit[256]);
+         return Bytes(5, 'x');
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BitWriter w;
+    const Bytes expected = c.write(w);
+    const auto r = decode(w.finish(), expected);
+    EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+    EXPECT_TRUE(r.output == expected);
   }
-  const auto r = decode(w.finish(), zeros);
-  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
-  EXPECT_TRUE(r.output == zeros);
+}
+
+// Streams that a member refuses, with no output left behind. A distance that reaches before the
+// output's start is no engine error: the member's CRC check catches it.
+TEST_F(Inflate, RefusesInvalidStreams) {
+  const struct {
+    const char* name;
+    DecodeFailure failure;
+    Bytes expected;  // what the member's trailer claims
+    std::function<void(BitWriter&)> write;
+  } cases[] = {
+      {"stored length mismatch", DecodeFailure::FormatViolated, {},
+       [](BitWriter& w) { storedHeader(w, true, 5, 0xFFFF); }},
+      {"block type 3", DecodeFailure::FormatViolated, {}, [](BitWriter& w) { w.blockHeader(true, 3); }},
+      {"fixed length code 286", DecodeFailure::FormatViolated, {},
+       [](BitWriter& w) {
+         w.blockHeader(true, 1);
+         w.fixedSymbol('a');
+         w.fixedSymbol(286);
+       }},
+      {"fixed distance code 30", DecodeFailure::FormatViolated, {},
+       [](BitWriter& w) {
+         w.blockHeader(true, 1);
+         w.fixedSymbol('a');
+         w.fixedSymbol(257);
+         w.fixedDistance(30);
+       }},
+      {"distance before the output's start", DecodeFailure::CrcError, Bytes{'a', 'a', 'a', 'a'},
+       [](BitWriter& w) {
+         w.blockHeader(true, 1);
+         w.fixedSymbol('a');
+         w.fixedSymbol(257);   // length 3
+         w.fixedDistance(10);  // distance 33 + 4 extra bits
+         w.bits(0, 4);
+         w.fixedSymbol(256);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BitWriter w;
+    c.write(w);
+    const auto r = decode(w.finish(), c.expected);
+    EXPECT_EQ(r.failure, c.failure) << kz::describeDecodeFailure(r.failure);
+    EXPECT_FALSE(r.outputExists);
+  }
 }
 
 // Input that ends inside a stored block ends the member as input that ended, however much of the
@@ -113,58 +195,6 @@ TEST_F(Inflate, StoredBlockCutShort) {
     EXPECT_NE(r.decode, 0) << present;
     EXPECT_FALSE(r.outputExists) << present;
   }
-}
-
-// A stored block whose NLEN is not LEN's complement is invalid data.
-TEST_F(Inflate, RefusesStoredLengthMismatch) {
-  BitWriter w;
-  storedHeader(w, true, 5, 0xFFFF);
-  const auto r = decode(w.finish(), {});
-  EXPECT_EQ(r.failure, DecodeFailure::FormatViolated);
-  EXPECT_FALSE(r.outputExists);
-}
-
-// Block type 3 is refused.
-TEST_F(Inflate, RefusesBlockType3) {
-  BitWriter w;
-  w.bits(1, 1);
-  w.bits(3, 2);
-  EXPECT_EQ(decode(w.finish(), {}).failure, DecodeFailure::FormatViolated);
-}
-
-// A match of length 258 at distance 1 repeats one byte 258 times.
-TEST_F(Inflate, LongestMatchAtDistanceOne) {
-  BitWriter w;
-  w.bits(1, 1);
-  w.bits(1, 2);
-  w.fixedSymbol('k');
-  w.fixedSymbol(285);  // length 258, no extra bits
-  w.fixedDistance(0);  // distance 1
-  w.fixedSymbol(256);
-  const auto r = decode(w.finish(), Bytes(259, 'k'));
-  EXPECT_EQ(r.decode, 0);
-  EXPECT_TRUE(r.output == Bytes(259, 'k'));
-}
-
-// A match that straddles the window's end is split: flushed at 32,768, continued at 0; and its
-// source may itself wrap around the window.
-TEST_F(Inflate, MatchStraddlingTheWindowEnd) {
-  const Bytes head = kz::test::randomBytes(32760, 2);
-  BitWriter w;
-  storedHeader(w, false, 32760, ~32760u & 0xFFFF);
-  for (uint8_t b : head) w.byte(b);
-  w.bits(1, 1);
-  w.bits(1, 2);
-  w.fixedSymbol(284);  // length 227 + 5 extra bits
-  w.bits(30, 5);       // 257
-  w.fixedDistance(29);  // distance 24577 + 13 extra bits
-  w.bits(8000, 13);     // 32577
-  w.fixedSymbol(256);
-  Bytes expected = head;
-  for (int i = 0; i < 257; ++i) expected.push_back(expected[expected.size() - 32577]);
-  const auto r = decode(w.finish(), expected);
-  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
-  EXPECT_TRUE(r.output == expected);
 }
 
 // A longest match that ends exactly at the window's end is flushed there, and the literals after
@@ -184,8 +214,7 @@ TEST_F(Inflate, MatchEndingAtTheWindowEnd) {
       if (dynamic) {
         d = writeDynamicHeader(w, true, completeLiteralLengths(), {1});
       } else {
-        w.bits(1, 1);
-        w.bits(1, 2);
+        w.blockHeader(true, 1);
       }
       auto symbol = [&](unsigned s) {
         if (dynamic) {
@@ -225,61 +254,11 @@ TEST_F(Inflate, MatchEndingAtTheWindowEnd) {
   }
 }
 
-// Length code 286 and distance code 30 are invalid codes in a fixed block.
-TEST_F(Inflate, RefusesInvalidFixedCodes) {
-  BitWriter a;
-  a.bits(1, 1);
-  a.bits(1, 2);
-  a.fixedSymbol('a');
-  a.fixedSymbol(286);
-  EXPECT_EQ(decode(a.finish(), {}).failure, DecodeFailure::FormatViolated);
-
-  BitWriter b;
-  b.bits(1, 1);
-  b.bits(1, 2);
-  b.fixedSymbol('a');
-  b.fixedSymbol(257);
-  b.fixedDistance(30);
-  EXPECT_EQ(decode(b.finish(), {}).failure, DecodeFailure::FormatViolated);
-}
-
-// A distance that reaches before the start of the output decodes without an engine error and
-// the member then fails its CRC check.
-TEST_F(Inflate, CorruptDistanceIsCaughtByTheCrc) {
-  BitWriter w;
-  w.bits(1, 1);
-  w.bits(1, 2);
-  w.fixedSymbol('a');
-  w.fixedSymbol(257);  // length 3
-  w.fixedDistance(10);  // distance 33 + 4 extra bits
-  w.bits(0, 4);
-  w.fixedSymbol(256);
-  const auto r = decode(w.finish(), Bytes{'a', 'a', 'a', 'a'});
-  EXPECT_EQ(r.failure, DecodeFailure::CrcError);
-  EXPECT_FALSE(r.outputExists);
-}
-
-// A dynamic block written with its own code lengths decodes; its distance set may hold a single
-// code of length 1.
-TEST_F(Inflate, DynamicBlockWithSingleDistanceCode) {
-  BitWriter w;
-  std::vector<unsigned> dist = {1};
-  const Dynamic d = writeDynamicHeader(w, true, completeLiteralLengths(), dist);
-  w.code(d.litCodes['x'], d.lit['x']);
-  w.code(d.litCodes[258], d.lit[258]);  // length 4
-  w.code(d.distCodes[0], 1);            // distance 1
-  w.code(d.litCodes[256], d.lit[256]);
-  const auto r = decode(w.finish(), Bytes(5, 'x'));
-  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
-  EXPECT_TRUE(r.output == Bytes(5, 'x'));
-}
-
 // HLIT 30 (287 codes) and HDIST 31 (32 codes) are refused.
 TEST_F(Inflate, RefusesTooManyCodes) {
   for (auto [hlit, hdist] : {std::pair{30u, 0u}, std::pair{0u, 30u}, std::pair{31u, 31u}}) {
     BitWriter w;
-    w.bits(1, 1);
-    w.bits(2, 2);
+    w.blockHeader(true, 2);
     w.bits(hlit, 5);
     w.bits(hdist, 5);
     w.bits(0, 4);
@@ -299,36 +278,40 @@ std::vector<unsigned> eightsThenNines(unsigned count, unsigned used = 0) {
 }
 
 // HLIT 30 (287 codes) and HDIST 30 (31 codes) are refused even when every length read after
-// them would make complete codes and the data would decode.
+// them would make complete codes and the data would decode; the same blocks at the limits, 286
+// and 30 codes, decode.
 TEST_F(Inflate, RefusesTooManyCodesInAnOtherwiseValidBlock) {
-  BitWriter lit;
-  const Dynamic a = writeDynamicHeader(lit, true, eightsThenNines(287), {1});
-  lit.code(a.litCodes['x'], a.lit['x']);
-  lit.code(a.litCodes[256], a.lit[256]);
-  const auto r1 = decode(lit.finish(), Bytes{'x'});
-  EXPECT_EQ(r1.failure, DecodeFailure::FormatViolated);
-  EXPECT_FALSE(r1.outputExists);
-
-  std::vector<unsigned> dist(31, 5);
-  dist[30] = 4;  // thirty 5-bit codes and one of 4 bits: complete
-  BitWriter d;
-  const Dynamic b = writeDynamicHeader(d, true, eightsThenNines(257), dist);
-  d.code(b.litCodes['y'], b.lit['y']);
-  d.code(b.litCodes[256], b.lit[256]);
-  const auto r2 = decode(d.finish(), Bytes{'y'});
-  EXPECT_EQ(r2.failure, DecodeFailure::FormatViolated);
-  EXPECT_FALSE(r2.outputExists);
-
-  // The same blocks at the limits, 286 and 30 codes, decode.
+  std::vector<unsigned> dist31(31, 5);
+  dist31[30] = 4;  // thirty 5-bit codes and one of 4 bits: complete
   std::vector<unsigned> dist30(30, 5);
   dist30[28] = dist30[29] = 4;  // complete
-  BitWriter ok;
-  const Dynamic c = writeDynamicHeader(ok, true, eightsThenNines(286), dist30);
-  ok.code(c.litCodes['z'], c.lit['z']);
-  ok.code(c.litCodes[256], c.lit[256]);
-  const auto r3 = decode(ok.finish(), Bytes{'z'});
-  EXPECT_EQ(r3.decode, 0) << kz::describeDecodeFailure(r3.failure);
-  EXPECT_TRUE(r3.output == Bytes{'z'});
+  const struct {
+    const char* name;
+    std::vector<unsigned> lit;
+    std::vector<unsigned> dist;
+    unsigned literal;
+    bool decodes;
+  } cases[] = {
+      {"287 literal/length codes", eightsThenNines(287), {1}, 'x', false},
+      {"31 distance codes", eightsThenNines(257), dist31, 'y', false},
+      {"286 and 30 codes", eightsThenNines(286), dist30, 'z', true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    BitWriter w;
+    const Dynamic d = writeDynamicHeader(w, true, c.lit, c.dist);
+    w.code(d.litCodes[c.literal], d.lit[c.literal]);
+    w.code(d.litCodes[256], d.lit[256]);
+    const Bytes literal{static_cast<uint8_t>(c.literal)};
+    const auto r = decode(w.finish(), literal);
+    if (c.decodes) {
+      EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+      EXPECT_TRUE(r.output == literal);
+    } else {
+      EXPECT_EQ(r.failure, DecodeFailure::FormatViolated);
+      EXPECT_FALSE(r.outputExists);
+    }
+  }
 }
 
 // Repeat code 16 copies the last length: 0 before any length was read, the length just read, and
@@ -366,8 +349,7 @@ TEST_F(Inflate, RepeatCodeSixteenCopiesTheLastLength) {
     ASSERT_EQ(lit.size(), 286u);
 
     BitWriter w;
-    w.bits(1, 1);
-    w.bits(2, 2);
+    w.blockHeader(true, 2);
     w.bits(29, 5);  // 286 literal/length codes
     w.bits(0, 5);   // one distance code
     w.bits(15, 4);
@@ -422,8 +404,7 @@ TEST_F(Inflate, RefusesIncompleteOrOverSubscribedDynamicSets) {
 TEST_F(Inflate, RefusesBadCodeLengthCodes) {
   for (unsigned length : {1u, 7u}) {  // 19 codes of 1 bit are over-subscribed; of 7 bits incomplete
     BitWriter w;
-    w.bits(1, 1);
-    w.bits(2, 2);
+    w.blockHeader(true, 2);
     w.bits(0, 5);
     w.bits(0, 5);
     w.bits(15, 4);
@@ -439,8 +420,7 @@ TEST_F(Inflate, CodeLengthRepeats) {
   // Code-length code: symbols 0..15 four bits, 16..18 absent except 16 and 18 take the place of
   // 14 and 15, keeping the code complete.
   auto header = [](BitWriter& w, unsigned hlitField) {
-    w.bits(1, 1);
-    w.bits(2, 2);
+    w.blockHeader(true, 2);
     w.bits(hlitField, 5);
     w.bits(0, 5);
     w.bits(15, 4);

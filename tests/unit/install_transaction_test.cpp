@@ -195,19 +195,49 @@ void printFigure(const char* name, long value) {
   std::printf("[ figures  ] %s = %ld\n", name, value);
 }
 
+// What a whole run without a fault does: its file operations, its changes and the change after
+// each move. The run completes.
+struct FaultFreeRun {
+  long operations = 0;
+  long changes = 0;
+  std::vector<long> changesAfterMoves;
+};
+FaultFreeRun countFaultFreeRun() {
+  Installer counting;
+  FaultFiles seam;
+  counting.install();
+  EXPECT_TRUE(counting.presenter.updateComplete());
+  return {seam.operations(), seam.changes(), seam.changesAfterMoves};
+}
+
+// The single faults that fail the copy step, and so lead into a rollback: each one's operation,
+// with the operations and changes of its run and the changes made before the fault.
+struct CopyFault {
+  long operation;
+  long operations;
+  long changesAtFault;
+  long changes;
+};
+std::vector<CopyFault> copyStepFaults() {
+  std::vector<CopyFault> faults;
+  const long operations = countFaultFreeRun().operations;
+  for (long k = 0; k < operations; ++k) {
+    Installer run;
+    FaultFiles seam;
+    seam.failing = {k};
+    run.install();
+    if (run.view.log.find("Copying files......FAILED.") == std::string::npos) continue;
+    faults.push_back({k, seam.operations(), seam.changesAtFirstFailure(), seam.changes()});
+  }
+  return faults;
+}
+
 // Every file operation of a whole run fails in turn, alone. A run that completes leaves the
 // update in place (and, when the fault was in the clearing of the set-aside folder, a set-aside
 // folder that the next run clears); a run that fails leaves the main folder exactly as before:
 // contents, attributes (hidden and read-only included), permissions, write times and folders.
 TEST(InstallTransaction, EverySingleFaultLeavesTheMainFolderAsItWasOrUpdated) {
-  long operations = 0;
-  {
-    Installer counting;
-    FaultFiles seam;
-    counting.install();
-    ASSERT_TRUE(counting.presenter.updateComplete());
-    operations = seam.operations();
-  }
+  const long operations = countFaultFreeRun().operations;
   ASSERT_GT(operations, 100);
   long identical = 0;
   long updated = 0;
@@ -308,30 +338,14 @@ std::string lostOriginals(const Installer& run, const FolderSnapshot& before) {
 // and the removal of the set-aside folder). No original is ever lost, and the next run's recovery,
 // from the disk alone, puts the main folder back exactly as it was.
 TEST(InstallTransaction, EveryPairOfForwardAndRollbackFaultsLosesNothing) {
-  long operations = 0;
-  {
-    Installer counting;
-    FaultFiles seam;
-    counting.install();
-    operations = seam.operations();
-  }
   long forwardFaults = 0;
   long pairs = 0;
   long completeRollbacks = 0;
   long restoredByNextRun = 0;
-  for (long k = 0; k < operations; ++k) {
-    long total = 0;
-    {
-      Installer run;
-      FaultFiles seam;
-      seam.failing = {k};
-      run.install();
-      total = seam.operations();
-      // Only a fault that fails the copy step leads into a rollback.
-      if (run.view.log.find("Copying files......FAILED.") == std::string::npos) continue;
-    }
+  for (const CopyFault& fault : copyStepFaults()) {
+    const long k = fault.operation;
     ++forwardFaults;
-    for (long j = k + 1; j < total; ++j) {
+    for (long j = k + 1; j < fault.operations; ++j) {
       ++pairs;
       Installer run;
       const FolderSnapshot before = run.snapshot();
@@ -453,13 +467,7 @@ bool expectRecovered(const Installer& run, const FolderSnapshot& before, const s
 // the power cut again) before a last recovery; and a run whose copy step failed is crashed after
 // each change of its rollback.
 TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
-  long changes = 0;
-  {
-    Installer counting;
-    FaultFiles seam;
-    counting.install();
-    changes = seam.changes();
-  }
+  const long changes = countFaultFreeRun().changes;
   long crashPoints = 0;
   long recoveries = 0;
   std::map<JournalCut, long> identical;
@@ -505,31 +513,14 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
 
   // A crash inside the rollback of a copy step that failed: after each change from the fault on.
   long rollbackCrashes = 0;
-  long operations = 0;
-  {
-    Installer counting;
-    FaultFiles seam;
-    counting.install();
-    operations = seam.operations();
-  }
-  for (long k = 0; k < operations; ++k) {
-    long from = 0;
-    long total = 0;
-    {
-      Installer run;
-      FaultFiles seam;
-      seam.failing = {k};
-      run.install();
-      if (run.view.log.find("Copying files......FAILED.") == std::string::npos) continue;
-      from = seam.changesAtFirstFailure();
-      total = seam.changes();
-    }
-    for (long c = from; c < total; ++c) {
+  for (const CopyFault& fault : copyStepFaults()) {
+    for (long c = fault.changesAtFault; c < fault.changes; ++c) {
       ++rollbackCrashes;
       Installer run;
       const FolderSnapshot before = run.snapshot();
-      (void)crashInstall(run, c, JournalCut::PowerCut, k);
-      EXPECT_TRUE(expectRecovered(run, before, "fault " + std::to_string(k) + ", crash in the rollback after change " + std::to_string(c)));
+      (void)crashInstall(run, c, JournalCut::PowerCut, fault.operation);
+      EXPECT_TRUE(expectRecovered(run, before, "fault " + std::to_string(fault.operation) +
+                                                   ", crash in the rollback after change " + std::to_string(c)));
     }
   }
 
@@ -556,14 +547,9 @@ TEST(InstallTransaction, RecoversFromACrashAfterEveryChange) {
 // interrupted run back, says so in one line, then installs as usual.
 TEST(InstallTransaction, NextInstallRollsAnInterruptedCopyBackFirst) {
   // The crash comes right after the second move: the application set aside and its new file in.
-  long crashAt = 0;
-  {
-    Installer counting;
-    FaultFiles seam;
-    counting.install();
-    ASSERT_GE(seam.changesAfterMoves.size(), 2u);
-    crashAt = seam.changesAfterMoves[1];
-  }
+  const std::vector<long> changesAfterMoves = countFaultFreeRun().changesAfterMoves;
+  ASSERT_GE(changesAfterMoves.size(), 2u);
+  const long crashAt = changesAfterMoves[1];
   Installer crashed;
   const FolderSnapshot before = crashed.snapshot();
   {

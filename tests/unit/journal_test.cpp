@@ -35,6 +35,12 @@ const std::vector<JournalRecord> kRun = {
     {JournalKind::SetAside, 0, ""},
 };
 
+// Writes a record's CRC over its changed bytes, so that only what was changed tells it apart.
+void reseal(uint8_t* record) {
+  const uint32_t crc = kz::crc32(record, 280);
+  for (int b = 0; b < 4; ++b) record[280 + b] = static_cast<uint8_t>(crc >> (8 * b));
+}
+
 uint32_t little32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
 // Every field at its fixed offset, little-endian, the path NUL-padded, the new file's identity in
@@ -79,8 +85,7 @@ TEST(JournalRead, ReadsTheFirstVersion) {
     uint8_t* r = bytes.data() + i * kz::kJournalRecordSize;
     r[4] = 1;
     std::fill(r + 272, r + 280, 0);
-    const uint32_t crc = kz::crc32(r, 280);
-    for (int b = 0; b < 4; ++b) r[280 + b] = static_cast<uint8_t>(crc >> (8 * b));
+    reseal(r);
   }
   uint8_t* longPath = bytes.data() + kz::kJournalRecordSize;
   const kz::JournalContents contents = kz::decodeJournal(bytes.data(), bytes.size());
@@ -92,8 +97,7 @@ TEST(JournalRead, ReadsTheFirstVersion) {
   longPath[16] = 255;
   longPath[17] = 0;
   std::fill(longPath + 20, longPath + 275, 'a');
-  const uint32_t crc = kz::crc32(longPath, 280);
-  for (int b = 0; b < 4; ++b) longPath[280 + b] = static_cast<uint8_t>(crc >> (8 * b));
+  reseal(longPath);
   const kz::JournalContents longer = kz::decodeJournal(bytes.data(), bytes.size());
   ASSERT_EQ(longer.status, JournalReadStatus::Read);
   EXPECT_EQ(longer.records[1].path, std::string(255, 'a'));
@@ -170,8 +174,7 @@ TEST(JournalRead, RefusesALaterFormat) {
   std::vector<uint8_t> bytes = encode(kRun);
   uint8_t* second = bytes.data() + kz::kJournalRecordSize;
   second[4] = 3;
-  const uint32_t crc = kz::crc32(second, 280);
-  for (int i = 0; i < 4; ++i) second[280 + i] = static_cast<uint8_t>(crc >> (8 * i));
+  reseal(second);
   EXPECT_EQ(kz::decodeJournal(bytes.data(), bytes.size()).status, JournalReadStatus::LaterFormat);
 }
 

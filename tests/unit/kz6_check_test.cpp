@@ -52,8 +52,8 @@ CheckResult check(const ProductLayout& installed, const ProductLayout& update, c
   test::writeProduct(product, installed);
   test::writeFileBytes(dir.path() / "update.kz6", formOf(update));
   const test::FolderSnapshot before = test::snapshotFolder(product);
-  const test::ToolRun run = test::runTool(dir, std::string(KZ6_EXE) + " check " + test::shellQuoted(product.string()) +
-                                                   " " + test::shellQuoted(dir.file("update.kz6")) + codesOptions(codes));
+  const test::ToolRun run = test::runKz6(dir, "check " + test::shellQuoted(product.string()) + " " +
+                                                 test::shellQuoted(dir.file("update.kz6")) + codesOptions(codes));
   EXPECT_EQ(test::describeDifferences(before, test::snapshotFolder(product)), "") << "the dry run changed the product";
   EXPECT_EQ(run.err, "");
   CheckResult r;
@@ -202,9 +202,10 @@ TEST(Kz6Check, StopsWhereTheUpdaterStops) {
   test::writeProduct(dir.path() / "Kestrome", installed);
   fs::remove_all(dir.path() / "Kestrome/scenes.set");
   test::writeFileBytes(dir.path() / "update.kz6", formOf(test::updateFiles()));
-  const std::string tool = std::string(KZ6_EXE) + " check ";
-  const test::ToolRun invalid =
-      test::runTool(dir, tool + test::shellQuoted(dir.file("Kestrome")) + " " + test::shellQuoted(dir.file("update.kz6")));
+  const auto check = [&](const char* form) {
+    return test::runKz6(dir, "check " + test::shellQuoted(dir.file("Kestrome")) + " " + test::shellQuoted(dir.file(form)));
+  };
+  const test::ToolRun invalid = check("update.kz6");
   EXPECT_EQ(invalid.exitCode, 1);
   EXPECT_NE(invalid.out.find("The folder of the currently installed Kestrome software is whether corrupted"), std::string::npos)
       << invalid.out;
@@ -214,13 +215,11 @@ TEST(Kz6Check, StopsWhereTheUpdaterStops) {
   test::Bytes damaged = formOf(test::updateFiles());
   damaged[damaged.size() - 12] ^= 0xFF;  // the last member's CRC
   test::writeFileBytes(dir.path() / "damaged.kz6", damaged);
-  const test::ToolRun broken =
-      test::runTool(dir, tool + test::shellQuoted(dir.file("Kestrome")) + " " + test::shellQuoted(dir.file("damaged.kz6")));
+  const test::ToolRun broken = check("damaged.kz6");
   EXPECT_EQ(broken.exitCode, 1);
   EXPECT_NE(broken.out.find("an install would stop: the package does not extract"), std::string::npos) << broken.out;
 
-  const test::ToolRun fine =
-      test::runTool(dir, tool + test::shellQuoted(dir.file("Kestrome")) + " " + test::shellQuoted(dir.file("update.kz6")));
+  const test::ToolRun fine = check("update.kz6");
   EXPECT_EQ(fine.exitCode, 0) << fine.out;
   EXPECT_NE(fine.out.find("product codes: language 1, edition 1, units 1\n"), std::string::npos) << fine.out;
 }

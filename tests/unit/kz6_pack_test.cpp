@@ -40,7 +40,7 @@ std::map<std::string, uint64_t> storedSizes(const std::string& listing) {
 
 class Kz6Pack : public ::testing::Test {
  protected:
-  test::ToolRun kz6(const std::string& args) { return test::runTool(dir, std::string(KZ6_EXE) + " " + args); }
+  test::ToolRun kz6(const std::string& args) { return test::runKz6(dir, args); }
   std::string q(const fs::path& p) { return shellQuoted(p.string()); }
   test::ToolRun pack(const fs::path& tree, const std::string& form, const std::string& options) {
     return kz6("pack " + q(tree) + " -o " + q(dir.path() / form) + " " + options);

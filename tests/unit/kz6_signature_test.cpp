@@ -29,15 +29,9 @@ using test::writeFileBytes;
 
 constexpr uint32_t kPeOffsetField = 0x3C;
 
-uint32_t le32(const Bytes& b, size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
-}
-void setLe32(Bytes& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 // Offsets in a PE32 file of the CheckSum field and of data directory 4.
-size_t checksumField(const Bytes& pe) { return le32(pe, kPeOffsetField) + 24 + 64; }
-size_t securityEntry(const Bytes& pe) { return le32(pe, kPeOffsetField) + 24 + 96 + 4 * 8; }
+size_t checksumField(const Bytes& pe) { return test::get32(pe, kPeOffsetField) + 24 + 64; }
+size_t securityEntry(const Bytes& pe) { return test::get32(pe, kPeOffsetField) + 24 + 96 + 4 * 8; }
 
 bool haveOsslsigncode() { return std::system("command -v osslsigncode >/dev/null 2>&1") == 0; }
 
@@ -62,7 +56,7 @@ class Kz6Signature : public ::testing::Test {
   }
 
   test::ToolRun run(const std::string& commandLine) { return test::runTool(dir, commandLine); }
-  test::ToolRun kz6(const std::string& args) { return run(std::string(KZ6_EXE) + " " + args); }
+  test::ToolRun kz6(const std::string& args) { return test::runKz6(dir, args); }
   std::string q(const std::string& name) { return test::shellQuoted(dir.file(name)); }
 
   void makeCertificate() {
@@ -108,7 +102,7 @@ class Kz6Signature : public ::testing::Test {
 // Without a signature the copy is exactly what the updater's own merge writes, CheckSum included.
 TEST_F(Kz6Signature, UnsignedMergeIsTheUpdatersOwn) {
   Bytes updater = readFileBytes(dir.path() / "updater.exe");
-  setLe32(updater, checksumField(updater), 0x1234567);  // a stale CheckSum stays as it is
+  test::put32(updater, checksumField(updater), 0x1234567);  // a stale CheckSum stays as it is
   writeFileBytes(dir.path() / "updater.exe", updater);
   const test::ToolRun m = kz6("merge " + q("updater.exe") + " " + q("update.kz6") + " -o " + q("merged.exe"));
   ASSERT_EQ(m.exitCode, 0) << m.err;
@@ -128,10 +122,10 @@ TEST_F(Kz6Signature, MarkerInsideTheSignatureBlobIsNotSearched) {
     certificate.insert(certificate.end(), marker.begin(), marker.end());
     certificate.insert(certificate.end(), 24, 0x5A);
   }
-  setLe32(certificate, 0, static_cast<uint32_t>(certificate.size()));
+  test::put32(certificate, 0, static_cast<uint32_t>(certificate.size()));
   pe.insert(pe.end(), certificate.begin(), certificate.end());
-  setLe32(pe, securityEntry(pe), certificateAt);
-  setLe32(pe, securityEntry(pe) + 4, static_cast<uint32_t>(certificate.size()));
+  test::put32(pe, securityEntry(pe), certificateAt);
+  test::put32(pe, securityEntry(pe) + 4, static_cast<uint32_t>(certificate.size()));
   writeFileBytes(dir.path() / "signed.exe", pe);
 
   uint32_t offset = 0;
@@ -158,15 +152,15 @@ TEST_F(Kz6Signature, MarkerInsideTheSignatureBlobIsNotSearched) {
 // nothing is written.
 TEST_F(Kz6Signature, BrokenCertificateTablesAreRefused) {
   Bytes pe = readFileBytes(dir.path() / "updater.exe");
-  setLe32(pe, securityEntry(pe), static_cast<uint32_t>(pe.size()) - 8);
-  setLe32(pe, securityEntry(pe) + 4, 64);
+  test::put32(pe, securityEntry(pe), static_cast<uint32_t>(pe.size()) - 8);
+  test::put32(pe, securityEntry(pe) + 4, 64);
   writeFileBytes(dir.path() / "outside.exe", pe);
   const test::ToolRun list = kz6("list " + q("outside.exe"));
   EXPECT_NE(list.exitCode, 0);
   EXPECT_NE(list.err.find("lies outside the file"), std::string::npos) << list.err;
   EXPECT_NE(kz6("merge --strip-signature " + q("outside.exe") + " " + q("update.kz6") + " -o " + q("m.exe")).exitCode, 0);
 
-  setLe32(pe, securityEntry(pe), static_cast<uint32_t>(pe.size()) - 64);
+  test::put32(pe, securityEntry(pe), static_cast<uint32_t>(pe.size()) - 64);
   pe.resize(pe.size() + 16, 0x77);  // data after the table
   writeFileBytes(dir.path() / "trailing.exe", pe);
   const test::ToolRun trailing =
@@ -186,9 +180,9 @@ TEST_F(Kz6Signature, StrippedCopySignsAgainAndVerifies) {
   ASSERT_EQ(sign("updater.exe", "signed.exe").exitCode, 0);
   ASSERT_EQ(verify("signed.exe").exitCode, 0);
   const Bytes signedBytes = readFileBytes(dir.path() / "signed.exe");
-  const uint32_t certificateAt = le32(signedBytes, securityEntry(signedBytes));
+  const uint32_t certificateAt = test::get32(signedBytes, securityEntry(signedBytes));
   ASSERT_NE(certificateAt, 0u);
-  ASSERT_NE(le32(signedBytes, checksumField(signedBytes)), 0u);
+  ASSERT_NE(test::get32(signedBytes, checksumField(signedBytes)), 0u);
 
   const test::ToolRun refused = kz6("merge " + q("signed.exe") + " " + q("update.kz6") + " -o " + q("merged.exe"));
   EXPECT_NE(refused.exitCode, 0);
@@ -202,10 +196,10 @@ TEST_F(Kz6Signature, StrippedCopySignsAgainAndVerifies) {
   EXPECT_NE(stripped.out.find("sign "), std::string::npos) << stripped.out;
   Bytes merged = readFileBytes(dir.path() / "merged.exe");
   EXPECT_EQ(merged.size(), certificateAt);
-  EXPECT_EQ(le32(merged, securityEntry(merged)), 0u);
-  EXPECT_EQ(le32(merged, securityEntry(merged) + 4), 0u);
+  EXPECT_EQ(test::get32(merged, securityEntry(merged)), 0u);
+  EXPECT_EQ(test::get32(merged, securityEntry(merged) + 4), 0u);
   char field[16];
-  std::snprintf(field, sizeof field, "%08X", le32(merged, checksumField(merged)));
+  std::snprintf(field, sizeof field, "%08X", test::get32(merged, checksumField(merged)));
   EXPECT_EQ(rightChecksum("merged.exe"), field);
   EXPECT_NE(verify("merged.exe").exitCode, 0) << "no signature is left";
 
@@ -214,8 +208,8 @@ TEST_F(Kz6Signature, StrippedCopySignsAgainAndVerifies) {
   ASSERT_EQ(run("osslsigncode remove-signature -in " + q("signed.exe") + " -out " + q("removed.exe")).exitCode, 0);
   Bytes expected = coreMerge("removed.exe");
   ASSERT_EQ(expected.size(), merged.size());
-  setLe32(expected, checksumField(expected), 0);
-  setLe32(merged, checksumField(merged), 0);
+  test::put32(expected, checksumField(expected), 0);
+  test::put32(merged, checksumField(merged), 0);
   EXPECT_TRUE(expected == merged);
 
   ASSERT_EQ(sign("merged.exe", "resigned.exe").exitCode, 0);

@@ -25,11 +25,6 @@ using test::writeFileBytes;
 
 using test::ToolRun;
 
-// Runs the built tool with args, whose paths the caller has quoted.
-ToolRun kz6(const test::TempDir& dir, const std::string& args) {
-  return test::runTool(dir, std::string(KZ6_EXE) + " " + args);
-}
-
 int64_t mtimeOf(const fs::path& p) {
   struct stat st {};
   return stat(p.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_mtime) : -1;
@@ -60,9 +55,9 @@ class Kz6Tool : public ::testing::Test {
 // A tree packed and extracted again has the same files, bytes, even-second times and read-only bits.
 TEST_F(Kz6Tool, PackThenExtractRoundTrips) {
   const fs::path form = dir.path() / "p.kz6";
-  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
+  ASSERT_EQ(test::runKz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
   EXPECT_EQ(fs::file_size(form), kInternalBufferSize);
-  const ToolRun ex = kz6(dir, "extract " + q(form) + " -C " + q(dir.path() / "out"));
+  const ToolRun ex = test::runKz6(dir, "extract " + q(form) + " -C " + q(dir.path() / "out"));
   ASSERT_EQ(ex.exitCode, 0) << ex.err;
   EXPECT_EQ(test::treeOf(dir.path() / "out"), test::treeOf(tree));
   for (const char* f : {"bin/kestrome.exe", "misc.set/hlpfiles/app01/app01.chm", "empty.txt", "bin/locked.dll"}) {
@@ -77,8 +72,8 @@ TEST_F(Kz6Tool, PackThenExtractRoundTrips) {
 // list prints one sorted line per entry with attributes, UTC time and both sizes.
 TEST_F(Kz6Tool, ListsEveryEntry) {
   const fs::path form = dir.path() / "p.kz6";
-  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form) + " --no-pad").exitCode, 0);
-  const ToolRun r = kz6(dir, "list " + q(form));
+  ASSERT_EQ(test::runKz6(dir, "pack " + q(tree) + " -o " + q(form) + " --no-pad").exitCode, 0);
+  const ToolRun r = test::runKz6(dir, "list " + q(form));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::istringstream lines(r.out);
   std::vector<std::string> got;
@@ -95,8 +90,8 @@ TEST_F(Kz6Tool, ListsEveryEntry) {
 // verify accepts a sound form and names the entry whose member is damaged, writing nothing.
 TEST_F(Kz6Tool, VerifyFindsADamagedMember) {
   const fs::path form = dir.path() / "p.kz6";
-  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
-  const ToolRun ok = kz6(dir, "verify " + q(form));
+  ASSERT_EQ(test::runKz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
+  const ToolRun ok = test::runKz6(dir, "verify " + q(form));
   EXPECT_EQ(ok.exitCode, 0) << ok.err;
   EXPECT_EQ(ok.out, "4 entries verified\n");
 
@@ -107,7 +102,7 @@ TEST_F(Kz6Tool, VerifyFindsADamagedMember) {
   *(at + 2000) ^= 0x40;  // inside the first entry's deflate data
   writeFileBytes(form, bytes);
   const auto before = test::treeOf(dir.path());
-  const ToolRun bad = kz6(dir, "verify " + q(form));
+  const ToolRun bad = test::runKz6(dir, "verify " + q(form));
   EXPECT_NE(bad.exitCode, 0);
   EXPECT_EQ(bad.err.rfind("kz6: bin\\kestrome.exe: ", 0), 0u) << bad.err;
   EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1);
@@ -116,7 +111,7 @@ TEST_F(Kz6Tool, VerifyFindsADamagedMember) {
 
 // A tree larger than the capacity is refused with the size it needs, and no file is written.
 TEST_F(Kz6Tool, TooLargeTreeNamesTheSizeNeeded) {
-  const ToolRun r = kz6(dir, "pack " + q(tree) + " -o " + q(dir.path() / "p.kz6") + " --capacity 10000");
+  const ToolRun r = test::runKz6(dir, "pack " + q(tree) + " -o " + q(dir.path() / "p.kz6") + " --capacity 10000");
   EXPECT_NE(r.exitCode, 0);
   EXPECT_NE(r.err.find("the tree needs "), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("capacity is 10000 bytes"), std::string::npos) << r.err;
@@ -126,7 +121,7 @@ TEST_F(Kz6Tool, TooLargeTreeNamesTheSizeNeeded) {
 // The members are the package's own kind of gzip member: flags 0, time 0, xfl 0, OS 11.
 TEST_F(Kz6Tool, MembersCarryThePackageHeaderFields) {
   const fs::path form = dir.path() / "p.kz6";
-  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form) + " --no-pad").exitCode, 0);
+  ASSERT_EQ(test::runKz6(dir, "pack " + q(tree) + " -o " + q(form) + " --no-pad").exitCode, 0);
   const Bytes bytes = readFileBytes(form);
   const Bytes body = test::textOf("BODY");
   int members = 0;
@@ -143,16 +138,16 @@ TEST_F(Kz6Tool, MembersCarryThePackageHeaderFields) {
 TEST_F(Kz6Tool, MergeIntoAnUpdaterAndExtractFromIt) {
   const fs::path form = dir.path() / "p.kz6";
   const fs::path merged = dir.path() / "kaem_update611";
-  ASSERT_EQ(kz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
-  const ToolRun m = kz6(dir, "merge " + q(PROBE_EXE) + " " + q(form) + " -o " + q(merged));
+  ASSERT_EQ(test::runKz6(dir, "pack " + q(tree) + " -o " + q(form)).exitCode, 0);
+  const ToolRun m = test::runKz6(dir, "merge " + q(PROBE_EXE) + " " + q(form) + " -o " + q(merged));
   ASSERT_EQ(m.exitCode, 0) << m.err;
   uint32_t probeAt = 0;
   uint32_t mergedAt = 0;
   ASSERT_EQ(findPackageHeader(PROBE_EXE, probeAt), PackageHeaderStatus::Ok);
   ASSERT_EQ(findPackageHeader(merged.c_str(), mergedAt), PackageHeaderStatus::Ok);
   EXPECT_EQ(mergedAt, probeAt);
-  EXPECT_EQ(kz6(dir, "header " + q(merged)).exitCode, 0);
-  EXPECT_EQ(kz6(dir, "verify " + q(merged)).out, "4 entries verified\n");
+  EXPECT_EQ(test::runKz6(dir, "header " + q(merged)).exitCode, 0);
+  EXPECT_EQ(test::runKz6(dir, "verify " + q(merged)).out, "4 entries verified\n");
 
   // The merged program extracts its own image, as the updater does at install time.
   fs::permissions(merged, fs::perms::owner_exec, fs::perm_options::add);
@@ -163,7 +158,7 @@ TEST_F(Kz6Tool, MergeIntoAnUpdaterAndExtractFromIt) {
 
   // A form of the wrong size is refused before anything is written.
   writeFileBytes(dir.path() / "short.kz6", Bytes(100, 0));
-  const ToolRun bad = kz6(dir, "merge " + q(PROBE_EXE) + " " + q(dir.path() / "short.kz6") + " -o " + q(dir.path() / "x"));
+  const ToolRun bad = test::runKz6(dir, "merge " + q(PROBE_EXE) + " " + q(dir.path() / "short.kz6") + " -o " + q(dir.path() / "x"));
   EXPECT_NE(bad.exitCode, 0);
   EXPECT_FALSE(fs::exists(dir.path() / "x"));
 }
@@ -171,10 +166,10 @@ TEST_F(Kz6Tool, MergeIntoAnUpdaterAndExtractFromIt) {
 // A program without a package area, or with an empty one, is refused in one line.
 TEST_F(Kz6Tool, RefusesFilesWithoutAPackage) {
   writeFileBytes(dir.path() / "plain", Bytes(1000, 7));
-  const ToolRun none = kz6(dir, "list " + q(dir.path() / "plain"));
+  const ToolRun none = test::runKz6(dir, "list " + q(dir.path() / "plain"));
   EXPECT_NE(none.exitCode, 0);
   EXPECT_EQ(std::count(none.err.begin(), none.err.end(), '\n'), 1);
-  const ToolRun empty = kz6(dir, "extract " + q(PROBE_EXE) + " -C " + q(dir.path() / "o"));
+  const ToolRun empty = test::runKz6(dir, "extract " + q(PROBE_EXE) + " -C " + q(dir.path() / "o"));
   EXPECT_NE(empty.exitCode, 0);
   EXPECT_NE(empty.err.find("no package"), std::string::npos) << empty.err;
 }
@@ -193,7 +188,7 @@ TEST_F(Kz6Tool, HeaderPrintsTheSearchCode) {
     const char* out;
   } cases[] = {{"missing", "code: 2\n"}, {"plain", "code: 5\n"}, {"twice", "code: 6\n"}};
   for (const auto& c : cases) {
-    const ToolRun r = kz6(dir, "header " + q(dir.path() / c.file));
+    const ToolRun r = test::runKz6(dir, "header " + q(dir.path() / c.file));
     EXPECT_EQ(r.out, c.out) << c.file;
     EXPECT_EQ(r.exitCode, 1) << c.file;
   }
@@ -208,7 +203,7 @@ TEST_F(Kz6Tool, GunzipDecodesGzipAndZipOutput) {
   ASSERT_EQ(std::system(("zip -q -9 -fz- - " + in + " | cat > " + q(dir.file("piped.zip"))).c_str()), 0);
   ASSERT_EQ(std::system(("zip -q -0 -j " + q(dir.file("stored.zip")) + " " + in).c_str()), 0);
   for (const char* name : {"a.gz", "piped.zip", "stored.zip"}) {
-    const ToolRun r = kz6(dir, "gunzip " + q(dir.file(name)) + " -o " + q(dir.file("out.bin")));
+    const ToolRun r = test::runKz6(dir, "gunzip " + q(dir.file(name)) + " -o " + q(dir.file("out.bin")));
     EXPECT_EQ(r.exitCode, 0) << name << ": " << r.err;
     EXPECT_TRUE(readFileBytes(dir.file("out.bin")) == readFileBytes(input)) << name;
   }
@@ -235,7 +230,7 @@ TEST_F(Kz6Tool, GunzipRefusesDamagedMembersLeavingNothing) {
                           Damage{"format violated", format}}) {
     writeFileBytes(dir.file("bad.gz"), d.bytes);
     writeFileBytes(dir.file("out.bin"), {1, 2, 3});  // a file already standing there goes too
-    const ToolRun r = kz6(dir, "gunzip " + q(dir.file("bad.gz")) + " -o " + q(dir.file("out.bin")));
+    const ToolRun r = test::runKz6(dir, "gunzip " + q(dir.file("bad.gz")) + " -o " + q(dir.file("out.bin")));
     EXPECT_NE(r.exitCode, 0) << d.reason;
     EXPECT_NE(r.err.find(d.reason), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;

@@ -62,65 +62,43 @@ class MainFolderLookup : public ::testing::Test {
   StubRegistry stub;
 };
 
-// Only a per-user value: it is used.
-TEST_F(MainFolderLookup, UsesThePerUserValueWhenTheMachineHasNone) {
-  stub.values[RegistryRoot::CurrentUser] = z("D:\\Decor");
-  EXPECT_EQ(lookUp(), "D:\\Decor");
-}
-
-// Both values: the machine-wide one wins and the per-user one is not even read.
-TEST_F(MainFolderLookup, MachineWideValueWinsOverPerUser) {
-  stub.values[RegistryRoot::LocalMachine] = z("C:\\Kestrome");
-  stub.values[RegistryRoot::CurrentUser] = z("D:\\Other");
-  EXPECT_EQ(lookUp(), "C:\\Kestrome");
-  EXPECT_EQ(stub.reads[RegistryRoot::CurrentUser], 0);
-}
-
-// One trailing backslash goes; a root keeps its backslash.
-TEST_F(MainFolderLookup, RemovesOneTrailingBackslashButNotARoots) {
-  stub.values[RegistryRoot::LocalMachine] = z("C:\\Kestrome\\");
-  EXPECT_EQ(lookUp(), "C:\\Kestrome");
-  stub.values[RegistryRoot::LocalMachine] = z("C:\\");
-  EXPECT_EQ(lookUp(), "C:\\");
-}
-
-// An empty machine-wide string is a value: the folder stays empty and the per-user value is unread;
-// a machine-wide value with no data at all counts as absent.
-TEST_F(MainFolderLookup, EmptyMachineStringWinsButZeroSizeIsAbsent) {
-  stub.values[RegistryRoot::LocalMachine] = z("");
-  stub.values[RegistryRoot::CurrentUser] = z("D:\\Other");
-  EXPECT_EQ(lookUp(), "");
-  EXPECT_EQ(stub.reads[RegistryRoot::CurrentUser], 0);
-  stub.values[RegistryRoot::LocalMachine] = "";
-  EXPECT_EQ(lookUp(), "D:\\Other");
-}
-
-// Neither hive: the folder is empty.
-TEST_F(MainFolderLookup, LeavesTheFolderEmptyWithoutAnyValue) { EXPECT_EQ(lookUp(), ""); }
-
-// A value of 259 characters fits; one of 260 would overflow the field, so it is refused and the
-// per-user value is used instead.
-TEST_F(MainFolderLookup, RefusesAValueTooLongForTheField) {
-  const std::string longest = "C:\\" + std::string(256, 'a');
-  stub.values[RegistryRoot::LocalMachine] = z(longest);
-  EXPECT_EQ(lookUp(), longest);
-  stub.values[RegistryRoot::LocalMachine] = z(longest + "b");
-  stub.values[RegistryRoot::CurrentUser] = z("D:\\Fallback");
-  EXPECT_EQ(lookUp(), "D:\\Fallback");
-}
-
-// A value stored without its NUL has no known end; it is refused rather than read past.
-TEST_F(MainFolderLookup, RefusesAValueWithoutItsNul) {
-  stub.values[RegistryRoot::LocalMachine] = "C:\\Kestrome";
-  EXPECT_EQ(lookUp(), "");
-  stub.values[RegistryRoot::CurrentUser] = z("D:\\Fallback");
-  EXPECT_EQ(lookUp(), "D:\\Fallback");
-}
-
-// Data with an early NUL ends at it: the text is what precedes the first NUL.
-TEST_F(MainFolderLookup, StopsAtTheFirstNul) {
-  stub.values[RegistryRoot::LocalMachine] = std::string("C:\\K\0junk\0", 10);
-  EXPECT_EQ(lookUp(), "C:\\K");
+// Which value the lookup gives for what each hive holds (raw data: z() adds the NUL): the
+// machine-wide value wins over the per-user one, which is then not even read; one trailing
+// backslash goes but a root keeps its own; a value that does not fit the field or has no NUL is
+// refused, and data with an early NUL ends there.
+TEST_F(MainFolderLookup, ChoosesAndTrimsTheValue) {
+  const std::string longest = "C:\\" + std::string(256, 'a');  // 259 characters
+  const struct {
+    const char* name;
+    std::optional<std::string> machine;
+    std::optional<std::string> user;
+    std::string expected;
+    bool userUnread;
+  } cases[] = {
+      {"only a per-user value: it is used", {}, z("D:\\Decor"), "D:\\Decor", false},
+      {"both values: the machine-wide one wins", z("C:\\Kestrome"), z("D:\\Other"), "C:\\Kestrome", true},
+      {"one trailing backslash goes", z("C:\\Kestrome\\"), {}, "C:\\Kestrome", false},
+      {"a root keeps its backslash", z("C:\\"), {}, "C:\\", false},
+      {"an empty machine-wide string is a value", z(""), z("D:\\Other"), "", true},
+      {"a machine-wide value with no data is absent", "", z("D:\\Other"), "D:\\Other", false},
+      {"neither hive: the folder is empty", {}, {}, "", false},
+      {"259 characters fit the field", z(longest), {}, longest, false},
+      {"260 characters are refused for the per-user value", z(longest + "b"), z("D:\\Fallback"), "D:\\Fallback", false},
+      {"a value without its NUL is refused", "C:\\Kestrome", {}, "", false},
+      {"a value without its NUL gives way to the per-user one", "C:\\Kestrome", z("D:\\Fallback"), "D:\\Fallback", false},
+      {"data ends at its first NUL", std::string("C:\\K\0junk\0", 10), {}, "C:\\K", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    stub.values.clear();
+    stub.reads.clear();
+    if (c.machine) stub.values[RegistryRoot::LocalMachine] = *c.machine;
+    if (c.user) stub.values[RegistryRoot::CurrentUser] = *c.user;
+    EXPECT_EQ(lookUp(), c.expected);
+    if (c.userUnread) {
+      EXPECT_EQ(stub.reads[RegistryRoot::CurrentUser], 0);
+    }
+  }
 }
 
 }  // namespace

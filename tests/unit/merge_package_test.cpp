@@ -91,6 +91,16 @@ class Merge : public ::testing::Test {
   MergeFailure merge(const std::string& target) {
     return mergePackage(modulePath().c_str(), sourcePath().c_str(), target.c_str(), kSmallCapacity);
   }
+  // What a merge makes of an updater file: the package size (4096) and the form in its area.
+  Bytes merged(Bytes file) const {
+    const uint8_t size[4] = {0x00, 0x10, 0x00, 0x00};  // 4096, little-endian
+    std::copy(size, size + 4, file.begin() + 3000 + kPackageSizeOffset);
+    std::copy(form.begin(), form.end(), file.begin() + 3000 + kPackageFormOffset);
+    return file;
+  }
+  // The folder with its two inputs only, or with the target beside them.
+  const std::vector<std::string> inputsOnly = {"package.kz6", "updater.exe"};
+  const std::vector<std::string> inputsAndTarget = {"kaem_update611.exe", "package.kz6", "updater.exe"};
 
   test::TempDir dir;
   Bytes updater;
@@ -105,12 +115,8 @@ TEST_F(Merge, CopyDiffersOnlyInTheFormPart) {
   uint32_t headerAt = 0;
   ASSERT_EQ(findPackageHeader(targetPath().c_str(), headerAt), PackageHeaderStatus::Ok);
   EXPECT_EQ(headerAt, 3000u);
-  Bytes expected = updater;
-  const uint8_t size[4] = {0x00, 0x10, 0x00, 0x00};  // 4096, little-endian
-  std::copy(size, size + 4, expected.begin() + headerAt + kPackageSizeOffset);
-  std::copy(form.begin(), form.end(), expected.begin() + headerAt + kPackageFormOffset);
-  EXPECT_EQ(target, expected);
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"kaem_update611.exe", "package.kz6", "updater.exe"}));
+  EXPECT_EQ(target, merged(updater));
+  EXPECT_EQ(treeOf(dir.path()), inputsAndTarget);
 }
 
 // An updater whose package area ends the file merges too: nothing follows the form.
@@ -118,11 +124,7 @@ TEST_F(Merge, UpdaterEndingWithItsArea) {
   updater.resize(3000 + kPackageFormOffset + kSmallCapacity);
   writeFileBytes(modulePath(), updater);
   ASSERT_EQ(merge(targetPath()), MergeFailure::None);
-  Bytes expected = updater;
-  const uint8_t size[4] = {0x00, 0x10, 0x00, 0x00};
-  std::copy(size, size + 4, expected.begin() + 3000 + kPackageSizeOffset);
-  std::copy(form.begin(), form.end(), expected.begin() + 3000 + kPackageFormOffset);
-  EXPECT_EQ(readFileBytes(targetPath()), expected);
+  EXPECT_EQ(readFileBytes(targetPath()), merged(updater));
 }
 
 // An updater without exactly one header merges nothing and creates nothing.
@@ -147,7 +149,7 @@ TEST_F(Merge, FailureKeepsTheExistingTarget) {
   writeFileBytes(modulePath(), fakeUpdater(kSmallCapacity));
   EXPECT_EQ(merge(targetPath()), MergeFailure::ReadFailed);
   EXPECT_EQ(readFileBytes(targetPath()), (Bytes{1, 2, 3}));
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"kaem_update611.exe", "package.kz6", "updater.exe"}));
+  EXPECT_EQ(treeOf(dir.path()), inputsAndTarget);
 }
 
 // A target that is the updater or the source, however spelt, is refused and nothing is touched.
@@ -174,13 +176,13 @@ TEST_F(Merge, EmptyTargetIsRefusedBeforeWriting) {
   EXPECT_EQ(failure, MergeFailure::OpenFailed);
   EXPECT_TRUE(rec.callsOf("tempFileName").empty());
   for (const std::string& c : rec.callsOf("openFile")) EXPECT_EQ(c.substr(c.size() - 3), " rb") << c;
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+  EXPECT_EQ(treeOf(dir.path()), inputsOnly);
 }
 
 // A target in a folder that does not exist cannot be created: failure, nothing left anywhere.
 TEST_F(Merge, UncreatableTargetFails) {
   EXPECT_EQ(merge(dir.file("missing/kaem_update611.exe")), MergeFailure::OpenFailed);
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+  EXPECT_EQ(treeOf(dir.path()), inputsOnly);
 }
 
 // A folder where the target would go fails the merge and is left as it was, with nothing beside it.
@@ -214,7 +216,7 @@ TEST_F(Merge, CopyIsMadeInTheTargetsFolder) {
   EXPECT_EQ(merge(std::string(260, 'd') + "\\t.exe"), MergeFailure::OpenFailed);
   EXPECT_TRUE(rec.callsOf("tempFileName").empty())
       << "a target that does not fit a path buffer is refused before anything is made";
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+  EXPECT_EQ(treeOf(dir.path()), inputsOnly);
 }
 
 // A copy that cannot be moved onto the target is removed.
@@ -223,7 +225,7 @@ TEST_F(Merge, FailedMoveRemovesTheCopy) {
   rec.failWhen = [](const std::string& c) { return c.find("moveFile") == 0; };
   platform::ScopedFileSystem scope(rec);
   EXPECT_EQ(merge(targetPath()), MergeFailure::ReplaceFailed);
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+  EXPECT_EQ(treeOf(dir.path()), inputsOnly);
 }
 
 // A write that fails in the middle of the copy fails the merge, even when the writes after it
@@ -240,7 +242,7 @@ TEST_F(Merge, FailedWriteRemovesThePartialCopy) {
     EXPECT_EQ(merge(targetPath()), MergeFailure::WriteFailed) << "write failing at byte " << at;
     EXPECT_EQ(faulty.opened, 1);
     EXPECT_EQ(readFileBytes(targetPath()), (Bytes{1, 2, 3})) << at;
-    EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"kaem_update611.exe", "package.kz6", "updater.exe"})) << at;
+    EXPECT_EQ(treeOf(dir.path()), inputsAndTarget) << at;
   }
 }
 
@@ -253,7 +255,7 @@ TEST_F(Merge, FailedCloseRemovesTheCopy) {
     test::FaultyWriteFileSystem faulty(fault);
     platform::ScopedFileSystem scope(faulty);
     EXPECT_EQ(merge(targetPath()), MergeFailure::WriteFailed) << unbuffered;
-    EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"})) << unbuffered;
+    EXPECT_EQ(treeOf(dir.path()), inputsOnly) << unbuffered;
   }
   // A buffered write failure that shows only when the close flushes it counts the same.
   test::StreamFault fault;
@@ -261,7 +263,7 @@ TEST_F(Merge, FailedCloseRemovesTheCopy) {
   test::FaultyWriteFileSystem faulty(fault);
   platform::ScopedFileSystem scope(faulty);
   EXPECT_EQ(merge(targetPath()), MergeFailure::WriteFailed);
-  EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"}));
+  EXPECT_EQ(treeOf(dir.path()), inputsOnly);
 }
 
 // An updater whose length cannot be found (the stream the copy reads it through cannot seek, or
@@ -284,7 +286,7 @@ TEST_F(Merge, UnseekableUpdaterFails) {
     platform::ScopedFileSystem scope(unseekable);
     EXPECT_EQ(merge(targetPath()), MergeFailure::ReadFailed) << toEnd;
     EXPECT_EQ(unseekable.opens, 2) << toEnd;
-    EXPECT_EQ(treeOf(dir.path()), (std::vector<std::string>{"package.kz6", "updater.exe"})) << toEnd;
+    EXPECT_EQ(treeOf(dir.path()), inputsOnly) << toEnd;
   }
 }
 

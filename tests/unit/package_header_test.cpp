@@ -192,31 +192,30 @@ TEST(FindPackageHeader, MissingFileGivesCodeTwo) {
   EXPECT_EQ(findPackageHeader(dir.file("absent.exe").c_str(), offset), Status::AccessFailed);
 }
 
-// A size that cannot be queried gives code 1; a read that delivers less than the size promised gives 3.
+// A size that cannot be queried gives code 1, and so does a file of 4 GiB or more, which 32-bit
+// offsets cannot describe; a read that delivers less than the size promised gives 3.
 TEST(FindPackageHeader, SizeQueryAndShortReadFailures) {
-  FakeStream stream;
-  stream.data = filler(1000);
-  OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
-  platform::ScopedFileSystem scope(hook);
-  uint32_t offset = 0;
-
-  stream.seekFails = true;
-  EXPECT_EQ(findPackageHeader("fake", offset), Status::NoMemoryOrSize);
-
-  stream.seekFails = false;
-  stream.claimedSize = 5000;
-  stream.position = 0;
-  EXPECT_EQ(findPackageHeader("fake", offset), Status::ShortRead);
-}
-
-// A file of 4 GiB or more cannot be described by 32-bit offsets and is refused with code 1.
-TEST(FindPackageHeader, RefusesFilesOfFourGibibytesOrMore) {
-  FakeStream stream;
-  stream.claimedSize = 0x100000000L;
-  OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
-  platform::ScopedFileSystem scope(hook);
-  uint32_t offset = 0;
-  EXPECT_EQ(findPackageHeader("fake", offset), Status::NoMemoryOrSize);
+  const struct {
+    const char* name;
+    bool seekFails;
+    long claimedSize;
+    Status status;
+  } cases[] = {
+      {"size query fails", true, -1, Status::NoMemoryOrSize},
+      {"4 GiB", false, 0x100000000L, Status::NoMemoryOrSize},
+      {"less than the size promised", false, 5000, Status::ShortRead},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeStream stream;
+    stream.data = filler(1000);
+    stream.seekFails = c.seekFails;
+    stream.claimedSize = c.claimedSize;
+    OpenHook hook([&](const char*, const char* mode) { return openFake(stream, mode); });
+    platform::ScopedFileSystem scope(hook);
+    uint32_t offset = 0;
+    EXPECT_EQ(findPackageHeader("fake", offset), c.status);
+  }
 }
 
 // The read takes the 72 bytes at the offset; a missing file gives 2 and a short record 3.

@@ -15,39 +15,29 @@ namespace {
 
 using Buffer = char[kMaxPath];
 
+// What op leaves of path in a buffer of the service's size.
+template <typename Op>
+std::string after(const char* path, Op op) {
+  Buffer buffer = {};
+  std::strcpy(buffer, path);
+  op(buffer);
+  return buffer;
+}
+
 std::string appended(const char* path, const char* more, bool expected = true) {
-  Buffer buffer = {};
-  std::strcpy(buffer, path);
-  EXPECT_EQ(nativePathService().append(buffer, more), expected) << path << " + " << more;
-  return buffer;
+  return after(path, [&](char* b) { EXPECT_EQ(nativePathService().append(b, more), expected) << path << " + " << more; });
 }
-
 std::string withBackslash(const char* path) {
-  Buffer buffer = {};
-  std::strcpy(buffer, path);
-  EXPECT_TRUE(nativePathService().addBackslash(buffer)) << path;
-  return buffer;
+  return after(path, [&](char* b) { EXPECT_TRUE(nativePathService().addBackslash(b)) << path; });
 }
-
 std::string withoutBackslash(const char* path) {
-  Buffer buffer = {};
-  std::strcpy(buffer, path);
-  nativePathService().removeBackslash(buffer);
-  return buffer;
+  return after(path, [](char* b) { nativePathService().removeBackslash(b); });
 }
-
 std::string withoutFileSpec(const char* path) {
-  Buffer buffer = {};
-  std::strcpy(buffer, path);
-  nativePathService().removeFileSpec(buffer);
-  return buffer;
+  return after(path, [](char* b) { nativePathService().removeFileSpec(b); });
 }
-
 std::string renamed(const char* path, const char* extension) {
-  Buffer buffer = {};
-  std::strcpy(buffer, path);
-  EXPECT_TRUE(nativePathService().renameExtension(buffer, extension)) << path;
-  return buffer;
+  return after(path, [&](char* b) { EXPECT_TRUE(nativePathService().renameExtension(b, extension)) << path; });
 }
 
 // A path of exactly length characters.

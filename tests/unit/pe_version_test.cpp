@@ -16,13 +16,10 @@ using kz::platform::PeVersionStatus;
 using kz::platform::readPeVersion;
 using kz::test::buildPeFile;
 using kz::test::PeOptions;
+using kz::test::put32;
 
 PeVersionStatus read(const std::vector<uint8_t>& bytes, FixedVersionInfo& info) {
   return readPeVersion(bytes.data(), bytes.size(), info);
-}
-
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 // The product and file versions of 32-bit and 64-bit images come back exactly.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "install/main_folder.h"
@@ -68,20 +69,30 @@ struct Interrupted {
   std::string differences() const { return kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())); }
 };
 
-TEST(Recovery, NothingToDoWithoutASetAsideFolder) {
-  InstallScenario s;
-  const auto before = kz::test::snapshotFolder(s.mainFolder());
-  EXPECT_EQ(kz::RecoverInterruptedInstall(s.mainFolderText().c_str(), nullptr, nullptr), RecoveryOutcome::NothingToDo);
-  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
-}
-
-// The original goes back over the new file, the added file and its folder go, and so does the
-// set-aside folder: the main folder is exactly as before the interrupted run.
+// A rollback puts the original back over the new file and takes the added file, its folder and
+// the set-aside folder away: the main folder is exactly as before the interrupted run, with nothing
+// left for the next one. An original whose attributes changed meanwhile gets the recorded ones.
 TEST(Recovery, RollsAnInterruptedCopyBack) {
-  Interrupted run;
-  EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
-  EXPECT_EQ(run.differences(), "");
-  EXPECT_EQ(run.recover(), RecoveryOutcome::NothingToDo);
+  const struct {
+    const char* name;
+    bool identified;
+    bool attributesChanged;
+  } cases[] = {
+      {"as the crash left it", false, false},
+      {"an original whose attributes changed", false, true},
+      {"a journal naming the run's own files", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Interrupted run(false, c.identified);
+    if (c.attributesChanged) {
+      ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes(
+          (run.aside / "bin/app01.exe").c_str(), kz::platform::kAttrReadOnly | kz::platform::kAttrHidden));
+    }
+    EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
+    EXPECT_EQ(run.differences(), "");
+    EXPECT_EQ(run.recover(), RecoveryOutcome::NothingToDo);
+  }
 }
 
 // After a completed copy only the replaced files are removed; the update stays.
@@ -155,17 +166,6 @@ TEST(Recovery, RefusesToMoveThroughALinkedFolder) {
     EXPECT_EQ(kz::test::describeDifferences(inDoubt, kz::test::snapshotFolder(run.s.mainFolder())), "") << linked;
     EXPECT_EQ(kz::test::describeDifferences(targetBefore, kz::test::snapshotFolder(target)), "") << linked;
   }
-}
-
-// A run stopped before its plan reached the disk moved nothing: its empty folder just goes.
-TEST(Recovery, RemovesTheFolderOfARunThatMovedNothing) {
-  InstallScenario s;
-  const auto before = kz::test::snapshotFolder(s.mainFolder());
-  const fs::path aside = s.mainFolder() / kz::kSetAsideFolder;
-  fs::create_directories(aside);
-  kz::test::writeFileBytes(aside / kz::kJournalFile, {'K', 'M', 'J'});
-  EXPECT_EQ(kz::RecoverInterruptedInstall(s.mainFolderText().c_str(), nullptr, nullptr), RecoveryOutcome::NothingToDo);
-  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
 // The set-aside folder is not one of the product's data folders and does not stand in for one.
@@ -249,30 +249,49 @@ TEST(Recovery, ForeignJournalTouchesNothing) {
   }
 }
 
-// A plan longer than a disk page whose write a power cut tore (an earlier page lost, a later one
-// on the disk) was never complete, so nothing moved: the journal is cleared, not left to block
-// every later Install. Damage behind a complete plan is still refused (see above).
-TEST(Recovery, ClearsAPlanTornBeforeItsEnd) {
-  InstallScenario s;
-  const auto before = kz::test::snapshotFolder(s.mainFolder());
-  const fs::path aside = s.mainFolder() / kz::kSetAsideFolder;
-  fs::create_directories(aside);
-  std::vector<kz::JournalRecord> plan = {{JournalKind::Begin, 0, ""}};
-  for (const kz::TrackedRow& row : kz::kTrackedRows) plan.push_back({JournalKind::Replace, 0x20, row.relativePath});
-  plan.push_back({JournalKind::PlanEnd, static_cast<uint32_t>(plan.size() - 1), ""});
-  {
-    kz::JournalWriter writer;
-    ASSERT_TRUE(writer.create((aside / kz::kJournalFile).c_str()));
-    ASSERT_TRUE(writer.append(plan));
+// Where nothing moved there is nothing to do, and the main folder ends as it was: without a
+// set-aside folder; with the folder of a run stopped before its plan reached the disk, which just
+// goes; and with a plan longer than a disk page whose write a power cut tore (an earlier page
+// lost, a later one on the disk): it was never complete, so the journal is cleared, not left to
+// block every later Install. Damage behind a complete plan is still refused (see above).
+TEST(Recovery, NothingToDoWhereNothingMoved) {
+  const struct {
+    const char* name;
+    std::function<void(const fs::path& aside)> arrange;
+  } cases[] = {
+      {"no set-aside folder", [](const fs::path&) {}},
+      {"a run that moved nothing",
+       [](const fs::path& aside) {
+         fs::create_directories(aside);
+         kz::test::writeFileBytes(aside / kz::kJournalFile, {'K', 'M', 'J'});
+       }},
+      {"a plan torn before its end",
+       [](const fs::path& aside) {
+         fs::create_directories(aside);
+         std::vector<kz::JournalRecord> plan = {{JournalKind::Begin, 0, ""}};
+         for (const kz::TrackedRow& row : kz::kTrackedRows) plan.push_back({JournalKind::Replace, 0x20, row.relativePath});
+         plan.push_back({JournalKind::PlanEnd, static_cast<uint32_t>(plan.size() - 1), ""});
+         {
+           kz::JournalWriter writer;
+           ASSERT_TRUE(writer.create((aside / kz::kJournalFile).c_str()));
+           ASSERT_TRUE(writer.append(plan));
+         }
+         std::vector<uint8_t> bytes = kz::test::readFileBytes(aside / kz::kJournalFile);
+         ASSERT_GT(bytes.size(), 4096u + kz::kJournalRecordSize);
+         // The first page never reached the disk past the Begin record; the second one did.
+         std::fill(bytes.begin() + kz::kJournalRecordSize, bytes.begin() + 4096, 0);
+         kz::test::writeFileBytes(aside / kz::kJournalFile, bytes);
+         ASSERT_EQ(kz::readJournal((aside / kz::kJournalFile).c_str()).status, kz::JournalReadStatus::Damaged);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    InstallScenario s;
+    const auto before = kz::test::snapshotFolder(s.mainFolder());
+    c.arrange(s.mainFolder() / kz::kSetAsideFolder);
+    EXPECT_EQ(kz::RecoverInterruptedInstall(s.mainFolderText().c_str(), nullptr, nullptr), RecoveryOutcome::NothingToDo);
+    EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
   }
-  std::vector<uint8_t> bytes = kz::test::readFileBytes(aside / kz::kJournalFile);
-  ASSERT_GT(bytes.size(), 4096u + kz::kJournalRecordSize);
-  // The first page never reached the disk past the Begin record; the second one did.
-  std::fill(bytes.begin() + kz::kJournalRecordSize, bytes.begin() + 4096, 0);
-  kz::test::writeFileBytes(aside / kz::kJournalFile, bytes);
-  ASSERT_EQ(kz::readJournal((aside / kz::kJournalFile).c_str()).status, kz::JournalReadStatus::Damaged);
-  EXPECT_EQ(kz::RecoverInterruptedInstall(s.mainFolderText().c_str(), nullptr, nullptr), RecoveryOutcome::NothingToDo);
-  EXPECT_EQ(kz::test::describeDifferences(before, kz::test::snapshotFolder(s.mainFolder())), "");
 }
 
 // A folder the run made that now holds someone else's file (a desktop.ini) stays, with a remark
@@ -289,26 +308,11 @@ TEST(Recovery, LeavesAFolderHoldingSomeoneElsesFileAndFinishes) {
   EXPECT_EQ(run.recover(), RecoveryOutcome::NothingToDo);
 }
 
-// The rollback gives a put-back original the attributes the journal recorded when they differ
-// from what it has now.
-TEST(Recovery, GivesAnOriginalItsRecordedAttributesBack) {
-  Interrupted run;
-  ASSERT_TRUE(kz::platform::nativeFileSystem().setFileAttributes((run.aside / "bin/app01.exe").c_str(),
-                                                                 kz::platform::kAttrReadOnly | kz::platform::kAttrHidden));
-  EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
-  EXPECT_EQ(run.differences(), "");
-}
-
 // A journal that a crash left and a later run reads after the product was reinstalled: only the
 // run's own new files (by the size and CRC-32 the journal recorded) are taken away. What stands
 // there now is someone else's: none of it is deleted or replaced, the original stays set aside,
-// and the failure names both. With the run's own files in place the same journal rolls back.
+// and the failure names both. (With the run's own files in place the same journal rolls back.)
 TEST(Recovery, StaleJournalUndoesOnlyTheRunsOwnFiles) {
-  {
-    Interrupted run(false, true);
-    EXPECT_EQ(run.recover(), RecoveryOutcome::RolledBack);
-    EXPECT_EQ(run.differences(), "");
-  }
   Interrupted run(false, true);
   kz::test::writeFileBytes(run.s.mainFolder() / "bin/app01.exe", {'o', 'l', 'd'});
   kz::test::writeFileBytes(run.s.mainFolder() / "misc.set/hlpfiles/tool04/tool04_help.chm", {'b'});

@@ -23,6 +23,11 @@ namespace fs = std::filesystem;
 class FakeFolders : public platform::ForwardingFileSystem {
  public:
   FakeFolders() : ForwardingFileSystem(platform::nativeFileSystem()) {}
+  // Both the Windows folder and the temporary path in folder (the latter with a separator).
+  explicit FakeFolders(const fs::path& folder) : FakeFolders() {
+    windows = folder.string();
+    temp = folder.string() + "/";
+  }
   std::string windows;
   std::string temp;
   std::string cwdAtTempQuery;
@@ -105,9 +110,7 @@ TEST(SystemTempFolder, FailuresLeaveAnEmptyString) {
 // The work folder is a new "~KM....TMP" folder in the temporary folder, given with a backslash.
 TEST(CreateWorkFolder, MakesAFreshFolderNamedLikeATempFile) {
   test::TempDir dir;
-  FakeFolders fake;
-  fake.windows = dir.path().string();
-  fake.temp = dir.path().string() + "/";
+  FakeFolders fake(dir.path());
   platform::ScopedFileSystem scope(fake);
   char first[260];
   char second[260];
@@ -143,9 +146,7 @@ TEST(CreateWorkFolder, IsMadePrivateAndHeldOrNotAtAll) {
   };
   for (const bool fail : {false, true}) {
     test::TempDir dir;
-    FakeFolders fake;
-    fake.windows = dir.path().string();
-    fake.temp = dir.path().string() + "/";
+    FakeFolders fake(dir.path());
     test::RecordingFileSystem rec(fake);
     platform::ScopedFileSystem scope(rec);
     AdminSeam admin;
@@ -169,9 +170,7 @@ TEST(CreateWorkFolder, IsMadePrivateAndHeldOrNotAtAll) {
 // itself, and what it points at stays.
 TEST(DeleteWorkFolder, RemovesEverythingButFollowsNoLink) {
   test::TempDir dir;
-  FakeFolders fake;
-  fake.windows = dir.path().string();
-  fake.temp = dir.path().string() + "/";
+  FakeFolders fake(dir.path());
   platform::ScopedFileSystem scope(fake);
   char out[260];
   ASSERT_TRUE(createWorkFolder(out));

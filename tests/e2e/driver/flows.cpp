@@ -66,17 +66,42 @@ void typeFileName(HWND picker, const std::string& fileName) {
   SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()));
 }
 
+void chooseThrough(HWND picker, const std::string& fileName) {
+  typeFileName(picker, fileName);
+  press(picker, IDOK);
+}
+
+bool pickerClosed(Env& env, DWORD pid, const std::string& what) {
+  return env.check.that(waitUntil([&] { return findDialog(pid, kPickerTitle) == nullptr; }), what);
+}
+
 bool pickThroughFileName(Env& env, HWND dialog, DWORD pid, const std::string& fileName) {
   HWND picker = openPickerOf(env, dialog, pid);
   if (picker == nullptr) return false;
-  typeFileName(picker, fileName);
-  press(picker, IDOK);
-  return env.check.that(waitUntil([&] { return findDialog(pid, kPickerTitle) == nullptr; }), "OK closes the picker");
+  chooseThrough(picker, fileName);
+  return pickerClosed(env, pid, "OK closes the picker");
+}
+
+HWND openOverProduct(Env& env, Process& process, const std::string& product, const std::string& skip) {
+  makeProductFolders(product, skip);
+  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  HWND dialog = openMainDialog(env, process);
+  if (dialog == nullptr) process.kill();
+  return dialog;
 }
 
 std::string installAndWait(HWND dialog) {
   press(dialog, KZ_IDC_INSTALL);
   return waitRunEnd(dialog);
+}
+
+void expectInstallsInto(Env& env, HWND dialog, Process& process, const std::string& mainFolder,
+                        const std::string& shownLine) {
+  env.check.equal(visible(itemText(dialog, KZ_IDC_LOG)), visible(shownLine), "the folder validates");
+  env.check.equal(visible(installAndWait(dialog)), visible(completedLogAfter(shownLine)), "the install completes");
+  env.check.equal(visible(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>")),
+                  visible(mainFolder), "the folder is recorded machine-wide as given");
+  closeWithoutQuestionAsked(env, dialog, process);
 }
 
 void closeWithoutQuestionAsked(Env& env, HWND dialog, Process& process) {

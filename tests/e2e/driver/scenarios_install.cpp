@@ -2,6 +2,8 @@
 // The runner has put the update's form (update.kz6, damaged.kz6) and a 6.09 product (product\)
 // into the scratch folder before these scenarios start.
 #include <algorithm>
+#include <set>
+#include <vector>
 
 #include "flows.h"
 #include "scenario.h"
@@ -54,17 +56,8 @@ void registerProduct(const std::string& product) {
   setRegistryString(HKEY_CURRENT_USER, "Auto Check New Version - New Upgrade Webpage", "x");
 }
 
-std::string completedLog(const std::string& product) {
-  return locationLine(product) +
-         "\r\n\r\nInitializing......Ok."
-         "\r\nDecompressing files......Ok."
-         "\r\nTesting files compatibility......Ok."
-         "\r\nCopying files......Ok." +
-         kInstallCompleted;
-}
-
 void expectCompletedState(Env& env, HWND dialog, const std::string& product) {
-  env.check.equal(itemText(dialog, KZ_IDC_LOG), completedLog(product), "log of a completed install");
+  env.check.equal(itemText(dialog, KZ_IDC_LOG), completedLogAfter(locationLine(product)), "log of a completed install");
   env.check.that(!itemEnabled(dialog, KZ_IDC_INSTALL) && !itemEnabled(dialog, KZ_IDC_MAIN_FOLDER),
                  "Install and the main-folder button are disabled");
   env.check.equal(itemText(dialog, KZ_IDC_QUIT), "&Close", "button 2 caption");
@@ -75,6 +68,39 @@ void expectCompletedState(Env& env, HWND dialog, const std::string& product) {
   env.check.that(!readRegistryString(HKEY_CURRENT_USER, "Auto Check New Version - Disabled") &&
                      !readRegistryString(HKEY_CURRENT_USER, "Auto Check New Version - New Upgrade Webpage"),
                  "per-user update check state deleted");
+}
+
+// A merged updater's main dialog over the registered product, with the temporary folder's
+// entries as they were before it started.
+struct OpenUpdate {
+  std::string updater;
+  std::string product;
+  std::string temp;
+  std::set<std::string> tempBefore;
+  Process process;
+  HWND dialog = nullptr;
+};
+
+// Merges form, registers the product and opens the merged updater; false when the merge failed or
+// no dialog came (the process is then ended).
+bool openUpdate(Env& env, OpenUpdate& run, const std::string& form = "update.kz6") {
+  run.updater = mergedUpdater(env, form);
+  if (run.updater.empty()) return false;
+  run.product = join(env.root, "product");
+  registerProduct(run.product);
+  run.temp = tempFolder();
+  run.tempBefore = folderEntries(run.temp);
+  run.dialog = openMainDialog(env, run.process, run.updater);
+  if (run.dialog == nullptr) run.process.kill();
+  return run.dialog != nullptr;
+}
+
+// The entries of the temporary folder that were not there before the updater started.
+std::vector<std::string> addedToTemp(const OpenUpdate& run) {
+  const auto now = folderEntries(run.temp);
+  std::vector<std::string> added;
+  std::set_difference(now.begin(), now.end(), run.tempBefore.begin(), run.tempBefore.end(), std::back_inserter(added));
+  return added;
 }
 
 }  // namespace
@@ -120,18 +146,12 @@ E2E_SCENARIO(merge_fails_on_unwritable_target) {
 // The merged updater installs its package over a 6.09 product: the exact log, the buttons, the
 // registry afterwards, and Close without a question. The runner checks the files.
 E2E_SCENARIO(install_complete) {
-  const std::string updater = mergedUpdater(env);
-  if (updater.empty()) return;
-  const std::string product = join(env.root, "product");
-  registerProduct(product);
-  Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "opening log");
-  press(dialog, KZ_IDC_INSTALL);
-  waitRunEnd(dialog);
-  expectCompletedState(env, dialog, product);
-  closeWithoutQuestionAsked(env, dialog, process);
+  OpenUpdate run;
+  if (!openUpdate(env, run)) return;
+  env.check.equal(itemText(run.dialog, KZ_IDC_LOG), locationLine(run.product), "opening log");
+  installAndWait(run.dialog);
+  expectCompletedState(env, run.dialog, run.product);
+  closeWithoutQuestionAsked(env, run.dialog, run.process);
 }
 
 // A tracked file held open by another process stops the install at the running-application
@@ -175,32 +195,24 @@ E2E_SCENARIO(install_stopped_by_file_in_use) {
 // An install whose extraction fails half way stops with only Close left; the work folder, with
 // what was extracted into it, is gone once the dialog has closed.
 E2E_SCENARIO(failed_install_work_folder_removed) {
-  const std::string updater = mergedUpdater(env, "damaged.kz6");
-  if (updater.empty()) return;
-  const std::string product = join(env.root, "product");
-  registerProduct(product);
-  const std::string temp = tempFolder();
-  const auto before = folderEntries(temp);
-  Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  press(dialog, KZ_IDC_INSTALL);
-  env.check.equal(waitRunEnd(dialog),
-                  locationLine(product) + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED." +
+  OpenUpdate run;
+  if (!openUpdate(env, run, "damaged.kz6")) return;
+  press(run.dialog, KZ_IDC_INSTALL);
+  env.check.equal(waitRunEnd(run.dialog),
+                  locationLine(run.product) + "\r\n\r\nInitializing......Ok.\r\nDecompressing files......FAILED." +
                       "\r\nThe package entry \"misc.set\\hlpfiles\\tool04\\tool04_help.chm\" failed its check: its "
                       "compressed data is damaged.",
                   "log of a failed extraction");
-  env.check.that(!itemEnabled(dialog, KZ_IDC_INSTALL) && !itemEnabled(dialog, KZ_IDC_MAIN_FOLDER), "only Close is left");
-  env.check.equal(itemText(dialog, KZ_IDC_QUIT), "&Close", "button 2 caption");
-  auto during = folderEntries(temp);
-  std::vector<std::string> added;
-  std::set_difference(during.begin(), during.end(), before.begin(), before.end(), std::back_inserter(added));
-  env.check.that(added.size() == 1 && !folderEntries(join(temp, added[0])).empty(),
+  env.check.that(!itemEnabled(run.dialog, KZ_IDC_INSTALL) && !itemEnabled(run.dialog, KZ_IDC_MAIN_FOLDER),
+                 "only Close is left");
+  env.check.equal(itemText(run.dialog, KZ_IDC_QUIT), "&Close", "button 2 caption");
+  const auto added = addedToTemp(run);
+  env.check.that(added.size() == 1 && !folderEntries(join(run.temp, added[0])).empty(),
                  "the work folder holds what was extracted");
-  env.check.equal(readRegistryString(HKEY_CURRENT_USER, kMainFolderValue).value_or("<none>"), product,
+  env.check.equal(readRegistryString(HKEY_CURRENT_USER, kMainFolderValue).value_or("<none>"), run.product,
                   "the registry is untouched");
-  if (!quitWithYes(env, dialog, process)) return process.kill();
-  env.check.that(folderEntries(temp) == before, "the temporary folder is as before");
+  if (!quitWithYes(env, run.dialog, run.process)) return run.process.kill();
+  env.check.that(folderEntries(run.temp) == run.tempBefore, "the temporary folder is as before");
 }
 
 // The work folder only administrators may change, seen while the dialog waits for Install: Wine
@@ -211,21 +223,12 @@ E2E_SCENARIO(failed_install_work_folder_removed) {
 // install then runs through that folder to the end, and the folder is gone when the dialog has
 // closed.
 E2E_SCENARIO(work_folder_private_install_completes) {
-  const std::string updater = mergedUpdater(env);
-  if (updater.empty()) return;
-  const std::string product = join(env.root, "product");
-  registerProduct(product);
-  const std::string temp = tempFolder();
-  const auto before = folderEntries(temp);
-  Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
+  OpenUpdate run;
+  if (!openUpdate(env, run)) return;
   const std::string record = join(env.root, "work-folder-mode.txt");
   waitUntil([&] { return pathExists(record); }, 20000);
   const std::string modes = readFile(record).value_or("");
-  const auto during = folderEntries(temp);
-  std::vector<std::string> added;
-  std::set_difference(during.begin(), during.end(), before.begin(), before.end(), std::back_inserter(added));
+  const auto added = addedToTemp(run);
   if (env.check.that(added.size() == 1, "one work folder in the temporary folder")) {
     std::string name = added[0];
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -238,16 +241,15 @@ E2E_SCENARIO(work_folder_private_install_completes) {
       env.check.that(tempMode.size() == 3 && tempMode[2] != '0', "the temporary folder is open to others: " + tempMode);
     }
     // Held without delete sharing, it cannot be renamed away and replaced by another folder.
-    const std::string work = join(temp, added[0]);
+    const std::string work = join(run.temp, added[0]);
     const BOOL renamed = MoveFileA(work.c_str(), (work + ".moved").c_str());
     env.check.that(!renamed && GetLastError() == ERROR_SHARING_VIOLATION, "the work folder cannot be renamed");
     if (renamed) MoveFileA((work + ".moved").c_str(), work.c_str());
   }
-  press(dialog, KZ_IDC_INSTALL);
-  waitRunEnd(dialog);
-  expectCompletedState(env, dialog, product);
-  closeWithoutQuestionAsked(env, dialog, process);
-  env.check.that(folderEntries(temp) == before, "the work folder is gone");
+  installAndWait(run.dialog);
+  expectCompletedState(env, run.dialog, run.product);
+  closeWithoutQuestionAsked(env, run.dialog, run.process);
+  env.check.that(folderEntries(run.temp) == run.tempBefore, "the work folder is gone");
 }
 
 // A link that another process plants at bin in the work folder while the dialog waits (the runner
@@ -258,29 +260,20 @@ E2E_SCENARIO(work_folder_private_install_completes) {
 // through the Win32 calls (it takes the link's target for the folder to remove and finds it not
 // empty), so there the work folder may stay behind holding the link alone.
 E2E_SCENARIO(extraction_refuses_linked_entry_folder) {
-  const std::string updater = mergedUpdater(env);
-  if (updater.empty()) return;
-  const std::string product = join(env.root, "product");
-  registerProduct(product);
-  const std::string temp = tempFolder();
-  const auto before = folderEntries(temp);
-  Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
+  OpenUpdate run;
+  if (!openUpdate(env, run)) return;
   if (!env.check.that(waitUntil([&] { return pathExists(join(env.root, "linked")); }, 20000), "the link is planted")) {
-    return process.kill();
+    return run.process.kill();
   }
-  press(dialog, KZ_IDC_INSTALL);
-  const std::string log = waitRunEnd(dialog);
+  press(run.dialog, KZ_IDC_INSTALL);
+  const std::string log = waitRunEnd(run.dialog);
   const std::string failed = "\r\nDecompressing files......FAILED.\r\nThe package entry \"bin\\";
   env.check.that(log.find(failed) != std::string::npos && log.find("\" could not be written into the work folder") != std::string::npos,
                  "the extraction fails at an entry in bin: " + log);
-  if (!quitWithYes(env, dialog, process)) return process.kill();
-  const auto after = folderEntries(temp);
-  std::vector<std::string> left;
-  std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(left));
+  if (!quitWithYes(env, run.dialog, run.process)) return run.process.kill();
+  const auto left = addedToTemp(run);
   const std::set<std::string> onlyTheLink = {"bin"};
-  env.check.that(left.empty() || (left.size() == 1 && folderEntries(join(temp, left[0])) == onlyTheLink),
+  env.check.that(left.empty() || (left.size() == 1 && folderEntries(join(run.temp, left[0])) == onlyTheLink),
                  "the work folder is gone, or holds only the link");
 }
 

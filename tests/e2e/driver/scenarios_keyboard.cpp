@@ -15,11 +15,9 @@ constexpr char kNoWorkFolderText[] =
 // the quit question; Tab walks the controls in their template order and comes back round.
 E2E_SCENARIO(keyboard_enter_escape_and_tab) {
   const std::string product = join(env.root, "product");
-  makeProductFolders(product);
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
   Process process;
-  HWND dialog = openMainDialog(env, process);
-  if (dialog == nullptr) return process.kill();
+  HWND dialog = openOverProduct(env, process, product);
+  if (dialog == nullptr) return;
   env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "the folder is valid at opening");
 
   // The folder breaks meanwhile: only a new validation can tell.

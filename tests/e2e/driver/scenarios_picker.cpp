@@ -4,7 +4,7 @@
 #include <commdlg.h>
 #include <dlgs.h>
 
-#include "scenario.h"
+#include "flows.h"
 #include "system.h"
 
 namespace e2e {
@@ -31,11 +31,10 @@ void focusMainFolderButton(HWND dialog) {
   waitUntil([&] { return focusedId(dialog) == KZ_IDC_MAIN_FOLDER; }, 3000);
 }
 
-HWND openPicker(Env& env, HWND dialog, DWORD pid) {
-  press(dialog, KZ_IDC_MAIN_FOLDER);
-  HWND picker = waitDialog(pid, kPickerTitle);
-  env.check.that(picker != nullptr, "the picker opens with its title");
-  return picker;
+// Opens the picker by the main-folder button, focused first as a click by hand would (when asked).
+HWND openPicker(Env& env, HWND dialog, DWORD pid, bool focusFirst = true) {
+  if (focusFirst) focusMainFolderButton(dialog);
+  return openPickerOf(env, dialog, pid);
 }
 
 // The picker's look: OK reads "OK", the file-name row is the read-only folder field labelled
@@ -62,13 +61,6 @@ void expectPickerLook(Env& env, HWND picker) {
   env.check.that(!shown.empty() && pathExists(shown), "the folder field shows the browsed folder: " + shown);
 }
 
-// Types a path where the hidden file-name field would take it and presses OK.
-void chooseThrough(HWND picker, const std::string& fileName) {
-  HWND nameField = GetDlgItem(picker, edt1) != nullptr ? GetDlgItem(picker, edt1) : GetDlgItem(picker, cmb13);
-  SendMessageA(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()));
-  press(picker, IDOK);
-}
-
 }  // namespace
 
 // With no known main folder, choosing the product's folder rewrites the log with its location
@@ -80,13 +72,12 @@ E2E_SCENARIO(folder_pick_chooses_folder) {
   HWND dialog = openMainDialog(env, process);
   if (dialog == nullptr) return process.kill();
   env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine("") + kNoMainFolderError, "opening log");
-  focusMainFolderButton(dialog);
   HWND picker = openPicker(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
   expectPickerLook(env, picker);
   // Where the picker opens is folder_pick_centred_inside_work_area's concern.
   chooseThrough(picker, join(product, "a.b"));
-  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+  pickerClosed(env, process.id(), "OK closes the picker");
   env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "the log is rewritten for the chosen folder");
   env.check.that(waitUntil([&] { return focusedId(dialog) == KZ_IDC_INSTALL; }, 3000), "the focus moves to Install");
   if (!quitWithYes(env, dialog, process)) process.kill();
@@ -95,18 +86,15 @@ E2E_SCENARIO(folder_pick_chooses_folder) {
 // Pressing OK at once chooses the folder the picker opened in, the current main folder.
 E2E_SCENARIO(folder_pick_ok_keeps_initial_folder) {
   const std::string product = join(env.root, "product");
-  makeProductFolders(product);
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
   Process process;
-  HWND dialog = openMainDialog(env, process);
-  if (dialog == nullptr) return process.kill();
-  focusMainFolderButton(dialog);
+  HWND dialog = openOverProduct(env, process, product);
+  if (dialog == nullptr) return;
   HWND picker = openPicker(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
   HWND child = childDialog(picker);
   env.check.equal(child ? itemText(child, 1002) : "", product, "the picker opens in the main folder");
   press(picker, IDOK);
-  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+  pickerClosed(env, process.id(), "OK closes the picker");
   env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(product), "the log names the same folder");
   env.check.that(waitUntil([&] { return focusedId(dialog) == KZ_IDC_INSTALL; }, 3000), "the focus moves to Install");
   if (!quitWithYes(env, dialog, process)) process.kill();
@@ -114,21 +102,17 @@ E2E_SCENARIO(folder_pick_ok_keeps_initial_folder) {
 
 // Cancelling the picker changes nothing: the log, the focus and the main folder stay.
 E2E_SCENARIO(folder_pick_cancel_changes_nothing) {
-  const std::string broken = join(env.root, "broken");
-  makeProductFolders(broken, "anim");
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, broken);
   Process process;
-  HWND dialog = openMainDialog(env, process);
-  if (dialog == nullptr) return process.kill();
+  HWND dialog = openOverProduct(env, process, join(env.root, "broken"), "anim");
+  if (dialog == nullptr) return;
   const std::string log = itemText(dialog, KZ_IDC_LOG);
-  focusMainFolderButton(dialog);
   HWND picker = openPicker(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
   // Browsing elsewhere first, then cancelling.
   chooseThrough(picker, env.root);
   Sleep(300);
   press(picker, IDCANCEL);
-  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
+  pickerClosed(env, process.id(), "Cancel closes the picker");
   Sleep(200);
   env.check.equal(itemText(dialog, KZ_IDC_LOG), log, "the log is untouched");
   env.check.equal(focusedId(dialog), KZ_IDC_MAIN_FOLDER, "the focus stays");
@@ -142,13 +126,11 @@ E2E_SCENARIO(folder_pick_cancel_changes_nothing) {
 // and the picker stays open; the main folder does not change.
 E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
   const std::string product = join(env.root, "product");
-  makeProductFolders(product);
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
   Process process;
-  HWND dialog = openMainDialog(env, process);
-  if (dialog == nullptr) return process.kill();
+  HWND dialog = openOverProduct(env, process, product);
+  if (dialog == nullptr) return;
   const std::string log = itemText(dialog, KZ_IDC_LOG);
-  HWND picker = openPicker(env, dialog, process.id());
+  HWND picker = openPicker(env, dialog, process.id(), false);
   if (picker == nullptr) return process.kill();
   chooseThrough(picker, join(join(env.root, "nowhere"), "a.b"));
   HWND box = nullptr;
@@ -164,7 +146,7 @@ E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
                  "the warning closes");
   env.check.that(IsWindowVisible(picker) != FALSE, "the picker stays open");
   press(picker, IDCANCEL);
-  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "Cancel closes the picker");
+  pickerClosed(env, process.id(), "Cancel closes the picker");
   env.check.equal(itemText(dialog, KZ_IDC_LOG), log, "the log is untouched");
   if (!quitWithYes(env, dialog, process)) process.kill();
 }
@@ -172,19 +154,15 @@ E2E_SCENARIO(folder_pick_warns_for_location_without_path) {
 // Choosing a folder that is not a product installation still replaces the main folder: the log
 // reports it, the focus stays, and Install validates the new folder again.
 E2E_SCENARIO(folder_pick_invalid_choice_replaces_main_folder) {
-  const std::string product = join(env.root, "product");
   const std::string broken = join(env.root, "broken");
-  makeProductFolders(product);
   makeProductFolders(broken, "scenes.set");
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
   Process process;
-  HWND dialog = openMainDialog(env, process);
-  if (dialog == nullptr) return process.kill();
-  focusMainFolderButton(dialog);
+  HWND dialog = openOverProduct(env, process, join(env.root, "product"));
+  if (dialog == nullptr) return;
   HWND picker = openPicker(env, dialog, process.id());
   if (picker == nullptr) return process.kill();
   chooseThrough(picker, join(broken, "a.b"));
-  env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+  pickerClosed(env, process.id(), "OK closes the picker");
   const std::string expected = locationLine(broken) + kCorruptMainFolderError;
   env.check.equal(itemText(dialog, KZ_IDC_LOG), expected, "the log reports the chosen folder");
   env.check.equal(focusedId(dialog), KZ_IDC_MAIN_FOLDER, "the focus does not move");

@@ -17,8 +17,7 @@ HWND folderFieldOf(HWND picker) { return GetDlgItem(FindWindowExA(picker, nullpt
 // Browses to folder by typing it where the hidden file-name field takes it and pressing OK, as a
 // user's typed folder name does; true when the folder field follows.
 bool browseTo(Env& env, HWND picker, const std::string& folder) {
-  typeFileName(picker, folder);
-  press(picker, IDOK);
+  chooseThrough(picker, folder);
   return env.check.that(waitUntil([&] { return windowText(folderFieldOf(picker)) == folder; }, 5000),
                         "the folder field follows the browsing: " + windowText(folderFieldOf(picker)));
 }
@@ -70,9 +69,8 @@ E2E_SCENARIO(folder_pick_browses_and_restores_directory) {
     HWND picker = openPickerOf(env, dialog, process.id());
     if (picker == nullptr) return process.kill();
     browseTo(env, picker, other);
-    typeFileName(picker, "a.b");
-    press(picker, IDOK);
-    env.check.that(waitUntil([&] { return findDialog(process.id(), kPickerTitle) == nullptr; }), "OK closes the picker");
+    chooseThrough(picker, "a.b");
+    pickerClosed(env, process.id(), "OK closes the picker");
     env.check.equal(itemText(dialog, KZ_IDC_LOG), locationLine(other), "the folder browsed to is chosen");
     env.check.that(waitUntil([&] { return focusedId(dialog) == KZ_IDC_INSTALL; }, 3000), "the focus moves to Install");
     if (!quitWithYes(env, dialog, process)) return process.kill();
@@ -106,12 +104,7 @@ E2E_SCENARIO(folder_pick_drive_root_installs) {
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
   if (!pickThroughFileName(env, dialog, process.id(), "L:\\a.b")) return process.kill();
-  const std::string shown = locationLineShowing(root);
-  env.check.equal(itemText(dialog, KZ_IDC_LOG), shown, "the root validates");
-  env.check.equal(installAndWait(dialog), completedLogAfter(shown), "the install completes");
-  env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), root,
-                  "the root is recorded with its backslash");
-  closeWithoutQuestionAsked(env, dialog, process);
+  expectInstallsInto(env, dialog, process, root, locationLineShowing(root));
 }
 
 // The picker opens centred over the main dialog wherever that lies, and is pushed back inside the

@@ -45,12 +45,7 @@ E2E_SCENARIO(main_folder_drive_root_installs) {
   Process process;
   HWND dialog = openMainDialog(env, process, updater);
   if (dialog == nullptr) return process.kill();
-  const std::string shown = locationLineShowing(root);
-  env.check.equal(itemText(dialog, KZ_IDC_LOG), shown, "the root validates");
-  env.check.equal(installAndWait(dialog), completedLogAfter(shown), "the install completes");
-  env.check.equal(readRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue).value_or("<none>"), root,
-                  "the root is recorded with its backslash");
-  closeWithoutQuestionAsked(env, dialog, process);
+  expectInstallsInto(env, dialog, process, root, locationLineShowing(root));
 }
 
 }  // namespace e2e

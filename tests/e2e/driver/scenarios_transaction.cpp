@@ -106,7 +106,6 @@ std::string logUpTo(const std::string& product, const std::string& failedHeading
 // the cause (holding the given words), and nothing reports success.
 void expectFailedAt(Env& env, const std::string& log, const std::string& product, const std::string& heading,
                     const std::string& cause) {
-  note("log: " + visible(log));
   const std::string expected = logUpTo(product, heading);
   env.check.equal(log.substr(0, expected.size()), expected, "log up to the failed stage");
   const std::string rest = log.size() > expected.size() ? log.substr(expected.size()) : "";
@@ -119,9 +118,24 @@ void expectFailedAt(Env& env, const std::string& log, const std::string& product
   env.check.that(log.find("Copying files......Ok.") == std::string::npos, "the copy is not reported done");
 }
 
-std::string startInstallAndWait(HWND dialog) {
-  press(dialog, KZ_IDC_INSTALL);
-  return waitRunEnd(dialog);
+// The merged update, with product recorded as the machine-wide main folder; "" when the merge failed.
+std::string mergeFor(Env& env, const std::string& product) {
+  const std::string updater = mergeUpdate(env);
+  if (!updater.empty()) setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  return updater;
+}
+
+// Opens the updater's main dialog and runs Install to its end; the dialog, with the log (noted),
+// or nullptr (the process ended) when the dialog did not come.
+HWND openAndInstall(Env& env, Process& process, const std::string& updater, std::string& log) {
+  HWND dialog = openMainDialog(env, process, updater);
+  if (dialog == nullptr) {
+    process.kill();
+    return nullptr;
+  }
+  log = installAndWait(dialog);
+  note("log: " + visible(log));
+  return dialog;
 }
 
 // Where the new help file of bin\app01.exe must go, a plain file stands in place of its folder,
@@ -173,18 +187,17 @@ constexpr int kMidCopyCrash = 7;
 // Where the new help file's folder belongs stands a plain file, so the copy fails at that row
 // after the rows before it were replaced. Everything is put back, and the log says so.
 E2E_SCENARIO(copy_failure_restores_main_folder) {
-  const std::string updater = mergeUpdate(env);
-  if (updater.empty()) return;
   const std::string product = join(env.root, "product");
-  if (!arrangeFailingCopy(env, product)) return;
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const std::string updater = mergeFor(env, product);
+  if (updater.empty() || !arrangeFailingCopy(env, product)) return;
   const TreeState before = treeState(product);
   env.check.that(before.size() > 20, "the product is there");
 
   Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  expectFailedAt(env, startInstallAndWait(dialog), product, "Copying files...",
+  std::string log;
+  HWND dialog = openAndInstall(env, process, updater, log);
+  if (dialog == nullptr) return;
+  expectFailedAt(env, log, product, "Copying files...",
                  "\\misc.set\\hlpfiles\\app01\\app01_help.chm\" could not be moved to \"" + product +
                      "\\misc.set\\hlpfiles\\app01\\app01_help.chm\".");
   expectUnchanged(env, before, product);
@@ -199,17 +212,17 @@ E2E_SCENARIO(copy_failure_restores_main_folder) {
 // to move anything through it and names it; neither the main folder nor what the link points at
 // changes, and no set-aside folder is made.
 E2E_SCENARIO(copy_refuses_linked_folder) {
-  const std::string updater = mergeUpdate(env);
-  if (updater.empty()) return;
   const std::string product = join(env.root, "product");
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const std::string updater = mergeFor(env, product);
+  if (updater.empty()) return;
   const TreeState before = treeState(product);
   const TreeState targetBefore = treeState(join(env.root, "elsewhere"));
   env.check.that(targetBefore.size() > 10, "the linked folder holds the programs");
   Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  expectFailedAt(env, startInstallAndWait(dialog), product, "Copying files...",
+  std::string log;
+  HWND dialog = openAndInstall(env, process, updater, log);
+  if (dialog == nullptr) return;
+  expectFailedAt(env, log, product, "Copying files...",
                  "The folder \"" + product + "\\bin\" is a link to another place");
   expectUnchanged(env, before, product);
   expectUnchanged(env, targetBefore, join(env.root, "elsewhere"));
@@ -220,18 +233,18 @@ E2E_SCENARIO(copy_refuses_linked_folder) {
 // The system's temporary folder is too small for the new files (the runner mounts a small volume
 // there): the extraction fails, the main folder is untouched, and the work folder goes.
 E2E_SCENARIO(full_temp_folder_fails_extraction) {
-  const std::string updater = mergeUpdate(env);
-  if (updater.empty()) return;
   const std::string product = join(env.root, "product");
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const std::string updater = mergeFor(env, product);
+  if (updater.empty()) return;
   const TreeState before = treeState(product);
   const std::string temp = tempFolder();
   const auto tempBefore = folderEntries(temp);
 
   Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  expectFailedAt(env, startInstallAndWait(dialog), product, "Decompressing files...",
+  std::string log;
+  HWND dialog = openAndInstall(env, process, updater, log);
+  if (dialog == nullptr) return;
+  expectFailedAt(env, log, product, "Decompressing files...",
                  "could not be written into the work folder");
   expectUnchanged(env, before, product);
   if (!quitWithYes(env, dialog, process)) return process.kill();
@@ -256,13 +269,9 @@ E2E_SCENARIO(killed_copy_recovers_on_install) {
     if (!installKilledAfter(env, updater, product, moves)) continue;
 
     Process process;
-    HWND dialog = openMainDialog(env, process, updater);
-    if (dialog == nullptr) {
-      process.kill();
-      continue;
-    }
-    const std::string log = startInstallAndWait(dialog);
-    note("log" + at + ": " + visible(log));
+    std::string log;
+    HWND dialog = openAndInstall(env, process, updater, log);
+    if (dialog == nullptr) continue;
     env.check.that(log.find(kInstallCompleted) != std::string::npos, "the install completes" + at);
     env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery" + at);
     env.check.that(log.find("FAILED") == std::string::npos, "nothing failed" + at);
@@ -292,19 +301,16 @@ namespace e2e {
 // first puts back what the first one moved, so its rollback ends at the product as it was before
 // either run, not at the half-updated state the first one left.
 E2E_SCENARIO(killed_copy_then_failed_copy_restores_original) {
-  const std::string updater = mergeUpdate(env);
-  if (updater.empty()) return;
   const std::string product = join(env.root, "product");
-  if (!arrangeFailingCopy(env, product)) return;
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const std::string updater = mergeFor(env, product);
+  if (updater.empty() || !arrangeFailingCopy(env, product)) return;
   const TreeState before = treeState(product);
   if (!installKilledAfter(env, updater, product, kMidCopyCrash)) return;
 
   Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  const std::string log = startInstallAndWait(dialog);
-  note("log: " + visible(log));
+  std::string log;
+  HWND dialog = openAndInstall(env, process, updater, log);
+  if (dialog == nullptr) return;
   env.check.that(log.find(kRecoveredLine) != std::string::npos, "the log reports the recovery");
   env.check.that(log.find("\r\nCopying files......FAILED.") != std::string::npos, "the copy fails: \"" + visible(log) + "\"");
   env.check.that(log.find("completed and successful") == std::string::npos, "no success is reported");
@@ -322,20 +328,18 @@ namespace e2e {
 // stops at the recovery with one line naming the set-aside folder, and no file anywhere in the
 // scratch folder changes, the planted journal included.
 E2E_SCENARIO(forged_journal_changes_nothing) {
-  const std::string updater = mergeUpdate(env);
-  if (updater.empty()) return;
   const std::string product = join(env.root, "product");
-  setRegistryString(HKEY_LOCAL_MACHINE, kMainFolderValue, product);
+  const std::string updater = mergeFor(env, product);
+  if (updater.empty()) return;
   const TreeState before = treeState(env.root);
   env.check.that(before.count("victim.txt") == 1 && before.count("planted\\evil.dll") == 1 &&
                      before.count("product\\~KMUPDATE\\journal.kmj") == 1,
                  "the forged journal and the files it aims at are there");
 
   Process process;
-  HWND dialog = openMainDialog(env, process, updater);
-  if (dialog == nullptr) return process.kill();
-  const std::string log = startInstallAndWait(dialog);
-  note("log: " + visible(log));
+  std::string log;
+  HWND dialog = openAndInstall(env, process, updater, log);
+  if (dialog == nullptr) return;
   env.check.equal(log, locationLine(product) +
                            "\r\n\r\nRestoring the files of an interrupted installation......FAILED.\r\nThe journal in "
                            "the folder \"" + join(product, "~KMUPDATE") +
