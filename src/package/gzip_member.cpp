@@ -108,13 +108,13 @@ int32_t decodeBody() {
   }
 
   if (ctx.method == gzip::kMethodDeflate) {
-    const int r = inflateEngine()();
-    if (r == kInflateStopped) return 1;
-    if (r == kInflateNoMemory) {
+    const InflateResult r = inflateEngine()();
+    if (r == InflateResult::Stopped) return 1;
+    if (r == InflateResult::NoMemory) {
       failEntry(DecodeFailure::OutOfMemory);
       return 1;
     }
-    if (r != kInflateOk) {
+    if (r != InflateResult::Ok) {
       failEntry(DecodeFailure::FormatViolated);
       return 1;
     }
