@@ -191,15 +191,6 @@ void addToMemberCrc(const uint8_t* data, uint32_t count) {
 
 uint32_t memberCrc() { return decoder().crcRegister ^ 0xFFFFFFFFu; }
 
-uint32_t updateCrc(const uint8_t* data, uint32_t count) {
-  if (data == nullptr) {
-    resetMemberCrc();
-    return 0;
-  }
-  addToMemberCrc(data, count);
-  return memberCrc();
-}
-
 int32_t readMemberHeader() {
   ReaderContext& ctx = *currentReader();
   detail::DecoderGlobals& g = decoder();

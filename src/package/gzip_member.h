@@ -63,9 +63,5 @@ MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char
 void resetMemberCrc();
 void addToMemberCrc(const uint8_t* data, uint32_t count);
 uint32_t memberCrc();
-// The same three in one call, as the decoder's interface has them: updateCrc(nullptr, any) resets
-// the register and returns 0; otherwise the bytes are added and the CRC of all bytes since the
-// reset is returned (a count of 0 only returns it).
-uint32_t updateCrc(const uint8_t* data, uint32_t count);
 
 }  // namespace kz

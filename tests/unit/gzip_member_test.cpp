@@ -336,15 +336,19 @@ TEST_F(GzipMember, DiscardedOutputIsNeverDeleted) {
   kz::destroyReader(ctx);
 }
 
-// The CRC helper: no data resets, a count of 0 only reports.
-TEST(UpdateCrc, ResetsAccumulatesAndReports) {
+// The member's CRC: a reset starts it over, stretches add up to the CRC of all their bytes, and
+// a stretch of no bytes changes nothing.
+TEST(MemberCrc, ResetsAccumulatesAndReports) {
   const uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-  EXPECT_EQ(kz::updateCrc(nullptr, 0), 0u);
-  kz::updateCrc(digits, 4);
-  EXPECT_EQ(kz::updateCrc(digits + 4, 5), 0xCBF43926u);
-  EXPECT_EQ(kz::updateCrc(digits, 0), 0xCBF43926u);
-  kz::updateCrc(nullptr, 0);
-  EXPECT_EQ(kz::updateCrc(digits, 0), 0u);
+  kz::resetMemberCrc();
+  EXPECT_EQ(kz::memberCrc(), 0u);
+  kz::addToMemberCrc(digits, 4);
+  kz::addToMemberCrc(digits + 4, 5);
+  EXPECT_EQ(kz::memberCrc(), 0xCBF43926u);
+  kz::addToMemberCrc(digits, 0);
+  EXPECT_EQ(kz::memberCrc(), 0xCBF43926u);
+  kz::resetMemberCrc();
+  EXPECT_EQ(kz::memberCrc(), 0u);
 }
 
 }  // namespace
