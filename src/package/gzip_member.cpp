@@ -58,8 +58,8 @@ bool checkPkEntry(ReaderContext& ctx) {
   if (ctx.method != gzip::kMethodStored && ctx.method != gzip::kMethodDeflate) return false;
   const uint8_t flags = h[gzip::kPkOffsetFlags];
   if ((flags & gzip::kPkFlagEncrypted) != 0) return false;
-  g.pkDescriptor = (flags & gzip::kPkFlagDescriptor) != 0 ? 1 : 0;
-  g.pkEntry = 1;
+  g.pkDescriptor = (flags & gzip::kPkFlagDescriptor) != 0;
+  g.pkEntry = true;
   return true;
 }
 
@@ -101,7 +101,7 @@ int32_t decodeBody() {
 
   uint32_t expectedCrc = 0;
   uint32_t expectedLength = 0;
-  const bool pkWithoutDescriptor = g.pkEntry != 0 && g.pkDescriptor == 0;
+  const bool pkWithoutDescriptor = g.pkEntry && !g.pkDescriptor;
   if (pkWithoutDescriptor) {
     expectedCrc = load32le(ctx.inputBuffer + gzip::kPkOffsetCrc);
     expectedLength = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
@@ -118,7 +118,7 @@ int32_t decodeBody() {
       failEntry(DecodeFailure::FormatViolated);
       return 1;
     }
-  } else if (ctx.method == gzip::kMethodStored && g.pkEntry != 0) {
+  } else if (ctx.method == gzip::kMethodStored && g.pkEntry) {
     const uint32_t size = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
     if (size != load32le(ctx.inputBuffer + gzip::kPkOffsetCompressedSize)) {
       failEntry(DecodeFailure::LengthMismatch);
@@ -130,12 +130,12 @@ int32_t decodeBody() {
     return 1;
   }
 
-  if (g.pkEntry == 0) {
+  if (!g.pkEntry) {
     uint8_t trailer[8];
     if (!readFields(trailer, 8)) return 1;
     expectedCrc = load32le(trailer);
     expectedLength = load32le(trailer + 4);
-  } else if (g.pkDescriptor != 0) {
+  } else if (g.pkDescriptor) {
     uint8_t descriptor[16];
     if (!readFields(descriptor, 16)) return 1;
     expectedCrc = load32le(descriptor + 4);
@@ -178,7 +178,7 @@ void resetMemberState(ReaderContext& ctx, uint32_t budget) {
   ctx.bytesIn = 0;
   ctx.bytesOut = 0;
   ctx.compressedBudget = budget;
-  ctx.abortFlag = 0;
+  ctx.abortFlag = false;
   decoder().inputCount = 0;
 }
 
@@ -197,8 +197,8 @@ int32_t readMemberHeader() {
   ctx.method = -1;
   g.lastFailure = DecodeFailure::None;
   // A member is judged by its own header only, whatever an earlier member left behind.
-  g.pkEntry = 0;
-  g.pkDescriptor = 0;
+  g.pkEntry = false;
+  g.pkDescriptor = false;
 
   uint8_t magic[2];
   if (!readFields(magic, 2)) return -1;
@@ -235,8 +235,8 @@ int32_t readMemberHeader() {
 int32_t decodeMember() {
   const int32_t result = decodeBody();
   detail::DecoderGlobals& g = decoder();
-  g.pkEntry = 0;
-  g.pkDescriptor = 0;
+  g.pkEntry = false;
+  g.pkDescriptor = false;
   if (result == 0) g.lastFailure = DecodeFailure::None;
   return result;
 }
@@ -252,7 +252,7 @@ MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char
   errno = 0;  // the window flush reports write errors through it
   if (!openOutputFile(ctx, outputPath != nullptr ? outputPath : platform::kNullDevice)) return MemberOutcome::OutputNotOpened;
   if (outputPath == nullptr) ctx.outputName[0] = '\0';  // an abort must not delete the null device
-  const bool failed = decodeMember() != 0 || ctx.abortFlag != 0;
+  const bool failed = decodeMember() != 0 || ctx.abortFlag;
   // A close that cannot write the last bytes leaves a short file: the member fails as well.
   const bool closed = closeOutput(ctx);
   if (failed) return MemberOutcome::DecodeFailed;

@@ -30,7 +30,7 @@ struct MemoryInput {
 
 struct ReaderContext {
   std::FILE* output = nullptr;
-  int16_t abortFlag = 0;
+  bool abortFlag = false;
   uint32_t chunkId = 0;
   uint32_t chunkLength = 0;
   MemoryInput input;

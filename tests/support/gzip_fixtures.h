@@ -66,7 +66,7 @@ struct MemberResult {
   bool outputExists = false;
   Bytes output;
   uint32_t inputPosition = 0;  // where the memory input stands afterwards
-  int16_t abortFlag = 0;
+  bool abortFlag = false;
 };
 
 // Decodes the member at the start of block with the given budget into outputPath with

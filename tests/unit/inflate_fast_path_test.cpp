@@ -56,7 +56,7 @@ std::vector<Decoded> decodeInOneContext(kz::InflateEngine engine, const std::vec
       d.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     results.push_back(d);
-    if (ctx.abortFlag != 0) break;  // the buffers are gone with the entry
+    if (ctx.abortFlag) break;  // the buffers are gone with the entry
   }
   kz::destroyReader(ctx);
   kz::setInflateEngineForTesting(nullptr);
