@@ -19,6 +19,7 @@
 namespace {
 
 using kz::DecodeFailure;
+using kz::MemberMethod;
 using kz::test::Bytes;
 using kz::test::decodeMemberBytes;
 
@@ -35,8 +36,8 @@ TEST_F(GzipMember, AcceptsOldMagic) {
   kz::test::GzipHeaderOptions o;
   o.magic2 = 0x9E;
   const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
-  EXPECT_EQ(r.header, 8);
-  EXPECT_EQ(r.decode, 0);
+  EXPECT_EQ(r.header, MemberMethod::Deflated);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::Decoded);
   EXPECT_TRUE(r.output == data_);
 }
 
@@ -48,7 +49,7 @@ TEST_F(GzipMember, SkipsExtraNameAndComment) {
   o.name = "other-name.txt";
   o.comment = "a comment";
   const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
-  EXPECT_EQ(r.decode, 0);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::Decoded);
   EXPECT_TRUE(r.output == data_);
   EXPECT_FALSE(std::filesystem::exists(dir_.file("other-name.txt")));
 }
@@ -59,7 +60,7 @@ TEST_F(GzipMember, RefusesHeaderCrcAndReservedFlagsBeforeAnyFileExists) {
     kz::test::GzipHeaderOptions o;
     o.flags = static_cast<uint8_t>(flag);
     const auto r = decodeMemberBytes(kz::test::wrapGzip(kz::test::rawDeflate(data_, 6, Z_DEFAULT_STRATEGY), data_, o), out_);
-    EXPECT_EQ(r.header, -1) << int(flag);
+    EXPECT_EQ(r.header, MemberMethod::Refused) << int(flag);
     EXPECT_EQ(r.failure, DecodeFailure::HeaderRefused);
     EXPECT_FALSE(r.outputExists);
   }
@@ -69,17 +70,17 @@ TEST_F(GzipMember, RefusesHeaderCrcAndReservedFlagsBeforeAnyFileExists) {
 TEST_F(GzipMember, RefusesOtherMethodsAndMagics) {
   kz::test::GzipHeaderOptions o;
   o.method = 7;
-  EXPECT_EQ(decodeMemberBytes(kz::test::wrapGzip({}, {}, o), out_).header, -1);
-  EXPECT_EQ(decodeMemberBytes(Bytes{0x1F, 0x8C, 8, 0, 0, 0, 0, 0, 0, 11, 3, 0}, out_).header, -1);
-  EXPECT_EQ(decodeMemberBytes(Bytes{'P', 'K', 1, 2, 0, 0, 0, 0, 0, 0, 0, 0}, out_).header, -1);
+  EXPECT_EQ(decodeMemberBytes(kz::test::wrapGzip({}, {}, o), out_).header, MemberMethod::Refused);
+  EXPECT_EQ(decodeMemberBytes(Bytes{0x1F, 0x8C, 8, 0, 0, 0, 0, 0, 0, 11, 3, 0}, out_).header, MemberMethod::Refused);
+  EXPECT_EQ(decodeMemberBytes(Bytes{'P', 'K', 1, 2, 0, 0, 0, 0, 0, 0, 0, 0}, out_).header, MemberMethod::Refused);
   EXPECT_FALSE(std::filesystem::exists(out_));
 }
 
-// An empty BODY, or one shorter than the header, ends the input inside the member: abort, -1.
+// An empty BODY, or one shorter than the header, ends the input inside the member: abort, refused.
 TEST_F(GzipMember, ShortBodiesAbortTheHeaderStep) {
   for (size_t length : {0u, 1u, 5u, 9u}) {
     const auto r = decodeMemberBytes(member_, static_cast<uint32_t>(length), out_);
-    EXPECT_EQ(r.header, -1) << length;
+    EXPECT_EQ(r.header, MemberMethod::Refused) << length;
     EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << length;
     EXPECT_TRUE(r.abortFlag) << length;
     EXPECT_LE(r.inputPosition, length);
@@ -91,7 +92,7 @@ TEST_F(GzipMember, TrailerCutShortDeletesTheOutput) {
   for (size_t cut = 1; cut <= 8; ++cut) {
     const auto budget = static_cast<uint32_t>(member_.size() - cut);
     const auto r = decodeMemberBytes(member_, budget, out_);
-    EXPECT_EQ(r.decode, 1) << cut;
+    EXPECT_EQ(r.outcome, kz::MemberOutcome::DecodeFailed) << cut;
     EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << cut;
     EXPECT_FALSE(r.outputExists) << cut;
     EXPECT_LE(r.inputPosition, budget) << "the budget is a hard limit";
@@ -103,14 +104,14 @@ TEST_F(GzipMember, TrailerMismatchesNameTheirReason) {
   Bytes badCrc = member_;
   badCrc[badCrc.size() - 8] ^= 0x01;
   auto r = decodeMemberBytes(badCrc, out_);
-  EXPECT_EQ(r.decode, 1);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::DecodeFailed);
   EXPECT_EQ(r.failure, DecodeFailure::CrcError);
   EXPECT_FALSE(r.outputExists);
 
   Bytes badLength = member_;
   badLength[badLength.size() - 4] ^= 0x01;
   r = decodeMemberBytes(badLength, out_);
-  EXPECT_EQ(r.decode, 1);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::DecodeFailed);
   EXPECT_EQ(r.failure, DecodeFailure::LengthError);
   EXPECT_FALSE(r.outputExists);
 }
@@ -118,7 +119,7 @@ TEST_F(GzipMember, TrailerMismatchesNameTheirReason) {
 // A member that decodes to nothing gives an empty file: CRC 0 and length 0 check out.
 TEST_F(GzipMember, EmptyMemberGivesEmptyFile) {
   const auto r = decodeMemberBytes(kz::test::zlibGzip({}, 9, Z_DEFAULT_STRATEGY), out_);
-  EXPECT_EQ(r.decode, 0);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::Decoded);
   EXPECT_TRUE(r.outputExists);
   EXPECT_TRUE(r.output.empty());
 }
@@ -129,7 +130,7 @@ TEST_F(GzipMember, StopsAtTheTrailer) {
   const Bytes second = kz::test::zlibGzip(Bytes(10, 'z'), 6, Z_DEFAULT_STRATEGY);
   two.insert(two.end(), second.begin(), second.end());
   const auto r = decodeMemberBytes(two, out_);
-  EXPECT_EQ(r.decode, 0);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::Decoded);
   EXPECT_TRUE(r.output == data_);
   EXPECT_EQ(r.inputPosition, std::min<size_t>(two.size(), 32768 * ((member_.size() + 32767) / 32768)))
       << "only whole refills of this member's budget are read";
@@ -143,7 +144,7 @@ TEST_F(GzipMember, RefillsAtMost32KiBWithinTheBudget) {
   kz::openMemoryInput(ctx, big.data());
   ctx.input.size = static_cast<uint32_t>(big.size());
   kz::resetMemberState(ctx, 40000);
-  EXPECT_EQ(kz::readMemberHeader(), 8);
+  EXPECT_EQ(kz::readMemberHeader(), MemberMethod::Deflated);
   EXPECT_EQ(ctx.input.position, 32768u);
   EXPECT_EQ(ctx.bytesIn, 32768u);
   kz::destroyReader(ctx);
@@ -172,7 +173,8 @@ TEST_F(GzipMember, FlushesWholeWindowsThenTheRest) {
   kz::platform::ScopedFileSystem scope(recorder);
   const Bytes data = kz::test::textBytes(3 * 32768 + 123, 3);
   const auto r = decodeMemberBytes(kz::test::zlibGzip(data, 9, Z_DEFAULT_STRATEGY), out_);
-  ASSERT_EQ(r.decode, 0);
+  // Decoded, but the recorder kept the bytes from the file, which is left empty.
+  ASSERT_EQ(r.outcome, kz::MemberOutcome::OutputIncomplete);
   EXPECT_EQ(recorder.writes, (std::vector<size_t>{32768, 32768, 32768, 123}));
 }
 
@@ -197,7 +199,7 @@ TEST_F(GzipMember, WriteErrorAbortsAndDeletes) {
   } failing(kz::platform::nativeFileSystem());
   kz::platform::ScopedFileSystem scope(failing);
   const auto r = decodeMemberBytes(member_, out_);
-  EXPECT_EQ(r.decode, 1);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::DecodeFailed);
   EXPECT_EQ(r.failure, DecodeFailure::WriteError);
   EXPECT_FALSE(r.outputExists);
 }
@@ -212,7 +214,7 @@ TEST_F(GzipMember, TableAllocationFailureIsOutOfMemory) {
     kz::setTableAllocatorForTesting([](size_t n) -> void* { return allowed-- > 0 ? std::malloc(n) : nullptr; });
     const auto r = decodeMemberBytes(member_, out_);
     kz::setTableAllocatorForTesting(nullptr);
-    EXPECT_EQ(r.decode, 1) << before;
+    EXPECT_EQ(r.outcome, kz::MemberOutcome::DecodeFailed) << before;
     EXPECT_EQ(r.failure, DecodeFailure::OutOfMemory) << before;
     EXPECT_FALSE(r.outputExists) << before;
   }
@@ -227,8 +229,8 @@ TEST_F(GzipMember, DecodesPkEntries) {
       o.flags = static_cast<uint16_t>(flags);
       const Bytes data = method == 0 && flags == 8 ? Bytes{} : data_;  // a stored entry with a descriptor carries sizes 0
       const auto r = decodeMemberBytes(kz::test::pkEntry(data, o), out_);
-      EXPECT_EQ(r.header, method) << method << "/" << flags;
-      EXPECT_EQ(r.decode, 0) << method << "/" << flags << ": " << kz::describeDecodeFailure(r.failure);
+      EXPECT_EQ(r.header, static_cast<MemberMethod>(method)) << method << "/" << flags;
+      EXPECT_EQ(r.outcome, kz::MemberOutcome::Decoded) << method << "/" << flags << ": " << kz::describeDecodeFailure(r.failure);
       EXPECT_TRUE(r.output == data) << method << "/" << flags;
     }
   }
@@ -248,18 +250,18 @@ TEST_F(GzipMember, PkDescriptorValuesAreChecked) {
 TEST_F(GzipMember, RefusesUnusablePkEntries) {
   kz::test::PkEntryOptions encrypted;
   encrypted.flags = 1;
-  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, encrypted), out_).header, -1);
+  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, encrypted), out_).header, MemberMethod::Refused);
 
   Bytes other = kz::test::pkEntry(data_);
   other[8] = 12;
-  EXPECT_EQ(decodeMemberBytes(other, out_).header, -1);
+  EXPECT_EQ(decodeMemberBytes(other, out_).header, MemberMethod::Refused);
 
   kz::test::PkEntryOptions longExtra;
   longExtra.extra = Bytes(40000, 0);
-  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, longExtra), out_).header, -1);
+  EXPECT_EQ(decodeMemberBytes(kz::test::pkEntry(data_, longExtra), out_).header, MemberMethod::Refused);
 
   const Bytes shortHeader = {'P', 'K', 3, 4, 20, 0};  // a signature and nothing else
-  EXPECT_EQ(decodeMemberBytes(shortHeader, out_).header, -1);
+  EXPECT_EQ(decodeMemberBytes(shortHeader, out_).header, MemberMethod::Refused);
   EXPECT_FALSE(std::filesystem::exists(out_));
 }
 
@@ -273,7 +275,7 @@ TEST_F(GzipMember, StoredPkEntryCutShort) {
   for (uint32_t present : {0u, 1u, 1000u, 32767u, 40000u}) {
     const auto r = decodeMemberBytes(entry, dataStart + present, out_);
     EXPECT_EQ(r.failure, DecodeFailure::InputEnded) << present << ": " << kz::describeDecodeFailure(r.failure);
-    EXPECT_NE(r.decode, 0) << present;
+    EXPECT_EQ(r.outcome, kz::MemberOutcome::DecodeFailed) << present;
     EXPECT_FALSE(r.outputExists) << present;
   }
 }
@@ -296,7 +298,7 @@ TEST_F(GzipMember, PkStateNeverLeaksIntoTheNextMember) {
   broken[14] ^= 0xFF;  // CRC in the local header
   EXPECT_EQ(decodeMemberBytes(broken, out_).failure, DecodeFailure::CrcError);
   auto r = decodeMemberBytes(member_, out_);
-  EXPECT_EQ(r.decode, 0);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::Decoded);
   EXPECT_TRUE(r.output == data_);
 
   // Header accepted, then the reader gives up before decoding (as when its folder cannot be made).
@@ -306,10 +308,10 @@ TEST_F(GzipMember, PkStateNeverLeaksIntoTheNextMember) {
   kz::openMemoryInput(ctx, pk.data());
   ctx.input.size = static_cast<uint32_t>(pk.size());
   kz::resetMemberState(ctx, ctx.input.size);
-  ASSERT_EQ(kz::readMemberHeader(), 8);
+  ASSERT_EQ(kz::readMemberHeader(), MemberMethod::Deflated);
   kz::destroyReader(ctx);
   r = decodeMemberBytes(member_, out_);
-  EXPECT_EQ(r.decode, 0) << kz::describeDecodeFailure(r.failure);
+  EXPECT_EQ(r.outcome, kz::MemberOutcome::Decoded) << kz::describeDecodeFailure(r.failure);
 }
 
 // A member decoded only to check it goes to the null device: when it fails, the abort must not
