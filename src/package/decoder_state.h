@@ -15,8 +15,8 @@ namespace kz::detail {
 struct DecoderGlobals {
   uint32_t inputCount = 0;    // valid bytes in the input buffer
   uint32_t crcRegister = 0xFFFFFFFFu;  // kept inverted
-  int32_t pkEntry = 0;        // the member is a PK local entry
-  int32_t pkDescriptor = 0;   // its CRC and sizes follow the data
+  bool pkEntry = false;       // the member is a PK local entry
+  bool pkDescriptor = false;  // its CRC and sizes follow the data
   uint64_t bitBuffer = 0;     // the inflate engine's bit reader: bits taken from the low end
   uint32_t bitCount = 0;
   DecodeFailure lastFailure = DecodeFailure::None;

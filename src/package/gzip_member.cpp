@@ -43,24 +43,25 @@ bool skipZeroTerminated() {
   }
 }
 
-// The PK local header lies at the start of the first refill, with its name and extra field.
-bool checkPkEntry(ReaderContext& ctx) {
+// The method of the PK local header at the start of the first refill (with its name and extra
+// field after it), or Refused.
+MemberMethod checkPkEntry(ReaderContext& ctx) {
   detail::DecoderGlobals& g = decoder();
   const uint8_t* h = ctx.inputBuffer;
-  if (g.inputCount < gzip::kPkFixedHeader) return false;
+  if (g.inputCount < gzip::kPkFixedHeader) return MemberMethod::Refused;
   const uint32_t nameLength = static_cast<uint32_t>(h[gzip::kPkOffsetNameLength]) |
                               (static_cast<uint32_t>(h[gzip::kPkOffsetNameLength + 1]) << 8);
   const uint32_t extraLength = static_cast<uint32_t>(h[gzip::kPkOffsetExtraLength]) |
                                (static_cast<uint32_t>(h[gzip::kPkOffsetExtraLength + 1]) << 8);
   ctx.inputIndex += gzip::kPkFixedHeader + nameLength + extraLength;
-  if (ctx.inputIndex > g.inputCount || load32le(h) != gzip::kPkSignature) return false;
-  ctx.method = h[gzip::kPkOffsetMethod];
-  if (ctx.method != gzip::kMethodStored && ctx.method != gzip::kMethodDeflate) return false;
+  if (ctx.inputIndex > g.inputCount || load32le(h) != gzip::kPkSignature) return MemberMethod::Refused;
+  const uint8_t method = h[gzip::kPkOffsetMethod];
+  if (method != gzip::kMethodStored && method != gzip::kMethodDeflate) return MemberMethod::Refused;
   const uint8_t flags = h[gzip::kPkOffsetFlags];
-  if ((flags & gzip::kPkFlagEncrypted) != 0) return false;
-  g.pkDescriptor = (flags & gzip::kPkFlagDescriptor) != 0 ? 1 : 0;
-  g.pkEntry = 1;
-  return true;
+  if ((flags & gzip::kPkFlagEncrypted) != 0) return MemberMethod::Refused;
+  g.pkDescriptor = (flags & gzip::kPkFlagDescriptor) != 0;
+  g.pkEntry = true;
+  return method == gzip::kMethodStored ? MemberMethod::Stored : MemberMethod::Deflated;
 }
 
 // Copies a stored PK entry's data into the window, flushing each time it fills.
@@ -94,62 +95,100 @@ bool copyStored(ReaderContext& ctx, uint32_t length) {
   return true;
 }
 
-int32_t decodeBody() {
+// The member's data and its trailer; false when the decoder gave up (the entry is aborted).
+bool decodeBody() {
   ReaderContext& ctx = *currentReader();
   detail::DecoderGlobals& g = decoder();
   resetMemberCrc();
 
   uint32_t expectedCrc = 0;
   uint32_t expectedLength = 0;
-  const bool pkWithoutDescriptor = g.pkEntry != 0 && g.pkDescriptor == 0;
+  const bool pkWithoutDescriptor = g.pkEntry && !g.pkDescriptor;
   if (pkWithoutDescriptor) {
     expectedCrc = load32le(ctx.inputBuffer + gzip::kPkOffsetCrc);
     expectedLength = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
   }
 
-  if (ctx.method == gzip::kMethodDeflate) {
-    const int r = inflateEngine()();
-    if (r == kInflateStopped) return 1;
-    if (r == kInflateNoMemory) {
+  if (ctx.method == MemberMethod::Deflated) {
+    const InflateResult r = inflateEngine()();
+    if (r == InflateResult::Stopped) return false;
+    if (r == InflateResult::NoMemory) {
       failEntry(DecodeFailure::OutOfMemory);
-      return 1;
+      return false;
     }
-    if (r != kInflateOk) {
+    if (r != InflateResult::Ok) {
       failEntry(DecodeFailure::FormatViolated);
-      return 1;
+      return false;
     }
-  } else if (ctx.method == gzip::kMethodStored && g.pkEntry != 0) {
+  } else if (ctx.method == MemberMethod::Stored && g.pkEntry) {
     const uint32_t size = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
     if (size != load32le(ctx.inputBuffer + gzip::kPkOffsetCompressedSize)) {
       failEntry(DecodeFailure::LengthMismatch);
-      return 1;
+      return false;
     }
-    if (!copyStored(ctx, size)) return 1;
+    if (!copyStored(ctx, size)) return false;
   } else {
     failEntry(DecodeFailure::InvalidMethod);
-    return 1;
+    return false;
   }
 
-  if (g.pkEntry == 0) {
+  if (!g.pkEntry) {
     uint8_t trailer[8];
-    if (!readFields(trailer, 8)) return 1;
+    if (!readFields(trailer, 8)) return false;
     expectedCrc = load32le(trailer);
     expectedLength = load32le(trailer + 4);
-  } else if (g.pkDescriptor != 0) {
+  } else if (g.pkDescriptor) {
     uint8_t descriptor[16];
-    if (!readFields(descriptor, 16)) return 1;
+    if (!readFields(descriptor, 16)) return false;
     expectedCrc = load32le(descriptor + 4);
     expectedLength = load32le(descriptor + 12);
   }
   if (expectedCrc != memberCrc()) {
     failEntry(DecodeFailure::CrcError);
-    return 1;
+    return false;
   }
   if (expectedLength != ctx.bytesOut) {
     failEntry(DecodeFailure::LengthError);
-    return 1;
+    return false;
   }
-  return 0;
+  return true;
+}
+
+// The gzip member header, or the PK local header, at the input position: the member's method,
+// or Refused (with the failure recorded when the header itself was refused, not its input ended).
+MemberMethod readHeader(ReaderContext& ctx) {
+  detail::DecoderGlobals& g = decoder();
+  uint8_t magic[2];
+  if (!readFields(magic, 2)) return MemberMethod::Refused;
+  if (magic[0] == gzip::kMagic1 && (magic[1] == gzip::kMagic2 || magic[1] == gzip::kOldMagic2)) {
+    uint8_t fields[8];
+    if (!readFields(fields, 2)) return MemberMethod::Refused;
+    const uint8_t method = fields[0];
+    const uint8_t flags = fields[1];
+    if (method != gzip::kMethodDeflate || (flags & gzip::kFlagsRefused) != 0) {
+      g.lastFailure = DecodeFailure::HeaderRefused;
+      return MemberMethod::Refused;
+    }
+    // The modification time, extra flags and operating system.
+    if (!readFields(fields, 6)) return MemberMethod::Refused;
+    if ((flags & gzip::kFlagExtra) != 0) {
+      if (!readFields(fields, 2)) return MemberMethod::Refused;
+      const unsigned length = fields[0] | (static_cast<unsigned>(fields[1]) << 8);
+      for (unsigned i = 0; i < length; ++i) {
+        if (nextInputByte() < 0) return MemberMethod::Refused;
+      }
+    }
+    if ((flags & gzip::kFlagName) != 0 && !skipZeroTerminated()) return MemberMethod::Refused;
+    if ((flags & gzip::kFlagComment) != 0 && !skipZeroTerminated()) return MemberMethod::Refused;
+    return MemberMethod::Deflated;
+  }
+  if (magic[0] == 'P' && magic[1] == 'K' && ctx.inputIndex == 2) {
+    ctx.inputIndex = 0;
+    const MemberMethod method = checkPkEntry(ctx);
+    if (method != MemberMethod::Refused) return method;
+  }
+  g.lastFailure = DecodeFailure::HeaderRefused;
+  return MemberMethod::Refused;
 }
 
 }  // namespace
@@ -178,7 +217,7 @@ void resetMemberState(ReaderContext& ctx, uint32_t budget) {
   ctx.bytesIn = 0;
   ctx.bytesOut = 0;
   ctx.compressedBudget = budget;
-  ctx.abortFlag = 0;
+  ctx.abortFlag = false;
   decoder().inputCount = 0;
 }
 
@@ -191,69 +230,30 @@ void addToMemberCrc(const uint8_t* data, uint32_t count) {
 
 uint32_t memberCrc() { return decoder().crcRegister ^ 0xFFFFFFFFu; }
 
-uint32_t updateCrc(const uint8_t* data, uint32_t count) {
-  if (data == nullptr) {
-    resetMemberCrc();
-    return 0;
-  }
-  addToMemberCrc(data, count);
-  return memberCrc();
-}
-
-int32_t readMemberHeader() {
+MemberMethod readMemberHeader() {
   ReaderContext& ctx = *currentReader();
   detail::DecoderGlobals& g = decoder();
-  ctx.method = -1;
   g.lastFailure = DecodeFailure::None;
   // A member is judged by its own header only, whatever an earlier member left behind.
-  g.pkEntry = 0;
-  g.pkDescriptor = 0;
-
-  uint8_t magic[2];
-  if (!readFields(magic, 2)) return -1;
-  if (magic[0] == gzip::kMagic1 && (magic[1] == gzip::kMagic2 || magic[1] == gzip::kOldMagic2)) {
-    uint8_t fields[8];
-    if (!readFields(fields, 2)) return -1;
-    ctx.method = fields[0];
-    const uint8_t flags = fields[1];
-    if (ctx.method != gzip::kMethodDeflate || (flags & gzip::kFlagsRefused) != 0) {
-      g.lastFailure = DecodeFailure::HeaderRefused;
-      return -1;
-    }
-    if (!readFields(fields, 6)) return -1;  // modification time, extra flags, operating system
-    if ((flags & gzip::kFlagExtra) != 0) {
-      if (!readFields(fields, 2)) return -1;
-      const unsigned length = fields[0] | (static_cast<unsigned>(fields[1]) << 8);
-      for (unsigned i = 0; i < length; ++i) {
-        if (nextInputByte() < 0) return -1;
-      }
-    }
-    if ((flags & gzip::kFlagName) != 0 && !skipZeroTerminated()) return -1;
-    if ((flags & gzip::kFlagComment) != 0 && !skipZeroTerminated()) return -1;
-    return gzip::kMethodDeflate;
-  }
-  if (magic[0] == 'P' && magic[1] == 'K' && ctx.inputIndex == 2) {
-    ctx.inputIndex = 0;
-    if (checkPkEntry(ctx)) return ctx.method;
-    ctx.method = -1;
-  }
-  g.lastFailure = DecodeFailure::HeaderRefused;
-  return -1;
+  g.pkEntry = false;
+  g.pkDescriptor = false;
+  ctx.method = readHeader(ctx);
+  return ctx.method;
 }
 
-int32_t decodeMember() {
-  const int32_t result = decodeBody();
+bool decodeMember() {
+  const bool decoded = decodeBody();
   detail::DecoderGlobals& g = decoder();
-  g.pkEntry = 0;
-  g.pkDescriptor = 0;
-  if (result == 0) g.lastFailure = DecodeFailure::None;
-  return result;
+  g.pkEntry = false;
+  g.pkDescriptor = false;
+  if (decoded) g.lastFailure = DecodeFailure::None;
+  return decoded;
 }
 
 MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char* outputPath,
                                  OutputFolders folders) {
   resetMemberState(ctx, budget);
-  if (readMemberHeader() < 0) return MemberOutcome::HeaderRefused;
+  if (readMemberHeader() == MemberMethod::Refused) return MemberOutcome::HeaderRefused;
   // Folders only for a member the decoder accepts: a damaged entry leaves none behind.
   if (outputPath != nullptr && folders == OutputFolders::Create && !makeParentFolders(outputPath)) {
     return MemberOutcome::OutputNotOpened;
@@ -261,7 +261,7 @@ MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char
   errno = 0;  // the window flush reports write errors through it
   if (!openOutputFile(ctx, outputPath != nullptr ? outputPath : platform::kNullDevice)) return MemberOutcome::OutputNotOpened;
   if (outputPath == nullptr) ctx.outputName[0] = '\0';  // an abort must not delete the null device
-  const bool failed = decodeMember() != 0 || ctx.abortFlag != 0;
+  const bool failed = !decodeMember() || ctx.abortFlag;
   // A close that cannot write the last bytes leaves a short file: the member fails as well.
   const bool closed = closeOutput(ctx);
   if (failed) return MemberOutcome::DecodeFailed;

@@ -33,10 +33,12 @@ DecodeFailure lastDecodeFailure();
 // Prepares the current reader for a member of budget bytes: counters to 0, abort flag cleared.
 void resetMemberState(ReaderContext& ctx, uint32_t budget);
 
-// The method (8, or 0 or 8 for a PK entry), or -1 when the member is not acceptable.
-int32_t readMemberHeader();
-// 0 on success, 1 on failure.
-int32_t decodeMember();
+// Reads the member's header and returns its method, Refused when the member is not acceptable;
+// the method is kept in ctx.method as well.
+MemberMethod readMemberHeader();
+// Decodes the member's data and checks its trailer. false when the decoder gave up; the entry has
+// then been aborted.
+bool decodeMember();
 
 // What decodeMemberToFile made of one member. Why the decoder refused or gave up is
 // lastDecodeFailure().
@@ -63,9 +65,5 @@ MemberOutcome decodeMemberToFile(ReaderContext& ctx, uint32_t budget, const char
 void resetMemberCrc();
 void addToMemberCrc(const uint8_t* data, uint32_t count);
 uint32_t memberCrc();
-// The same three in one call, as the decoder's interface has them: updateCrc(nullptr, any) resets
-// the register and returns 0; otherwise the bytes are added and the CRC of all bytes since the
-// reset is returned (a count of 0 only returns it).
-uint32_t updateCrc(const uint8_t* data, uint32_t count);
 
 }  // namespace kz

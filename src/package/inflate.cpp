@@ -48,7 +48,7 @@
 //   start -> block header -> (stored | fixed | dynamic) -> block header ... -> last block done
 //         -> look-ahead given back -> final flush -> done
 // Any invalid data ends the stream with a result code; an input that ends or a flush that fails
-// aborts the entry and ends it with kInflateStopped.
+// aborts the entry and ends it with InflateResult::Stopped.
 #include "package/inflate.h"
 
 #include <array>
@@ -366,15 +366,16 @@ void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsi
 
 // Builds the engine's table for n code lengths. describedBits is the first-level width the
 // described tables start from (they narrow it to the lengths present, and the bits each code
-// needs follow from that tree's shape). Results: 0 complete, 1 incomplete
-// (still built when acceptIncomplete, else only allocated), 2 over-subscribed, 3 out of memory;
-// an all-zero set gives an empty table.
-int buildDecodeTable(const unsigned* lengths, unsigned n, CodeSet set, unsigned describedBits, bool acceptIncomplete,
-                     DecodeTable& t) {
+// needs follow from that tree's shape). Results: Ok for a complete set, or an incomplete one when
+// acceptIncomplete (a fixed block's distances); Invalid for any other incomplete set, BadBlock for
+// an over-subscribed one, NoMemory when the table cannot be allocated. An all-zero set gives an
+// empty table and Ok.
+InflateResult buildDecodeTable(const unsigned* lengths, unsigned n, CodeSet set, unsigned describedBits,
+                               bool acceptIncomplete, DecodeTable& t) {
   t.reset();
   CodeSpace space;
-  if (!measureCodeSpace(lengths, n, space)) return 2;
-  if (space.realCodes == 0) return 0;
+  if (!measureCodeSpace(lengths, n, space)) return InflateResult::BadBlock;
+  if (space.realCodes == 0) return InflateResult::Ok;
   uint16_t sorted[288];
   sortCanonical(lengths, n, space, sorted);
 
@@ -390,15 +391,15 @@ int buildDecodeTable(const unsigned* lengths, unsigned n, CodeSet set, unsigned 
   const size_t subEntries = longest > firstBits ? size_t{longCodes} << (longest - firstBits) : 0;
   const size_t entries = (size_t{1} << firstBits) + subEntries;
   auto* table = static_cast<uint32_t*>(allocateBlock(entries * (sizeof(uint32_t) + 1)));
-  if (table == nullptr) return 3;
+  if (table == nullptr) return InflateResult::NoMemory;
   t.entries = table;
   t.need = reinterpret_cast<uint8_t*>(table + entries);
   t.bits = firstBits;
   t.mask = (1u << firstBits) - 1;
-  const int result = (space.dummies != 0 && longest != 1) ? 1 : 0;
-  if (result != 0 && !acceptIncomplete) return result;  // the caller refuses it unread
+  // An incomplete set the caller refuses is only allocated, not filled.
+  if (space.dummies != 0 && longest != 1 && !acceptIncomplete) return InflateResult::Invalid;
   fillTable(space, sorted, set, describedBits, t);
-  return result;
+  return InflateResult::Ok;
 }
 
 // The distance table of a block that has no distance codes, as the fast path sees it.
@@ -482,7 +483,7 @@ class Inflater {
   explicit Inflater(ReaderContext& ctx)
       : ctx_(ctx), g_(detail::decoder()), window_(ctx.window), out_(ctx.window + kWindow), in_(ctx.inputBuffer) {}
 
-  int run() {
+  InflateResult run() {
     pos_ = 0;
     bits_ = 0;
     bitCount_ = 0;
@@ -490,8 +491,8 @@ class Inflater {
     count_ = g_.inputCount;
     bool last = false;
     do {
-      const int r = inflateBlock(last);
-      if (r != kInflateOk) {
+      const InflateResult r = inflateBlock(last);
+      if (r != InflateResult::Ok) {
         syncOut();
         return r;
       }
@@ -505,7 +506,7 @@ class Inflater {
     ctx_.outputCount = pos_;
     if (!detail::flushWindow(out_)) {
       detail::failEntry(DecodeFailure::WriteError);
-      return kInflateStopped;
+      return InflateResult::Stopped;
     }
     // The first half becomes the described window: the last partial window, then the rest of the
     // window before it, which lies in the second half when the stream ended in the first.
@@ -514,7 +515,7 @@ class Inflater {
     } else {
       std::memcpy(window_, out_, pos_);
     }
-    return kInflateOk;
+    return InflateResult::Ok;
   }
 
  private:
@@ -590,42 +591,42 @@ class Inflater {
     return (static_cast<uint32_t>(out - window_) - distance) & (kRing - 1);
   }
 
-  int inflateBlock(bool& last) {
-    if (!need(1)) return kInflateStopped;
+  InflateResult inflateBlock(bool& last) {
+    if (!need(1)) return InflateResult::Stopped;
     last = (bits_ & 1u) != 0;
     drop(1);
-    if (!need(2)) return kInflateStopped;
+    if (!need(2)) return InflateResult::Stopped;
     const unsigned type = peek(2);
     drop(2);
     switch (type) {
       case 0: return inflateStored();
       case 1: return inflateFixed();
       case 2: return inflateDynamic();
-      default: return kInflateBadBlock;
+      default: return InflateResult::BadBlock;
     }
   }
 
-  int inflateStored() {
+  InflateResult inflateStored() {
     drop(bitCount_ & 7u);
-    if (!need(16)) return kInflateStopped;
+    if (!need(16)) return InflateResult::Stopped;
     uint32_t length = peek(16);
     drop(16);
-    if (!need(16)) return kInflateStopped;
+    if (!need(16)) return InflateResult::Stopped;
     const uint32_t complement = peek(16);
     drop(16);
-    if (length != (~complement & 0xFFFFu)) return kInflateInvalid;
+    if (length != (~complement & 0xFFFFu)) return InflateResult::Invalid;
     // Whole bytes still in the bit buffer come first, then the input buffer directly.
     while (length != 0 && bitCount_ >= 8) {
       out_[pos_++] = static_cast<uint8_t>(bits_);
       drop(8);
       --length;
-      if (pos_ == kWindow && !flush()) return kInflateStopped;
+      if (pos_ == kWindow && !flush()) return InflateResult::Stopped;
     }
     while (length != 0) {
       if (index_ == count_) {
         ctx_.inputIndex = index_;
         const int c = detail::refillInput();
-        if (c < 0) return kInflateStopped;
+        if (c < 0) return InflateResult::Stopped;
         index_ = ctx_.inputIndex;
         count_ = g_.inputCount;
         out_[pos_++] = static_cast<uint8_t>(c);
@@ -639,72 +640,72 @@ class Inflater {
         pos_ += n;
         length -= n;
       }
-      if (pos_ == kWindow && !flush()) return kInflateStopped;
+      if (pos_ == kWindow && !flush()) return InflateResult::Stopped;
     }
-    return kInflateOk;
+    return InflateResult::Ok;
   }
 
   // The tables of a block are freed before it returns, on every path.
-  int inflateFixed() {
-    const int r = fixedBlock();
+  InflateResult inflateFixed() {
+    const InflateResult r = fixedBlock();
     lit_.reset();
     dist_.reset();
     return r;
   }
-  int inflateDynamic() {
-    const int r = dynamicBlock();
+  InflateResult inflateDynamic() {
+    const InflateResult r = dynamicBlock();
     lit_.reset();
     dist_.reset();
     return r;
   }
 
-  int fixedBlock() {
+  InflateResult fixedBlock() {
     unsigned lengths[288];
     for (unsigned i = 0; i < 144; ++i) lengths[i] = 8;
     for (unsigned i = 144; i < 256; ++i) lengths[i] = 9;
     for (unsigned i = 256; i < 280; ++i) lengths[i] = 7;
     for (unsigned i = 280; i < 288; ++i) lengths[i] = 8;
-    int r = buildDecodeTable(lengths, 288, CodeSet::LiteralLength, kFixedLitLenBits, false, lit_);
-    if (r != 0) return r;
+    InflateResult r = buildDecodeTable(lengths, 288, CodeSet::LiteralLength, kFixedLitLenBits, false, lit_);
+    if (r != InflateResult::Ok) return r;
     for (unsigned i = 0; i < 30; ++i) lengths[i] = 5;
     r = buildDecodeTable(lengths, 30, CodeSet::Distance, kFixedDistBits, true, dist_);
-    if (r > 1) return r;
+    if (r != InflateResult::Ok) return r;
     r = inflateCodes();
-    if (r == kInflateStopped) return r;
-    return r != 0 ? kInflateInvalid : kInflateOk;
+    if (r == InflateResult::Stopped) return r;
+    return r != InflateResult::Ok ? InflateResult::Invalid : InflateResult::Ok;
   }
 
-  int dynamicBlock() {
-    if (!need(5)) return kInflateStopped;
+  InflateResult dynamicBlock() {
+    if (!need(5)) return InflateResult::Stopped;
     const unsigned nlit = 257 + peek(5);
     drop(5);
-    if (!need(5)) return kInflateStopped;
+    if (!need(5)) return InflateResult::Stopped;
     const unsigned ndist = 1 + peek(5);
     drop(5);
-    if (!need(4)) return kInflateStopped;
+    if (!need(4)) return InflateResult::Stopped;
     const unsigned ncode = 4 + peek(4);
     drop(4);
-    if (nlit > 286 || ndist > 30) return kInflateInvalid;
+    if (nlit > 286 || ndist > 30) return InflateResult::Invalid;
 
     unsigned lengths[286 + 30];
     for (unsigned j = 0; j < ncode; ++j) {
-      if (!need(3)) return kInflateStopped;
+      if (!need(3)) return InflateResult::Stopped;
       lengths[kCodeLengthOrder[j]] = peek(3);
       drop(3);
     }
     for (unsigned j = ncode; j < 19; ++j) lengths[kCodeLengthOrder[j]] = 0;
 
-    int r = buildDecodeTable(lengths, 19, CodeSet::CodeLength, kCodeLengthBits, false, lit_);
-    if (r != 0) return r;
+    InflateResult r = buildDecodeTable(lengths, 19, CodeSet::CodeLength, kCodeLengthBits, false, lit_);
+    if (r != InflateResult::Ok) return r;
 
     const unsigned total = nlit + ndist;
     unsigned last = 0;
     for (unsigned i = 0; i < total;) {
       uint32_t entry = 0;
       r = decodeCareful(lit_, entry);
-      if (r != kInflateOk) return r;
+      if (r != InflateResult::Ok) return r;
       // A single code of length 1 leaves the other 1-bit code unused: met, it is invalid.
-      if ((entry & kKindMask) == kKindInvalid) return kInflateInvalid;
+      if ((entry & kKindMask) == kKindInvalid) return InflateResult::Invalid;
       const unsigned code = entryValue(entry);
       unsigned repeat = 0;
       unsigned value = 0;
@@ -713,34 +714,34 @@ class Inflater {
         continue;
       }
       if (code == 16) {
-        if (!need(2)) return kInflateStopped;
+        if (!need(2)) return InflateResult::Stopped;
         repeat = 3 + peek(2);
         drop(2);
         value = last;
       } else if (code == 17) {
-        if (!need(3)) return kInflateStopped;
+        if (!need(3)) return InflateResult::Stopped;
         repeat = 3 + peek(3);
         drop(3);
         last = 0;
       } else {
-        if (!need(7)) return kInflateStopped;
+        if (!need(7)) return InflateResult::Stopped;
         repeat = 11 + peek(7);
         drop(7);
         last = 0;
       }
-      if (i + repeat > total) return kInflateInvalid;
+      if (i + repeat > total) return InflateResult::Invalid;
       while (repeat-- != 0) lengths[i++] = value;
     }
     lit_.reset();
 
     r = buildDecodeTable(lengths, nlit, CodeSet::LiteralLength, kLitLenBits, false, lit_);
-    if (r != 0) return r;
+    if (r != InflateResult::Ok) return r;
     // Unlike a fixed block, an incomplete distance set is refused.
     r = buildDecodeTable(lengths + nlit, ndist, CodeSet::Distance, kDistBits, false, dist_);
-    if (r != 0) return r;
+    if (r != InflateResult::Ok) return r;
     r = inflateCodes();
-    if (r == kInflateStopped) return r;
-    return r != 0 ? kInflateInvalid : kInflateOk;
+    if (r == InflateResult::Stopped) return r;
+    return r != InflateResult::Ok ? InflateResult::Invalid : InflateResult::Ok;
   }
 
   // Copies a match at the careful pace: the window may fill, and is flushed, part-way, and the
@@ -771,8 +772,8 @@ class Inflater {
   // Bits above bitCount_ are zero, so a code found within the valid bits is the right one, and one
   // that reaches beyond them means the stream's code is longer than the valid bits too: one more
   // byte is needed either way, and when the member has none left, its input has ended.
-  int decodeCareful(const DecodeTable& t, uint32_t& out) {
-    if (t.entries == nullptr) return kInflateInvalid;
+  InflateResult decodeCareful(const DecodeTable& t, uint32_t& out) {
+    if (t.entries == nullptr) return InflateResult::Invalid;
     takeBuffered();
     for (;;) {
       uint32_t index = static_cast<uint32_t>(bits_) & t.mask;
@@ -784,50 +785,52 @@ class Inflater {
         total = t.bits + entryCodeBits(e);
       }
       if (total <= bitCount_) {
-        if (!lookAhead(t.need[index])) return kInflateStopped;
+        if (!lookAhead(t.need[index])) return InflateResult::Stopped;
         drop(total);
         out = e;
-        return kInflateOk;
+        return InflateResult::Ok;
       }
-      if (!need(bitCount_ + 1)) return kInflateStopped;
+      if (!need(bitCount_ + 1)) return InflateResult::Stopped;
     }
   }
 
   // Careful path: one literal, end of block or match.
-  int carefulSymbol() {
+  InflateResult carefulSymbol() {
     uint32_t e = 0;
-    int r = decodeCareful(lit_, e);
-    if (r != kInflateOk) return r;
+    InflateResult r = decodeCareful(lit_, e);
+    if (r != InflateResult::Ok) return r;
     const uint32_t kind = e & kKindMask;
     if ((kind & kFlagLiteral) != 0) {
       out_[pos_++] = static_cast<uint8_t>(entryValue(e));
-      if (pos_ == kWindow && !flush()) return kInflateStopped;
+      if (pos_ == kWindow && !flush()) return InflateResult::Stopped;
       return kLeaveFastPath;
     }
-    if (kind == kKindEndOfBlock) return kInflateOk;
-    if (kind == kKindInvalid) return kInflateInvalid;
+    if (kind == kKindEndOfBlock) return InflateResult::Ok;
+    if (kind == kKindInvalid) return InflateResult::Invalid;
     unsigned extra = entryDrop(e) - entryCodeBits(e);
-    if (!need(extra)) return kInflateStopped;
+    if (!need(extra)) return InflateResult::Stopped;
     const uint32_t length = entryValue(e) + peek(extra);
     drop(extra);
     r = decodeCareful(dist_, e);
-    if (r != kInflateOk) return r;
-    if ((e & kKindMask) == kKindInvalid) return kInflateInvalid;
+    if (r != InflateResult::Ok) return r;
+    if ((e & kKindMask) == kKindInvalid) return InflateResult::Invalid;
     extra = entryDrop(e) - entryCodeBits(e);
-    if (!need(extra)) return kInflateStopped;
+    if (!need(extra)) return InflateResult::Stopped;
     const uint32_t distance = entryValue(e) + peek(extra);
     drop(extra);
-    if (!copyMatch(length, distance)) return kInflateStopped;
+    if (!copyMatch(length, distance)) return InflateResult::Stopped;
     return kLeaveFastPath;
   }
 
-  static constexpr int kLeaveFastPath = -1;
+  // Not a result of the stream: the symbol is done and the block goes on (a value no InflateResult
+  // enumerator has).
+  static constexpr InflateResult kLeaveFastPath = static_cast<InflateResult>(0xFF);
 
   // Fast path: while at least kFastInputMargin input bytes are buffered past the position and
   // the window has kFastWindowMargin bytes of room, no refill of the input can be due within one
   // literal run or match, and only a match that reaches the window's end flushes it. Leaves with kLeaveFastPath when the careful path must
   // take over, or with the block's result.
-  int fastCodes() {
+  InflateResult fastCodes() {
     if (count_ <= kFastInputMargin || index_ >= count_ - kFastInputMargin || pos_ >= kWindow - kFastWindowMargin) {
       return kLeaveFastPath;
     }
@@ -845,7 +848,7 @@ class Inflater {
     // A block without distance codes has an empty table: any distance in it is invalid.
     const uint32_t* const dist = dist_.entries != nullptr ? dist_.entries : kNoDistanceCodes.data();
     constexpr uint32_t distMask = (1u << kWideDistBits) - 1;
-    int result = kLeaveFastPath;
+    InflateResult result = kLeaveFastPath;
 
     // Fills the word from the input without a branch: the bytes that fit whole are counted, and
     // the bits above the count hold the input's next bits, or zeros.
@@ -922,11 +925,11 @@ class Inflater {
         }
         if ((e & kKindMask) == kKindEndOfBlock) {
           consume(e);
-          result = kInflateOk;
+          result = InflateResult::Ok;
           break;
         }
         if ((e & kKindMask) == kKindInvalid) {
-          result = kInflateInvalid;
+          result = InflateResult::Invalid;
           break;
         }
       }
@@ -942,14 +945,14 @@ class Inflater {
       e = dist[static_cast<uint32_t>(bits) & distMask];
       if ((e & kFlagLink) != 0) {
         if ((e & kKindMask) == kKindInvalid) {
-          result = kInflateInvalid;
+          result = InflateResult::Invalid;
           break;
         }
         lookUpAfterRefill = true;
         consume(e);
         e = dist[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
         if ((e & kKindMask) == kKindInvalid) {
-          result = kInflateInvalid;
+          result = InflateResult::Invalid;
           break;
         }
       }
@@ -977,7 +980,7 @@ class Inflater {
         // are set again when it is next entered.
         index_ = static_cast<uint32_t>(in - in_);
         pos_ = static_cast<uint32_t>(out - out_);
-        if (!copyMatch(length, distance)) return kInflateStopped;
+        if (!copyMatch(length, distance)) return InflateResult::Stopped;
         out = out_ + pos_;
         break;
       }
@@ -992,12 +995,12 @@ class Inflater {
     return result;
   }
 
-  int inflateCodes() {
-    if (lit_.entries == nullptr) return kInflateInvalid;
+  InflateResult inflateCodes() {
+    if (lit_.entries == nullptr) return InflateResult::Invalid;
     for (;;) {
-      const int fast = fastCodes();
+      const InflateResult fast = fastCodes();
       if (fast != kLeaveFastPath) return fast;
-      const int careful = carefulSymbol();
+      const InflateResult careful = carefulSymbol();
       if (careful != kLeaveFastPath) return careful;
     }
   }
@@ -1027,7 +1030,7 @@ InflateEngine g_engine = nullptr;
 void setInflateEngineForTesting(InflateEngine engine) { g_engine = engine; }
 InflateEngine inflateEngine() { return g_engine != nullptr ? g_engine : &inflateMember; }
 
-int inflateMember() {
+InflateResult inflateMember() {
   ReaderContext* ctx = currentReader();
   Inflater inflater(*ctx);
   return inflater.run();

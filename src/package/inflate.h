@@ -13,24 +13,25 @@
 
 namespace kz {
 
-// Results of the engine's operations.
-inline constexpr int kInflateOk = 0;
-inline constexpr int kInflateInvalid = 1;         // invalid data (or an incomplete code set)
-inline constexpr int kInflateBadBlock = 2;        // block type 3, or an over-subscribed code set
-inline constexpr int kInflateNoMemory = 3;
-inline constexpr int kInflateStopped = 4;         // the entry was aborted: input ended or a flush failed
+// What the engine made of one stream.
+enum class InflateResult : uint8_t {
+  Ok,
+  Invalid,   // invalid data (or an incomplete code set)
+  BadBlock,  // block type 3, or an over-subscribed code set
+  NoMemory,  // a decoding table could not be allocated
+  Stopped,   // the entry was aborted, the reason already recorded: input ended or a flush failed
+};
 
-// Decodes one stream on the current reader. 0 on success; 1, 2 or 3 as above; 4 when the entry
-// was aborted (the reason is already recorded).
-int inflateMember();
+// Decodes one stream on the current reader.
+InflateResult inflateMember();
 
 // Test seam: the allocator of table blocks (nullptr restores malloc).
 using TableAllocator = void* (*)(size_t);
 void setTableAllocatorForTesting(TableAllocator allocator);
 
-// Test seam: the engine decodeMember runs for method 8 (nullptr restores inflateMember), so that
-// a plain one-byte-at-a-time engine can serve as the fast engine's oracle.
-using InflateEngine = int (*)();
+// Test seam: the engine decodeMember runs for a deflated member (nullptr restores inflateMember),
+// so that a plain one-byte-at-a-time engine can serve as the fast engine's oracle.
+using InflateEngine = InflateResult (*)();
 void setInflateEngineForTesting(InflateEngine engine);
 InflateEngine inflateEngine();
 

@@ -97,7 +97,7 @@ bool inputAtEnd(const ReaderContext& ctx) { return ctx.input.position >= ctx.inp
 void abortEntry() {
   ReaderContext* ctx = g_currentReader;
   if (ctx == nullptr) return;
-  ctx->abortFlag = 1;
+  ctx->abortFlag = true;
   if (ctx->output != nullptr) {
     std::fclose(ctx->output);
     ctx->output = nullptr;

@@ -28,9 +28,17 @@ struct MemoryInput {
   uint32_t position = 0;
 };
 
+// How the member's data is held: a gzip member is always deflated, a PK entry stored or deflated.
+// The values are the method numbers of both formats.
+enum class MemberMethod : uint8_t {
+  Stored = 0,
+  Deflated = 8,
+  Refused = 0xFF,  // no member the decoder accepts (or its header's input ended), or none read yet
+};
+
 struct ReaderContext {
   std::FILE* output = nullptr;
-  int16_t abortFlag = 0;
+  bool abortFlag = false;
   uint32_t chunkId = 0;
   uint32_t chunkLength = 0;
   MemoryInput input;
@@ -42,7 +50,7 @@ struct ReaderContext {
   uint32_t outputCount = 0;
   uint32_t bytesIn = 0;
   uint32_t bytesOut = 0;
-  int32_t method = 0;
+  MemberMethod method = MemberMethod::Refused;  // of the current member, readMemberHeader's result
   uint8_t* inputBuffer = nullptr;  // kInputBufferSize bytes
   uint8_t* window = nullptr;       // kWindowBufferSize bytes
 };

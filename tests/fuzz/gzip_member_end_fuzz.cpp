@@ -90,11 +90,11 @@ void decodeBoth(const Bytes& member, const Bytes* expected) {
   kz::setInflateEngineForTesting(nullptr);
   std::remove(outputPath().c_str());
   if (fast.inputPosition > size) std::abort();  // read past the member
-  if (fast.header != slow.header || fast.decode != slow.decode || fast.failure != slow.failure ||
+  if (fast.header != slow.header || fast.outcome != slow.outcome || fast.failure != slow.failure ||
       fast.inputPosition != slow.inputPosition || fast.output != slow.output) {
     std::abort();  // the engines disagree
   }
-  if (expected != nullptr && (fast.header < 0 || fast.decode != 0 || fast.output != *expected)) {
+  if (expected != nullptr && (fast.outcome != kz::MemberOutcome::Decoded || fast.output != *expected)) {
     std::abort();  // a member that ends at the input's last byte was not decoded as zlib decodes it
   }
 }

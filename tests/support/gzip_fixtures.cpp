@@ -169,12 +169,8 @@ MemberResult decodeMemberBytes(const Bytes& block, uint32_t budget, const std::s
   ctx.input.size = static_cast<uint32_t>(block.size());
   const MemberOutcome outcome = decodeMemberToFile(ctx, budget, outputPath.c_str());
   if (outcome == MemberOutcome::OutputNotOpened) throw std::runtime_error("cannot open " + outputPath);
-  if (outcome != MemberOutcome::HeaderRefused) {
-    result.header = ctx.method;  // what readMemberHeader accepted
-    result.decode = outcome == MemberOutcome::DecodeFailed ? 1 : 0;
-  } else {
-    result.header = -1;
-  }
+  result.header = ctx.method;  // what readMemberHeader made of the header
+  result.outcome = outcome;
   result.failure = lastDecodeFailure();
   result.abortFlag = ctx.abortFlag;
   result.inputPosition = ctx.input.position;
@@ -205,8 +201,8 @@ MemberResult decodeMemberBytesWith(InflateEngine engine, const Bytes& block, uin
 
 std::string differenceBetween(const MemberResult& a, const MemberResult& b) {
   auto pair = [](auto x, auto y) { return std::to_string(x) + " vs " + std::to_string(y); };
-  if (a.header != b.header) return "header " + pair(a.header, b.header);
-  if (a.decode != b.decode) return "decode " + pair(a.decode, b.decode);
+  if (a.header != b.header) return "header method " + pair(int(a.header), int(b.header));
+  if (a.outcome != b.outcome) return "outcome " + pair(int(a.outcome), int(b.outcome));
   if (a.failure != b.failure) {
     return std::string("failure ") + describeDecodeFailure(a.failure) + " vs " + describeDecodeFailure(b.failure);
   }

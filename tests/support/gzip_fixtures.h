@@ -60,13 +60,13 @@ Bytes runBytes(size_t size, uint32_t seed);
 Bytes systemBinaryBytes(size_t maxBytes);
 
 struct MemberResult {
-  int32_t header = 0;        // readMemberHeader's result: the method, or -1
-  int32_t decode = -99;      // 0 decoded, 1 the decoder gave up, -99 when it did not run
+  MemberMethod header = MemberMethod::Refused;  // readMemberHeader's result
+  MemberOutcome outcome = MemberOutcome::HeaderRefused;
   DecodeFailure failure = DecodeFailure::None;
   bool outputExists = false;
   Bytes output;
   uint32_t inputPosition = 0;  // where the memory input stands afterwards
-  int16_t abortFlag = 0;
+  bool abortFlag = false;
 };
 
 // Decodes the member at the start of block with the given budget into outputPath with
@@ -78,8 +78,8 @@ inline MemberResult decodeMemberBytes(const Bytes& block, const std::string& out
 // The same with the given inflate engine installed for the call (nullptr: the engine itself).
 MemberResult decodeMemberBytesWith(InflateEngine engine, const Bytes& block, uint32_t budget,
                                    const std::string& outputPath);
-// How two results of one member differ, "" when they agree on everything: the header and decode
-// results, the failure, the input read, whether the output exists, and its bytes.
+// How two results of one member differ, "" when they agree on everything: the header's method and
+// the outcome, the failure, the input read, whether the output exists, and its bytes.
 std::string differenceBetween(const MemberResult& a, const MemberResult& b);
 
 }  // namespace kz::test

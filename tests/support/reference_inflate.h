@@ -3,9 +3,11 @@
 // result, read the same bytes and write the same bytes.
 #pragma once
 
+#include "package/inflate.h"
+
 namespace kz::test {
 
 // Same contract as kz::inflateMember; install it with kz::setInflateEngineForTesting.
-int referenceInflateMember();
+InflateResult referenceInflateMember();
 
 }  // namespace kz::test

@@ -54,8 +54,8 @@ TEST_P(GzipDifferential, DecodesEveryLevelByteIdentical) {
       if (sample.data.size() > 800 * 1024 && level != 1 && level != 6 && level != 9) continue;
       const Bytes member = kz::test::zlibGzip(sample.data, level, GetParam().value);
       const auto r = kz::test::decodeMemberBytes(member, out);
-      ASSERT_EQ(r.header, 8) << sample.name << " level " << level;
-      ASSERT_EQ(r.decode, 0) << sample.name << " level " << level << ": "
+      ASSERT_EQ(r.header, kz::MemberMethod::Deflated) << sample.name << " level " << level;
+      ASSERT_EQ(r.outcome, kz::MemberOutcome::Decoded) << sample.name << " level " << level << ": "
                              << kz::describeDecodeFailure(r.failure);
       ASSERT_TRUE(r.output == sample.data) << sample.name << " level " << level;
       ASSERT_EQ(r.inputPosition, member.size());
@@ -74,7 +74,7 @@ TEST_P(GzipDifferential, DecodesHandWrappedRawDeflate) {
     const auto length = static_cast<uint32_t>(member.size());
     member.push_back(0);  // the pad byte, or the start of whatever follows
     const auto r = kz::test::decodeMemberBytes(member, length, out);
-    ASSERT_EQ(r.decode, 0) << sample.name << ": " << kz::describeDecodeFailure(r.failure);
+    ASSERT_EQ(r.outcome, kz::MemberOutcome::Decoded) << sample.name << ": " << kz::describeDecodeFailure(r.failure);
     ASSERT_TRUE(r.output == sample.data) << sample.name;
     ASSERT_LE(r.inputPosition, length) << "read past the member";
   }
@@ -99,7 +99,7 @@ TEST_P(GzipDifferential, DecodesPkEntriesEndingAtTheInputsLastByte) {
       options.flags = flags;
       const Bytes entry = kz::test::pkEntry(data, options);
       const auto r = kz::test::decodeMemberBytes(entry, out);
-      ASSERT_EQ(r.decode, 0) << "length " << n << " flags " << flags << ": " << kz::describeDecodeFailure(r.failure);
+      ASSERT_EQ(r.outcome, kz::MemberOutcome::Decoded) << "length " << n << " flags " << flags << ": " << kz::describeDecodeFailure(r.failure);
       ASSERT_TRUE(r.output == data) << "length " << n << " flags " << flags;
       ASSERT_EQ(r.inputPosition, entry.size()) << "length " << n << " flags " << flags;
     }

@@ -50,7 +50,7 @@ TEST_F(ReaderContextTest, AbortDeletesTheOutputOnce) {
   EXPECT_EQ(kz::currentReader(), &ctx_);
   EXPECT_EQ(kz::writeBytes(ctx_, block_, 4), 4u);
   kz::abortEntry();
-  EXPECT_EQ(ctx_.abortFlag, 1);
+  EXPECT_TRUE(ctx_.abortFlag);
   EXPECT_EQ(ctx_.output, nullptr);
   EXPECT_EQ(ctx_.window, nullptr);
   EXPECT_EQ(ctx_.inputBuffer, nullptr);
