@@ -225,22 +225,29 @@ TEST_F(Inflate, MatchEndingAtTheWindowEnd) {
   }
 }
 
-// Length code 286 and distance code 30 are invalid codes in a fixed block.
+// Length codes 286 and 287 and distance codes 30 and 31 are invalid codes in a fixed block: met
+// after each number of literals in a run, at the end of the input and with plenty of input behind
+// them (the fast path).
 TEST_F(Inflate, RefusesInvalidFixedCodes) {
-  BitWriter a;
-  a.bits(1, 1);
-  a.bits(1, 2);
-  a.fixedSymbol('a');
-  a.fixedSymbol(286);
-  EXPECT_EQ(decode(a.finish(), {}).failure, DecodeFailure::FormatViolated);
-
-  BitWriter b;
-  b.bits(1, 1);
-  b.bits(1, 2);
-  b.fixedSymbol('a');
-  b.fixedSymbol(257);
-  b.fixedDistance(30);
-  EXPECT_EQ(decode(b.finish(), {}).failure, DecodeFailure::FormatViolated);
+  for (const unsigned padding : {0u, 200u}) {
+    for (unsigned literals = 1; literals <= 4; ++literals) {
+      for (const unsigned code : {286u, 287u, 30u, 31u}) {
+        BitWriter w;
+        w.bits(1, 1);
+        w.bits(1, 2);
+        for (unsigned i = 0; i < literals; ++i) w.fixedSymbol('a');
+        if (code >= 286) {
+          w.fixedSymbol(code);
+        } else {
+          w.fixedSymbol(257);
+          w.fixedDistance(code);
+        }
+        for (unsigned i = 0; i < padding; ++i) w.byte(0);
+        EXPECT_EQ(decode(w.finish(), {}).failure, DecodeFailure::FormatViolated)
+            << "code " << code << " after " << literals << " literals, padding " << padding;
+      }
+    }
+  }
 }
 
 // A distance that reaches before the start of the output decodes without an engine error and
