@@ -476,6 +476,76 @@ KZ_FAST_INLINE void copyMatchWords(uint8_t* out, const uint8_t* from, const uint
   }
 }
 
+// The fast loop's hot state in one local that its steps share by reference: once they are
+// inlined, each field lives in a register as a plain local would, and no store through the
+// output pointer can alias it.
+//
+// refill and literalEntry are left to the compiler to inline, not forced: forced, they are
+// inlined before it weighs the loop's branches, where a call still counts against a path, and it
+// lays the loop out otherwise, slower.
+struct FastCursor {
+  FastWord bits;
+  // Only the low byte of bitCount counts: an entry's drop count is its low byte, so dropping
+  // subtracts the whole entry, and the bits above are left as they come.
+  uint32_t bitCount;
+  const uint8_t* in;
+  uint8_t* out;
+  uint32_t e;  // the entry at the word's low bits
+  const uint8_t* inEnd;
+  uint8_t* outEnd;
+  const uint8_t* matchEnd;
+  const uint32_t* lit;
+  const uint32_t* dist;
+
+  static constexpr uint32_t kLitMask = (1u << kWideLitLenBits) - 1;
+  static constexpr uint32_t kDistMask = (1u << kWideDistBits) - 1;
+
+  // Fills the word from the input without a branch: the bytes that fit whole are counted, and
+  // the bits above the count hold the input's next bits, or zeros.
+  void refill() {
+    const unsigned available = static_cast<uint8_t>(bitCount);
+    if constexpr (kFastWordBits == 64) {
+      bits |= static_cast<FastWord>(load64le(in)) << available;
+    } else {
+      bits |= static_cast<FastWord>(load32le(in)) << available;
+    }
+    in += (kFastWordBits - 1 - available) >> 3;
+    bitCount |= kFastWordBits - 8;
+  }
+
+  // Drops the entry's bits (or n bits): the shift takes the low bits of the count as they are.
+  KZ_FAST_INLINE void consume(uint32_t entryOrCount) {
+    bits >>= entryOrCount & (kFastWordBits - 1);
+    bitCount -= entryOrCount;
+  }
+
+  // The value of a length or distance entry: its base plus the extra bits that follow its code,
+  // all of them dropped.
+  KZ_FAST_INLINE uint32_t takeValue() {
+    const FastWord saved = bits;
+    consume(e);
+    const uint32_t extra = static_cast<uint32_t>(saved) & ((uint32_t{1} << entryDrop(e)) - 1);
+    return entryValue(e) + (extra >> entryCodeBits(e));
+  }
+
+  KZ_FAST_INLINE uint32_t literalEntryAtBits() const { return lit[static_cast<uint32_t>(bits) & kLitMask]; }
+
+  // A link drops the first-level bits; the sub-table's entry is found by the bits after them.
+  KZ_FAST_INLINE void followLink(const uint32_t* table) {
+    consume(e);
+    e = table[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
+  }
+
+  // One literal entry: its bits dropped, the next entry looked up before the store (a store
+  // through a byte pointer could alias the table, so the compiler keeps this order).
+  void literalEntry() {
+    consume(e);
+    const uint32_t next = literalEntryAtBits();
+    *out++ = static_cast<uint8_t>(entryValue(e));
+    e = next;
+  }
+};
+
 // One stream's engine: the hot state lives in members and is written back to the reader context
 // and the decoder's globals around every call that reads or writes them.
 class Inflater {
@@ -826,172 +896,180 @@ class Inflater {
   // enumerator has).
   static constexpr InflateResult kLeaveFastPath = static_cast<InflateResult>(0xFF);
 
+  // The stream's bit buffer and positions move into the cursor, with the loop's bounds and tables.
+  KZ_FAST_INLINE void enterFastPath(FastCursor& c) const {
+    c.bits = static_cast<FastWord>(bits_);
+    c.bitCount = bitCount_;
+    c.in = in_ + index_;
+    c.inEnd = in_ + (count_ - kFastInputMargin);
+    c.out = out_ + pos_;
+    c.outEnd = out_ + (kWindow - kFastWindowMargin);
+    c.matchEnd = out_ + (kWindow - kMatchScratch);
+    c.lit = lit_.entries;
+    // A block without distance codes has an empty table: any distance in it is invalid.
+    c.dist = dist_.entries != nullptr ? dist_.entries : kNoDistanceCodes.data();
+  }
+
+  // The cursor's input and output positions, back in the stream.
+  KZ_FAST_INLINE void storePositions(const FastCursor& c) {
+    index_ = static_cast<uint32_t>(c.in - in_);
+    pos_ = static_cast<uint32_t>(c.out - out_);
+  }
+
+  // Leaves the fast path: the cursor's state goes back to the stream, the bit buffer without the
+  // look-ahead bits above its count.
+  KZ_FAST_INLINE void leaveFastPath(const FastCursor& c) {
+    bitCount_ = static_cast<uint8_t>(c.bitCount);
+    bits_ = static_cast<uint64_t>(c.bits) & ((uint64_t{1} << bitCount_) - 1);
+    storePositions(c);
+  }
+
+  // A run of first-level literals (each entry at most kWideLitLenBits bits), starting at the
+  // literal entry e. true: the run took its turn, and the margins are checked next; false: it
+  // ended at an entry of another kind, with the word refilled.
+  static KZ_FAST_INLINE bool literalRun(FastCursor& c) {
+    c.literalEntry();
+    if constexpr (kFastWordBits == 64) {
+      if ((c.e & kFlagLiteral) != 0) {
+        c.literalEntry();
+        if ((c.e & kFlagLiteral) != 0) {
+          c.literalEntry();
+          return true;
+        }
+      }
+    }
+    c.refill();  // the entry's own bits were valid already; the refill adds what follows
+    if constexpr (kFastWordBits == 32) {
+      if ((c.e & kFlagLiteral) != 0) {
+        c.literalEntry();
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // A link or special entry e. true: a link to a literal, which is stored; otherwise e is left
+  // as the length, end of block or invalid code it is or links to.
+  static KZ_FAST_INLINE bool subTableLiteral(FastCursor& c) {
+    bool stored = false;
+    if ((c.e & kKindMask) == kFlagLink) {
+      c.followLink(c.lit);
+      if ((c.e & kFlagLiteral) != 0) {
+        c.consume(c.e);
+        *c.out++ = static_cast<uint8_t>(entryValue(c.e));
+        stored = true;
+      }
+    }
+    return stored;
+  }
+
+  // A length: base plus the extra bits that follow its code.
+  static KZ_FAST_INLINE uint32_t decodeLength(FastCursor& c) {
+    const uint32_t length = c.takeValue();
+    if constexpr (kFastWordBits == 32) c.refill();
+    return length;
+  }
+
+  // The distance of entry e, the first level's or its sub-table's (behindLink); then the next
+  // turn's entry e, with the word refilled.
+  static KZ_FAST_INLINE uint32_t takeDistance(FastCursor& c, bool behindLink) {
+    if constexpr (kFastWordBits == 32) {
+      if (static_cast<uint8_t>(c.bitCount) < entryDrop(c.e)) c.refill();
+    }
+    const uint32_t distance = c.takeValue();
+    // With 64 bits, a length and a distance from the first levels leave at least 11
+    // valid bits (56 - 20 - 21), so the next entry is looked up before the refill, off its
+    // path; after a distance sub-table, both codes may have taken 48 bits, so after it.
+    if (kFastWordBits == 32 || behindLink) {
+      c.refill();
+      c.e = c.literalEntryAtBits();
+    } else {
+      c.e = c.literalEntryAtBits();
+      c.refill();
+    }
+    return distance;
+  }
+
   // Fast path: while at least kFastInputMargin input bytes are buffered past the position and
   // the window has kFastWindowMargin bytes of room, no refill of the input can be due within one
-  // literal run or match, and only a match that reaches the window's end flushes it. Leaves with kLeaveFastPath when the careful path must
-  // take over, or with the block's result.
+  // literal run or match, and only a match that reaches the window's end flushes it. Leaves with
+  // kLeaveFastPath when the careful path must take over, or with the block's result.
+  //
+  // The margin tests, the exits at invalid codes and the match's bounds test stay written out in
+  // the loop: returned from a helper as a bool, they have the compiler weigh the loop's branches
+  // and lay it out differently, slower (an || returned as a bool even has both sides evaluated).
   InflateResult fastCodes() {
     if (count_ <= kFastInputMargin || index_ >= count_ - kFastInputMargin || pos_ >= kWindow - kFastWindowMargin) {
       return kLeaveFastPath;
     }
-    FastWord bits = static_cast<FastWord>(bits_);
-    // Only the low byte of bitCount counts: an entry's drop count is its low byte, so dropping
-    // subtracts the whole entry, and the bits above are left as they come.
-    uint32_t bitCount = bitCount_;
-    const uint8_t* in = in_ + index_;
-    const uint8_t* const inEnd = in_ + (count_ - kFastInputMargin);
-    uint8_t* out = out_ + pos_;
-    uint8_t* const outEnd = out_ + (kWindow - kFastWindowMargin);
-    const uint8_t* const matchEnd = out_ + (kWindow - kMatchScratch);
-    const uint32_t* const lit = lit_.entries;
-    constexpr uint32_t litMask = (1u << kWideLitLenBits) - 1;
-    // A block without distance codes has an empty table: any distance in it is invalid.
-    const uint32_t* const dist = dist_.entries != nullptr ? dist_.entries : kNoDistanceCodes.data();
-    constexpr uint32_t distMask = (1u << kWideDistBits) - 1;
+    FastCursor c;
+    enterFastPath(c);
     InflateResult result = kLeaveFastPath;
-
-    // Fills the word from the input without a branch: the bytes that fit whole are counted, and
-    // the bits above the count hold the input's next bits, or zeros.
-    auto refill = [&] {
-      const unsigned available = static_cast<uint8_t>(bitCount);
-      if constexpr (kFastWordBits == 64) {
-        bits |= static_cast<FastWord>(load64le(in)) << available;
-      } else {
-        bits |= static_cast<FastWord>(load32le(in)) << available;
-      }
-      in += (kFastWordBits - 1 - available) >> 3;
-      bitCount |= kFastWordBits - 8;
-    };
-    auto lowBits = [](FastWord word, uint32_t n) { return static_cast<uint32_t>(word) & ((uint32_t{1} << n) - 1); };
-    // Drops the entry's bits (or n bits): the shift takes the low bits of the count as they are.
-    auto consume = [&](uint32_t entryOrCount) {
-      bits >>= entryOrCount & (kFastWordBits - 1);
-      bitCount -= entryOrCount;
-    };
-
-    // One literal entry: its bits dropped, the next entry looked up before the store (a store
-    // through a byte pointer could alias the table, so the compiler keeps this order).
-    uint32_t e = 0;
-    auto literalEntry = [&] {
-      consume(e);
-      const uint32_t next = lit[static_cast<uint32_t>(bits) & litMask];
-      *out++ = static_cast<uint8_t>(entryValue(e));
-      e = next;
-    };
 
     // Each turn starts with the word just refilled and e the entry at its low bits; the entry
     // for the next turn is looked up before a match is copied, so the lookup overlaps the copy.
     // A lookup is sound while kWideLitLenBits valid bits remain: after a refill there are at least
     // kFastWordBits - 8, and a literal entry takes at most kWideLitLenBits of them.
-    refill();
-    e = lit[static_cast<uint32_t>(bits) & litMask];
+    c.refill();
+    c.e = c.literalEntryAtBits();
     for (;;) {
-      if ((e & kFlagLiteral) != 0) {
-        // A run of first-level literals (each entry at most kWideLitLenBits bits).
-        literalEntry();
-        if constexpr (kFastWordBits == 64) {
-          if ((e & kFlagLiteral) != 0) {
-            literalEntry();
-            if ((e & kFlagLiteral) != 0) {
-              literalEntry();
-              if (in >= inEnd || out >= outEnd) break;
-              refill();
-              continue;
-            }
-          }
-        }
-        refill();  // the entry's own bits were valid already; the refill adds what follows
-        if constexpr (kFastWordBits == 32) {
-          if ((e & kFlagLiteral) != 0) {
-            literalEntry();
-            if (in >= inEnd || out >= outEnd) break;
-            refill();
-            continue;
-          }
-        }
+      if ((c.e & kFlagLiteral) != 0 && literalRun(c)) {
+        if (c.in >= c.inEnd || c.out >= c.outEnd) break;
+        c.refill();
+        continue;
       }
-      if ((e & (kFlagLink | kFlagSpecial)) != 0) {
-        if ((e & kKindMask) == kFlagLink) {
-          consume(e);  // a link drops the first-level bits
-          e = lit[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
-          if ((e & kFlagLiteral) != 0) {
-            consume(e);
-            *out++ = static_cast<uint8_t>(entryValue(e));
-            if (in >= inEnd || out >= outEnd) break;
-            refill();
-            e = lit[static_cast<uint32_t>(bits) & litMask];
-            continue;
-          }
+      if ((c.e & (kFlagLink | kFlagSpecial)) != 0) {
+        if (subTableLiteral(c)) {
+          if (c.in >= c.inEnd || c.out >= c.outEnd) break;
+          c.refill();
+          c.e = c.literalEntryAtBits();
+          continue;
         }
-        if ((e & kKindMask) == kKindEndOfBlock) {
-          consume(e);
+        if ((c.e & kKindMask) == kKindEndOfBlock) {
+          c.consume(c.e);
           result = InflateResult::Ok;
           break;
         }
-        if ((e & kKindMask) == kKindInvalid) {
+        if ((c.e & kKindMask) == kKindInvalid) {
           result = InflateResult::Invalid;
           break;
         }
       }
-      // A length: base plus the extra bits that follow its code.
-      FastWord saved = bits;
-      consume(e);
-      const uint32_t length = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
-      if constexpr (kFastWordBits == 32) refill();
-      // With 64 bits, a length and a distance from the first levels leave at least 11
-      // valid bits (56 - 20 - 21), so the next entry is looked up before the refill, off its
-      // path; after a distance sub-table, both codes may have taken 48 bits, so after it.
-      bool lookUpAfterRefill = kFastWordBits == 32;
-      e = dist[static_cast<uint32_t>(bits) & distMask];
-      if ((e & kFlagLink) != 0) {
-        if ((e & kKindMask) == kKindInvalid) {
+      const uint32_t length = decodeLength(c);
+      bool behindLink = false;
+      c.e = c.dist[static_cast<uint32_t>(c.bits) & FastCursor::kDistMask];
+      if ((c.e & kFlagLink) != 0) {
+        if ((c.e & kKindMask) == kKindInvalid) {
           result = InflateResult::Invalid;
           break;
         }
-        lookUpAfterRefill = true;
-        consume(e);
-        e = dist[entryValue(e) + (static_cast<uint32_t>(bits) & kMask[entryCodeBits(e)])];
-        if ((e & kKindMask) == kKindInvalid) {
+        behindLink = true;
+        c.followLink(c.dist);
+        if ((c.e & kKindMask) == kKindInvalid) {
           result = InflateResult::Invalid;
           break;
         }
       }
-      if constexpr (kFastWordBits == 32) {
-        if (static_cast<uint8_t>(bitCount) < entryDrop(e)) refill();
-      }
-      saved = bits;
-      consume(e);
-      const uint32_t distance = entryValue(e) + (lowBits(saved, entryDrop(e)) >> entryCodeBits(e));
-      if (lookUpAfterRefill) {
-        refill();
-        e = lit[static_cast<uint32_t>(bits) & litMask];
-      } else {
-        e = lit[static_cast<uint32_t>(bits) & litMask];
-        refill();
-      }
+      const uint32_t distance = takeDistance(c, behindLink);
 
       // The source lies in this window or the history before it (distance <= 32,768), around
       // the ring; with its scratch it must not run over the buffer's end.
-      const uint32_t source = sourceOffset(out, distance);
+      const uint32_t source = sourceOffset(c.out, distance);
       const uint8_t* from = window_ + source;
-      uint8_t* const end = out + length;
-      if (end > matchEnd || source + length > kRing - kMatchScratch) {
+      uint8_t* const end = c.out + length;
+      if (end > c.matchEnd || source + length > kRing - kMatchScratch) {
         // The flush where the window fills moves the output to the other half: the loop's bounds
         // are set again when it is next entered.
-        index_ = static_cast<uint32_t>(in - in_);
-        pos_ = static_cast<uint32_t>(out - out_);
+        storePositions(c);
         if (!copyMatch(length, distance)) return InflateResult::Stopped;
-        out = out_ + pos_;
+        c.out = out_ + pos_;
         break;
       }
-      copyMatchWords(out, from, end, distance);
-      out = end;
-      if (in >= inEnd || out >= outEnd) break;
+      copyMatchWords(c.out, from, end, distance);
+      c.out = end;
+      if (c.in >= c.inEnd || c.out >= c.outEnd) break;
     }
-    bitCount_ = static_cast<uint8_t>(bitCount);
-    bits_ = static_cast<uint64_t>(bits) & ((uint64_t{1} << bitCount_) - 1);
-    index_ = static_cast<uint32_t>(in - in_);
-    pos_ = static_cast<uint32_t>(out - out_);
+    leaveFastPath(c);
     return result;
   }
 

@@ -150,19 +150,6 @@ TEST_F(Inflate, RefusesInvalidStreams) {
       {"stored length mismatch", DecodeFailure::FormatViolated, {},
        [](BitWriter& w) { storedHeader(w, true, 5, 0xFFFF); }},
       {"block type 3", DecodeFailure::FormatViolated, {}, [](BitWriter& w) { w.blockHeader(true, 3); }},
-      {"fixed length code 286", DecodeFailure::FormatViolated, {},
-       [](BitWriter& w) {
-         w.blockHeader(true, 1);
-         w.fixedSymbol('a');
-         w.fixedSymbol(286);
-       }},
-      {"fixed distance code 30", DecodeFailure::FormatViolated, {},
-       [](BitWriter& w) {
-         w.blockHeader(true, 1);
-         w.fixedSymbol('a');
-         w.fixedSymbol(257);
-         w.fixedDistance(30);
-       }},
       {"distance before the output's start", DecodeFailure::CrcError, Bytes{'a', 'a', 'a', 'a'},
        [](BitWriter& w) {
          w.blockHeader(true, 1);
@@ -180,6 +167,30 @@ TEST_F(Inflate, RefusesInvalidStreams) {
     const auto r = decode(w.finish(), c.expected);
     EXPECT_EQ(r.failure, c.failure) << kz::describeDecodeFailure(r.failure);
     EXPECT_FALSE(r.outputExists);
+  }
+}
+
+// Length codes 286 and 287 and distance codes 30 and 31 are invalid codes in a fixed block: met
+// after each number of literals in a run, at the end of the input and with plenty of input behind
+// them (the fast path).
+TEST_F(Inflate, RefusesInvalidFixedCodes) {
+  for (const unsigned padding : {0u, 200u}) {
+    for (unsigned literals = 1; literals <= 4; ++literals) {
+      for (const unsigned code : {286u, 287u, 30u, 31u}) {
+        BitWriter w;
+        w.blockHeader(true, 1);
+        for (unsigned i = 0; i < literals; ++i) w.fixedSymbol('a');
+        if (code >= 286) {
+          w.fixedSymbol(code);
+        } else {
+          w.fixedSymbol(257);
+          w.fixedDistance(code);
+        }
+        for (unsigned i = 0; i < padding; ++i) w.byte(0);
+        EXPECT_EQ(decode(w.finish(), {}).failure, DecodeFailure::FormatViolated)
+            << "code " << code << " after " << literals << " literals, padding " << padding;
+      }
+    }
   }
 }
 
