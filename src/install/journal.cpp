@@ -52,6 +52,7 @@
 
 #include <cstring>
 
+#include "package/byte_order.h"
 #include "package/crc32.h"
 #include "platform/files.h"
 
@@ -67,22 +68,6 @@ constexpr size_t kNewCrcOffset = kSizeOffset + 4;
 constexpr size_t kCrcOffset = kPathOffset + kPathFieldV1;
 static_assert(kCrcOffset + 4 == kJournalRecordSize, "the record is 284 bytes");
 static_assert(kNewCrcOffset + 4 == kCrcOffset, "version 2 takes the path field's last 8 bytes");
-
-void storeLittle16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void storeLittle32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint16_t loadLittle16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-uint32_t loadLittle32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
 
 bool knownKind(uint16_t kind) {
   return kind >= static_cast<uint16_t>(JournalKind::Begin) && kind <= static_cast<uint16_t>(JournalKind::RollBack);

@@ -18,6 +18,8 @@
 #include <array>
 #include <cstring>
 
+#include "package/byte_order.h"
+
 #if !defined(KZ_CRC32_TABLE_ONLY) && (defined(__x86_64__) || defined(__i386__)) && \
     (defined(__GNUC__) || defined(__clang__))
 #define KZ_CRC32_FOLDING 1
@@ -44,16 +46,6 @@ constexpr Tables makeTables() {
 }
 
 constexpr Tables kTables = makeTables();
-
-// Four bytes as a little-endian number, in one load on little-endian hosts.
-inline uint32_t load32le(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap32(v);
-#endif
-  return v;
-}
 
 #if defined(KZ_CRC32_FOLDING)
 
@@ -141,10 +133,10 @@ namespace detail {
 uint32_t crc32RegisterTable(uint32_t reg, const uint8_t* data, size_t length) {
   const auto& t = kTables;
   while (length >= 16) {
-    const uint32_t a = load32le(data) ^ reg;
-    const uint32_t b = load32le(data + 4);
-    const uint32_t c = load32le(data + 8);
-    const uint32_t d = load32le(data + 12);
+    const uint32_t a = loadLittle32(data) ^ reg;
+    const uint32_t b = loadLittle32(data + 4);
+    const uint32_t c = loadLittle32(data + 8);
+    const uint32_t d = loadLittle32(data + 12);
     reg = t[15][a & 0xFF] ^ t[14][(a >> 8) & 0xFF] ^ t[13][(a >> 16) & 0xFF] ^ t[12][a >> 24] ^
           t[11][b & 0xFF] ^ t[10][(b >> 8) & 0xFF] ^ t[9][(b >> 16) & 0xFF] ^ t[8][b >> 24] ^
           t[7][c & 0xFF] ^ t[6][(c >> 8) & 0xFF] ^ t[5][(c >> 16) & 0xFF] ^ t[4][c >> 24] ^

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "package/byte_order.h"
 #include "package/crc32.h"
 #include "package/decoder_state.h"
 #include "package/folders.h"
@@ -18,11 +19,6 @@ namespace {
 using detail::decoder;
 using detail::failEntry;
 using detail::nextInputByte;
-
-uint32_t load32le(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Reads n bytes of the member (header fields, trailer) into out; false when the input ended.
 bool readFields(uint8_t* out, unsigned n) {
@@ -54,7 +50,7 @@ MemberMethod checkPkEntry(ReaderContext& ctx) {
   const uint32_t extraLength = static_cast<uint32_t>(h[gzip::kPkOffsetExtraLength]) |
                                (static_cast<uint32_t>(h[gzip::kPkOffsetExtraLength + 1]) << 8);
   ctx.inputIndex += gzip::kPkFixedHeader + nameLength + extraLength;
-  if (ctx.inputIndex > g.inputCount || load32le(h) != gzip::kPkSignature) return MemberMethod::Refused;
+  if (ctx.inputIndex > g.inputCount || loadLittle32(h) != gzip::kPkSignature) return MemberMethod::Refused;
   const uint8_t method = h[gzip::kPkOffsetMethod];
   if (method != gzip::kMethodStored && method != gzip::kMethodDeflate) return MemberMethod::Refused;
   const uint8_t flags = h[gzip::kPkOffsetFlags];
@@ -105,8 +101,8 @@ bool decodeBody() {
   uint32_t expectedLength = 0;
   const bool pkWithoutDescriptor = g.pkEntry && !g.pkDescriptor;
   if (pkWithoutDescriptor) {
-    expectedCrc = load32le(ctx.inputBuffer + gzip::kPkOffsetCrc);
-    expectedLength = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
+    expectedCrc = loadLittle32(ctx.inputBuffer + gzip::kPkOffsetCrc);
+    expectedLength = loadLittle32(ctx.inputBuffer + gzip::kPkOffsetSize);
   }
 
   if (ctx.method == MemberMethod::Deflated) {
@@ -121,8 +117,8 @@ bool decodeBody() {
       return false;
     }
   } else if (ctx.method == MemberMethod::Stored && g.pkEntry) {
-    const uint32_t size = load32le(ctx.inputBuffer + gzip::kPkOffsetSize);
-    if (size != load32le(ctx.inputBuffer + gzip::kPkOffsetCompressedSize)) {
+    const uint32_t size = loadLittle32(ctx.inputBuffer + gzip::kPkOffsetSize);
+    if (size != loadLittle32(ctx.inputBuffer + gzip::kPkOffsetCompressedSize)) {
       failEntry(DecodeFailure::LengthMismatch);
       return false;
     }
@@ -135,13 +131,13 @@ bool decodeBody() {
   if (!g.pkEntry) {
     uint8_t trailer[8];
     if (!readFields(trailer, 8)) return false;
-    expectedCrc = load32le(trailer);
-    expectedLength = load32le(trailer + 4);
+    expectedCrc = loadLittle32(trailer);
+    expectedLength = loadLittle32(trailer + 4);
   } else if (g.pkDescriptor) {
     uint8_t descriptor[16];
     if (!readFields(descriptor, 16)) return false;
-    expectedCrc = load32le(descriptor + 4);
-    expectedLength = load32le(descriptor + 12);
+    expectedCrc = loadLittle32(descriptor + 4);
+    expectedLength = loadLittle32(descriptor + 12);
   }
   if (expectedCrc != memberCrc()) {
     failEntry(DecodeFailure::CrcError);

@@ -56,6 +56,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "package/byte_order.h"
 #include "package/decoder_state.h"
 #include "package/gzip_constants.h"
 
@@ -90,24 +91,6 @@ constexpr uint32_t kMask[17] = {0x0000, 0x0001, 0x0003, 0x0007, 0x000f, 0x001f, 
 TableAllocator g_allocator = nullptr;
 
 void* allocateBlock(size_t bytes) { return g_allocator != nullptr ? g_allocator(bytes) : std::malloc(bytes); }
-
-inline uint64_t load64le(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap64(v);
-#endif
-  return v;
-}
-
-[[maybe_unused]] inline uint32_t load32le(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, sizeof v);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  v = __builtin_bswap32(v);
-#endif
-  return v;
-}
 
 // Eight bytes through a register: the two ranges may overlap.
 inline void copy8(uint8_t* dst, const uint8_t* src) {
@@ -507,9 +490,9 @@ struct FastCursor {
   void refill() {
     const unsigned available = static_cast<uint8_t>(bitCount);
     if constexpr (kFastWordBits == 64) {
-      bits |= static_cast<FastWord>(load64le(in)) << available;
+      bits |= static_cast<FastWord>(loadLittle64(in)) << available;
     } else {
-      bits |= static_cast<FastWord>(load32le(in)) << available;
+      bits |= static_cast<FastWord>(loadLittle32(in)) << available;
     }
     in += (kFastWordBits - 1 - available) >> 3;
     bitCount |= kFastWordBits - 8;
