@@ -189,7 +189,8 @@ TEST(DeleteWorkFolder, RemovesEverythingButFollowsNoLink) {
   EXPECT_EQ(test::treeOf(outside), (std::vector<std::string>{"deep/", "deep/keep.txt"}));
 }
 
-// makeParentFolders creates every missing folder of a file path and is content when they exist.
+// makeParentFolders creates every missing folder of a file path and is content when they exist;
+// a parent longer than a path may be is refused, with nothing made.
 TEST(Folders, MakesParentsOfAFilePath) {
   test::TempDir dir;
   const std::string file = dir.path().string() + "\\one\\two\\three\\f.txt";
@@ -199,6 +200,9 @@ TEST(Folders, MakesParentsOfAFilePath) {
   EXPECT_TRUE(makeParentFolders(file.c_str()));
   EXPECT_TRUE(makeParentFolders("bare.txt"));
   EXPECT_TRUE(makeFolders(""));
+  const std::string tooLong = dir.path().string() + "\\" + std::string(platform::kMaxPath, 'x') + "\\f.txt";
+  EXPECT_FALSE(makeParentFolders(tooLong.c_str()));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 // A folder under a plain file cannot be made, and that is reported.
