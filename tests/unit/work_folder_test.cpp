@@ -200,8 +200,12 @@ TEST(Folders, MakesParentsOfAFilePath) {
   EXPECT_TRUE(makeParentFolders(file.c_str()));
   EXPECT_TRUE(makeParentFolders("bare.txt"));
   EXPECT_TRUE(makeFolders(""));
-  const std::string tooLong = dir.path().string() + "\\" + std::string(platform::kMaxPath, 'x') + "\\f.txt";
-  EXPECT_FALSE(makeParentFolders(tooLong.c_str()));
+  // A parent of exactly kMaxPath characters, in components a file system accepts.
+  std::string parent = dir.path().string();
+  while (parent.size() + 41 <= platform::kMaxPath) parent += "\\" + std::string(40, 'x');
+  parent += "\\" + std::string(platform::kMaxPath - parent.size() - 1, 'x');
+  ASSERT_EQ(parent.size(), platform::kMaxPath);
+  EXPECT_FALSE(makeParentFolders((parent + "\\f.txt").c_str()));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 

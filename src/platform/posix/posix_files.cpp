@@ -104,6 +104,11 @@ class PosixFileSystem final : public FileSystem {
     const std::string p = nativePath(path);
     struct stat st {};
     if (lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    // As on Windows, a read-only file is not deleted: its attribute must be cleared first.
+    if (!S_ISLNK(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+      errno = EACCES;
+      return false;
+    }
     return unlink(p.c_str()) == 0;
   }
 
