@@ -51,7 +51,6 @@
 // aborts the entry and ends it with InflateResult::Stopped.
 #include "package/inflate.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -477,7 +476,6 @@ struct FastCursor {
   uint32_t e;  // the entry at the word's low bits
   const uint8_t* inEnd;
   uint8_t* outEnd;
-  uint8_t* outLimit;  // while out is below it, in is below inEnd and out below outEnd
   const uint8_t* matchEnd;
   const uint32_t* lit;
   const uint32_t* dist;
@@ -511,17 +509,6 @@ struct FastCursor {
     consume(e);
     const uint32_t extra = static_cast<uint32_t>(saved) & ((uint32_t{1} << entryDrop(e)) - 1);
     return entryValue(e) + (extra >> entryCodeBits(e));
-  }
-
-  // One bound for both buffers: every output byte costs at most 16 input bits (a literal's code
-  // is at most 15 bits, a match of at least 3 bytes at most 48), and the word holds at most
-  // kFastWordBits / 8 bytes read ahead of the bits taken, so while out stays below
-  // out + (inEnd - in - kFastWordBits / 8) / 2, in stays below inEnd. false: no room is left.
-  bool setOutLimit() {
-    const ptrdiff_t inRoom = inEnd - in - static_cast<ptrdiff_t>(kFastWordBits / 8);
-    const ptrdiff_t room = inRoom <= 0 ? 0 : std::min<ptrdiff_t>(outEnd - out, inRoom / 2);
-    outLimit = out + room;
-    return room > 0;
   }
 
   KZ_FAST_INLINE uint32_t literalEntryAtBits() const { return lit[static_cast<uint32_t>(bits) & kLitMask]; }
@@ -900,7 +887,6 @@ class Inflater {
     c.inEnd = in_ + (count_ - kFastInputMargin);
     c.out = out_ + pos_;
     c.outEnd = out_ + (kWindow - kFastWindowMargin);
-    c.setOutLimit();
     c.matchEnd = out_ + (kWindow - kMatchScratch);
     c.lit = lit_.entries;
     // A block without distance codes has an empty table: any distance in it is invalid.
@@ -989,11 +975,10 @@ class Inflater {
 
   // Fast path: while at least kFastInputMargin input bytes are buffered past the position and
   // the window has kFastWindowMargin bytes of room, no refill of the input can be due within one
-  // literal run or match, and only a match that reaches the window's end flushes it. After each
-  // turn one test of the output against outLimit stands for both margins. Leaves with
+  // literal run or match, and only a match that reaches the window's end flushes it. Leaves with
   // kLeaveFastPath when the careful path must take over, or with the block's result.
   //
-  // The margin test, the exits at invalid codes and the match's bounds test stay written out in
+  // The margin tests, the exits at invalid codes and the match's bounds test stay written out in
   // the loop: returned from a helper as a bool, they have the compiler weigh the loop's branches
   // and lay it out differently, slower (an || returned as a bool even has both sides evaluated).
   InflateResult fastCodes() {
@@ -1012,13 +997,13 @@ class Inflater {
     c.e = c.literalEntryAtBits();
     for (;;) {
       if ((c.e & kFlagLiteral) != 0 && literalRun(c)) {
-        if (c.out >= c.outLimit && !c.setOutLimit()) break;
+        if (c.in >= c.inEnd || c.out >= c.outEnd) break;
         c.refill();
         continue;
       }
       if ((c.e & (kFlagLink | kFlagSpecial)) != 0) {
         if (subTableLiteral(c)) {
-          if (c.out >= c.outLimit && !c.setOutLimit()) break;
+          if (c.in >= c.inEnd || c.out >= c.outEnd) break;
           c.refill();
           c.e = c.literalEntryAtBits();
           continue;
@@ -1065,7 +1050,7 @@ class Inflater {
       }
       copyMatchWords(c.out, from, end, distance);
       c.out = end;
-      if (c.out >= c.outLimit && !c.setOutLimit()) break;
+      if (c.in >= c.inEnd || c.out >= c.outEnd) break;
     }
     leaveFastPath(c);
     return result;
