@@ -51,7 +51,9 @@ void pressKey(HWND dialog, UINT virtualKey) {
   if (target == nullptr) target = dialog;
   const UINT scan = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
   PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16));
-  PostMessageA(target, WM_KEYUP, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16) | (3LL << 30));
+  // Bits 30 and 31 of a key-up: the key was down and is being released.
+  const auto keyUp = static_cast<LPARAM>(static_cast<ULONG_PTR>(1 | (scan << 16) | (3u << 30)));
+  PostMessageA(target, WM_KEYUP, virtualKey, keyUp);
 }
 
 HWND openPickerOf(Env& env, HWND dialog, DWORD pid) {
