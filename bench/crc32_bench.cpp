@@ -35,7 +35,10 @@ BENCHMARK(BM_ZlibCrc32);
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::printf("carry-less multiplication: %s\n", kz::detail::crc32FoldingAvailable() ? "used" : "not available");
+  using kz::detail::Crc32Method;
+  std::printf("carry-less multiplication: %s\n", kz::detail::crc32MethodAvailable(Crc32Method::WideFolding) ? "32-byte registers"
+                                                   : kz::detail::crc32MethodAvailable(Crc32Method::Folding)   ? "16-byte registers"
+                                                                                                              : "not available");
   return kz::bench::runWithRatios(argc, argv,
                                   {{"crc32 ours/zlib", "BM_OursCrc32", "BM_ZlibCrc32", true, 1.5},
                                    {"crc32 table method/zlib", "BM_OursCrc32Table", "BM_ZlibCrc32", true, 0.0}});

@@ -13,6 +13,10 @@
 // one 16-byte chunk with the same CRC as all the message before it, finished by the table method
 // together with the last length % 16 bytes. The register's start value is XOR-ed into the first
 // four bytes, as the table method would do.
+//
+// Wide folding does the same on 32-byte registers (VPCLMULQDQ), two chunks to a register: four
+// registers fold eight chunks over 1024 bits at a time, and the eight are then folded over 512 bits
+// into the four of the narrow loop, which finishes.
 #include "package/crc32.h"
 
 #include <array>
@@ -64,6 +68,8 @@ constexpr uint64_t foldConstant(unsigned n) {
 }
 
 // For a shift of D bits: the low lane multiplies Xh by x^(64+D), the high lane Xl by x^D.
+constexpr uint64_t kFold1024Low = foldConstant(64 + 1024 - 1);
+constexpr uint64_t kFold1024High = foldConstant(1024 - 1);
 constexpr uint64_t kFold512Low = foldConstant(64 + 512 - 1);
 constexpr uint64_t kFold512High = foldConstant(512 - 1);
 constexpr uint64_t kFold128Low = foldConstant(64 + 128 - 1);
@@ -77,22 +83,33 @@ bool detectFolding() {
   return pclmul && sse41;
 }
 
+// The 32-byte registers, and the operating system saving them (XCR0 bits 1 and 2), as well as the
+// wide carry-less product.
+bool detectWideFolding() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0) return false;
+  const bool osxsave = (c & (1u << 27)) != 0;
+  const bool avx = (c & (1u << 28)) != 0;
+  if (!osxsave || !avx || !detectFolding()) return false;
+  if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return false;
+  const bool avx2 = (b & (1u << 5)) != 0;
+  const bool vpclmul = (c & (1u << 10)) != 0;
+  if (!avx2 || !vpclmul) return false;
+  unsigned xcr0 = 0, xcr0High = 0;
+  __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
+  return (xcr0 & 6u) == 6u;
+}
+
 __attribute__((target("pclmul,sse4.1"))) inline __m128i fold(__m128i x, __m128i k) {
   return _mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11));
 }
 
-__attribute__((target("pclmul,sse4.1"))) uint32_t foldingRegister(uint32_t reg, const uint8_t* data,
-                                                                   size_t length) {
-  if (length < 64) return detail::crc32RegisterTable(reg, data, length);
+// Folds four chunks in flight over the rest of the message at p, then into one another, and
+// finishes with the table method.
+__attribute__((target("pclmul,sse4.1"))) inline uint32_t foldFour(__m128i x0, __m128i x1, __m128i x2, __m128i x3,
+                                                                  const __m128i* p, size_t length) {
   const __m128i k512 = _mm_set_epi64x(static_cast<long long>(kFold512High), static_cast<long long>(kFold512Low));
   const __m128i k128 = _mm_set_epi64x(static_cast<long long>(kFold128High), static_cast<long long>(kFold128Low));
-  const auto* p = reinterpret_cast<const __m128i*>(data);
-  __m128i x0 = _mm_xor_si128(_mm_loadu_si128(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
-  __m128i x1 = _mm_loadu_si128(p + 1);
-  __m128i x2 = _mm_loadu_si128(p + 2);
-  __m128i x3 = _mm_loadu_si128(p + 3);
-  p += 4;
-  length -= 64;
   while (length >= 64) {
     x0 = _mm_xor_si128(fold(x0, k512), _mm_loadu_si128(p));
     x1 = _mm_xor_si128(fold(x1, k512), _mm_loadu_si128(p + 1));
@@ -115,12 +132,55 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t foldingRegister(uint32_t reg, 
   return detail::crc32RegisterTable(r, reinterpret_cast<const uint8_t*>(p), length);
 }
 
+__attribute__((target("pclmul,sse4.1"))) uint32_t foldingRegister(uint32_t reg, const uint8_t* data,
+                                                                   size_t length) {
+  if (length < 64) return detail::crc32RegisterTable(reg, data, length);
+  const auto* p = reinterpret_cast<const __m128i*>(data);
+  const __m128i x0 = _mm_xor_si128(_mm_loadu_si128(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
+  return foldFour(x0, _mm_loadu_si128(p + 1), _mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3), p + 4, length - 64);
+}
+
+#define KZ_WIDE_TARGET __attribute__((target("vpclmulqdq,avx2,pclmul,sse4.1")))
+
+KZ_WIDE_TARGET inline __m256i fold(__m256i y, __m256i k) {
+  return _mm256_xor_si256(_mm256_clmulepi64_epi128(y, k, 0x00), _mm256_clmulepi64_epi128(y, k, 0x11));
+}
+
+KZ_WIDE_TARGET uint32_t wideFoldingRegister(uint32_t reg, const uint8_t* data, size_t length) {
+  if (length < 128) return foldingRegister(reg, data, length);
+  const __m256i k1024 = _mm256_set_epi64x(static_cast<long long>(kFold1024High), static_cast<long long>(kFold1024Low),
+                                          static_cast<long long>(kFold1024High), static_cast<long long>(kFold1024Low));
+  const __m128i k512 = _mm_set_epi64x(static_cast<long long>(kFold512High), static_cast<long long>(kFold512Low));
+  const auto* p = reinterpret_cast<const __m256i*>(data);
+  __m256i y0 = _mm256_xor_si256(_mm256_loadu_si256(p), _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(reg))));
+  __m256i y1 = _mm256_loadu_si256(p + 1);
+  __m256i y2 = _mm256_loadu_si256(p + 2);
+  __m256i y3 = _mm256_loadu_si256(p + 3);
+  p += 4;
+  length -= 128;
+  while (length >= 128) {
+    y0 = _mm256_xor_si256(fold(y0, k1024), _mm256_loadu_si256(p));
+    y1 = _mm256_xor_si256(fold(y1, k1024), _mm256_loadu_si256(p + 1));
+    y2 = _mm256_xor_si256(fold(y2, k1024), _mm256_loadu_si256(p + 2));
+    y3 = _mm256_xor_si256(fold(y3, k1024), _mm256_loadu_si256(p + 3));
+    p += 4;
+    length -= 128;
+  }
+  // Chunks 0-3 (the first two registers) fold over 512 bits onto chunks 4-7.
+  const __m128i x0 = _mm_xor_si128(fold(_mm256_castsi256_si128(y0), k512), _mm256_castsi256_si128(y2));
+  const __m128i x1 = _mm_xor_si128(fold(_mm256_extracti128_si256(y0, 1), k512), _mm256_extracti128_si256(y2, 1));
+  const __m128i x2 = _mm_xor_si128(fold(_mm256_castsi256_si128(y1), k512), _mm256_castsi256_si128(y3));
+  const __m128i x3 = _mm_xor_si128(fold(_mm256_extracti128_si256(y1, 1), k512), _mm256_extracti128_si256(y3, 1));
+  return foldFour(x0, x1, x2, x3, reinterpret_cast<const __m128i*>(p), length);
+}
+
 #endif
 
 using Method = uint32_t (*)(uint32_t, const uint8_t*, size_t);
 
 Method chooseMethod() {
 #if defined(KZ_CRC32_FOLDING)
+  if (detectWideFolding()) return &wideFoldingRegister;
   if (detectFolding()) return &foldingRegister;
 #endif
   return &detail::crc32RegisterTable;
@@ -148,21 +208,23 @@ uint32_t crc32RegisterTable(uint32_t reg, const uint8_t* data, size_t length) {
   return reg;
 }
 
-bool crc32FoldingAvailable() {
+bool crc32MethodAvailable(Crc32Method method) {
 #if defined(KZ_CRC32_FOLDING)
-  static const bool available = detectFolding();
-  return available;
-#else
-  return false;
+  static const bool folding = detectFolding();
+  static const bool wide = detectWideFolding();
+  if (method == Crc32Method::Folding) return folding;
+  if (method == Crc32Method::WideFolding) return wide;
 #endif
+  return method == Crc32Method::Table;
 }
 
-uint32_t crc32RegisterFolding(uint32_t reg, const uint8_t* data, size_t length) {
+uint32_t crc32RegisterWith(Crc32Method method, uint32_t reg, const uint8_t* data, size_t length) {
 #if defined(KZ_CRC32_FOLDING)
-  return foldingRegister(reg, data, length);
-#else
-  return crc32RegisterTable(reg, data, length);
+  if (method == Crc32Method::Folding) return foldingRegister(reg, data, length);
+  if (method == Crc32Method::WideFolding) return wideFoldingRegister(reg, data, length);
 #endif
+  (void)method;
+  return crc32RegisterTable(reg, data, length);
 }
 
 }  // namespace detail

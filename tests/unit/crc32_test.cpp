@@ -41,27 +41,29 @@ TEST(Crc32, RegisterCarriesAcrossSplitInput) {
   }
 }
 
-// Both methods, the folding one where this processor has it, against zlib on every length up to
-// a few hundred bytes (below, at and past each folding step) at every alignment of a 16-byte load,
-// and carried on from register values other than the start value.
-TEST(Crc32, FoldingAndTableMethodsAgree) {
+// Every method this processor has, against zlib on every length up to a few hundred bytes (below,
+// at and past each folding step of both widths) at every alignment of a 16-byte load, and carried
+// on from register values other than the start value.
+TEST(Crc32, EveryMethodAgreesWithZlib) {
+  using kz::detail::Crc32Method;
   std::mt19937 rng(11);
-  std::vector<uint8_t> data(340);
+  std::vector<uint8_t> data(420);
   for (auto& b : data) b = static_cast<uint8_t>(rng());
-  const bool folding = kz::detail::crc32FoldingAvailable();
-  if (!folding) std::printf("folding method not in this build or not on this processor: table method only\n");
-  for (size_t start = 0; start < 16; ++start) {
-    for (size_t len = 0; start + len <= data.size() && len <= 320; ++len) {
-      const uint8_t* p = data.data() + start;
-      const auto theirs = static_cast<uint32_t>(::crc32(0, p, static_cast<uInt>(len)));
-      ASSERT_EQ(kz::detail::crc32RegisterTable(0xFFFFFFFFu, p, len) ^ 0xFFFFFFFFu, theirs)
-          << "table, start " << start << " length " << len;
-      if (folding) {
-        ASSERT_EQ(kz::detail::crc32RegisterFolding(0xFFFFFFFFu, p, len) ^ 0xFFFFFFFFu, theirs)
-            << "folding, start " << start << " length " << len;
+  for (Crc32Method method : {Crc32Method::Table, Crc32Method::Folding, Crc32Method::WideFolding}) {
+    const int name = static_cast<int>(method);
+    if (!kz::detail::crc32MethodAvailable(method)) {
+      std::printf("method %d not in this build or not on this processor\n", name);
+      continue;
+    }
+    for (size_t start = 0; start < 16; ++start) {
+      for (size_t len = 0; start + len <= data.size() && len <= 400; ++len) {
+        const uint8_t* p = data.data() + start;
+        const auto theirs = static_cast<uint32_t>(::crc32(0, p, static_cast<uInt>(len)));
+        ASSERT_EQ(kz::detail::crc32RegisterWith(method, 0xFFFFFFFFu, p, len) ^ 0xFFFFFFFFu, theirs)
+            << "method " << name << ", start " << start << " length " << len;
         const uint32_t reg = static_cast<uint32_t>(rng());
-        ASSERT_EQ(kz::detail::crc32RegisterFolding(reg, p, len), kz::detail::crc32RegisterTable(reg, p, len))
-            << "from register " << reg << ", start " << start << " length " << len;
+        ASSERT_EQ(kz::detail::crc32RegisterWith(method, reg, p, len), kz::detail::crc32RegisterTable(reg, p, len))
+            << "method " << name << " from register " << reg << ", start " << start << " length " << len;
       }
     }
   }
