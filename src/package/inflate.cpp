@@ -297,9 +297,19 @@ unsigned subTableBits(const CodeSpace& space, unsigned firstBits, unsigned codeL
   return width;
 }
 
+// The first level holds the entries of all codes of up to `bits` bits in its first 2^bits slots:
+// copied once behind themselves, they fill 2^(bits + 1) slots for those codes, and the codes of
+// bits + 1 bits go into the slots left to them.
+void doubleFirstLevel(DecodeTable& t, unsigned bits) {
+  const size_t n = size_t{1} << bits;
+  std::memcpy(t.entries + n, t.entries, n * sizeof(uint32_t));
+  std::memcpy(t.need + n, t.need, n);
+}
+
 // Writes every code's entry, and the described tables' need beside it, into the allocated table:
-// a code of up to t.bits bits into each first-level slot it prefixes, a longer one into the
-// sub-table behind its first t.bits bits, each sub-table opened when its first code comes.
+// a code of up to t.bits bits into each first-level slot it prefixes (the slots below 2^length
+// first, and the others by doubling), a longer one into the sub-table behind its first t.bits
+// bits, each sub-table opened when its first code comes.
 void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsigned describedBits, DecodeTable& t) {
   unsigned rootBits = describedBits < space.shortest ? space.shortest : describedBits;
   if (rootBits > space.longest) rootBits = space.longest;
@@ -312,7 +322,9 @@ void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsi
   unsigned subStart = 0;
   unsigned subBits = 0;
   unsigned symbolIndex = 0;
+  unsigned filledBits = space.shortest < firstBits ? space.shortest : firstBits;
   for (unsigned codeLength = space.shortest; codeLength <= space.longest; ++codeLength) {
+    while (filledBits < codeLength && filledBits < firstBits) doubleFirstLevel(t, filledBits++);
     unsigned left = space.perLength[codeLength];
     while (left-- != 0) {
       const auto needBits = static_cast<uint8_t>(described.needOf(code, codeLength, left));
@@ -322,10 +334,8 @@ void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsi
       ++symbolIndex;
 
       if (codeLength <= firstBits) {
-        for (unsigned slot = code; slot < (1u << firstBits); slot += 1u << codeLength) {
-          table[slot] = entry;
-          t.need[slot] = needBits;
-        }
+        table[code] = entry;
+        t.need[code] = needBits;
       } else {
         const unsigned prefix = code & t.mask;
         if (prefix != subPrefix) {
@@ -345,6 +355,7 @@ void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsi
       described.leaveLevels(code);
     }
   }
+  while (filledBits < firstBits) doubleFirstLevel(t, filledBits++);
 }
 
 // Builds the engine's table for n code lengths. describedBits is the first-level width the
