@@ -24,18 +24,17 @@
 // further. Every entry carries the number of bits that tree would look at before its code is
 // resolved, and the careful path takes exactly that many.
 //
-// Window. The window buffer is twice the window size, and the engine uses it as a ring of its two
-// halves: it writes the current window into one half while the other holds the previous one, the
-// history; a full half is flushed where it lies and writing goes on in the other. A match's source
-// is its distance back around the ring, so it lies in one straight line unless it runs over the
-// buffer's end, which a match meets only when it starts within its own length of that end (those
-// are copied at the careful pace). Bytes after the output position may be scratch. A stream starts
-// in the second half with the first half as its history, and at its end the first half is made
-// the window the reader expects between members (the last partial window, and after it the bytes
-// of the window before), so the next member finds the history it would find there. A match's
-// source may reach into history that an earlier member left; the engine does not compare a
-// distance with the output produced so far, so a corrupt distance copies stale bytes and the
-// member then fails its CRC check.
+// Window. The window buffer holds the described window in its first 32 KiB, and the engine writes
+// on behind it in one straight line, a window at a time: a full window is flushed where it lies and
+// writing goes on right after it, so the 32 KiB before the output position are always the history
+// and a match's source is simply its distance back. Only when the buffer's end is reached does the
+// last window move to the buffer's start, once every few windows. Bytes after the output position
+// may be scratch. A stream starts right behind the first 32 KiB, which are its history, and at its
+// end the first 32 KiB are made the window the reader expects between members (the last partial
+// window, and after it the bytes of the window before), so the next member finds the history it
+// would find there. A match's source may reach into history that an earlier member left; the
+// engine does not compare a distance with the output produced so far, so a corrupt distance copies
+// stale bytes and the member then fails its CRC check.
 //
 // Fast path and careful path. While enough input is buffered and the window has room for the
 // longest match plus the scratch that whole-word copies write past it, a literal or match is
@@ -420,8 +419,9 @@ constexpr uint32_t kFastInputMargin = 32;
 // match whose copy with its scratch would reach the window's end is copied at the careful pace,
 // with the flush where it fills.
 constexpr uint32_t kFastWindowMargin = 8;
-// The window buffer as a ring of two windows.
-constexpr uint32_t kRing = 2 * kWindow;
+// The end of the window buffer, where the last window moves back to its start.
+constexpr uint32_t kWindowEnd = kWindowBufferSize;
+static_assert(kWindowEnd % kWindow == 0 && kWindowEnd >= 2 * kWindow, "the buffer holds whole windows");
 // Bytes a match copy in the fast path may write from its start: whole words up to this many, even
 // for a shorter match, and the scratch past the end of a longer one stays below it too.
 constexpr uint32_t kMatchScratch = 32;
@@ -572,11 +572,11 @@ class Inflater {
       detail::failEntry(DecodeFailure::WriteError);
       return InflateResult::Stopped;
     }
-    // The first half becomes the described window: the last partial window, then the rest of the
-    // window before it, which lies in the second half when the stream ended in the first.
-    if (out_ == window_) {
-      std::memcpy(window_ + pos_, window_ + kWindow + pos_, kWindow - pos_);
-    } else {
+    // The first 32 KiB become the described window: the last partial window, then the rest of
+    // the window before it, which lies right before the output (already in place when that is the
+    // first 32 KiB themselves).
+    if (out_ != window_ + kWindow) {
+      std::memcpy(window_ + pos_, out_ - kWindow + pos_, kWindow - pos_);
       std::memcpy(window_, out_, pos_);
     }
     return InflateResult::Ok;
@@ -636,8 +636,8 @@ class Inflater {
     bitCount_ -= n;
   }
 
-  // The current half is full: it is flushed where it lies, becomes the history, and writing goes
-  // on in the other half.
+  // The current window is full: it is flushed where it lies, becomes the history, and writing goes
+  // on behind it; at the buffer's end, it moves to the buffer's start first.
   bool flush() {
     ctx_.outputCount = kWindow;
     ctx_.inputIndex = index_;
@@ -645,14 +645,13 @@ class Inflater {
       detail::failEntry(DecodeFailure::WriteError);
       return false;
     }
-    out_ = out_ == window_ ? window_ + kWindow : window_;
+    out_ += kWindow;
+    if (out_ == window_ + kWindowEnd) {
+      std::memcpy(window_, out_ - kWindow, kWindow);
+      out_ = window_ + kWindow;
+    }
     pos_ = 0;
     return true;
-  }
-
-  // Where a match's source starts: its distance back around the ring of the two halves.
-  uint32_t sourceOffset(const uint8_t* out, uint32_t distance) const {
-    return (static_cast<uint32_t>(out - window_) - distance) & (kRing - 1);
   }
 
   InflateResult inflateBlock(bool& last) {
@@ -813,11 +812,9 @@ class Inflater {
   bool copyMatch(uint32_t length, uint32_t distance) {
     do {
       uint8_t* dst = out_ + pos_;
-      const uint32_t source = sourceOffset(dst, distance);
       uint32_t chunk = kWindow - pos_;
       if (chunk > length) chunk = length;
-      if (chunk > kRing - source) chunk = kRing - source;
-      const uint8_t* from = window_ + source;
+      const uint8_t* from = dst - distance;
       if (distance >= chunk) {
         std::memcpy(dst, from, chunk);
       } else {
@@ -1046,13 +1043,11 @@ class Inflater {
       }
       const uint32_t distance = takeDistance(c, behindLink);
 
-      // The source lies in this window or the history before it (distance <= 32,768), around
-      // the ring; with its scratch it must not run over the buffer's end.
-      const uint32_t source = sourceOffset(c.out, distance);
-      const uint8_t* from = window_ + source;
+      // The source lies in this window or the history before it (distance <= 32,768).
+      const uint8_t* from = c.out - distance;
       uint8_t* const end = c.out + length;
-      if (end > c.matchEnd || source + length > kRing - kMatchScratch) {
-        // The flush where the window fills moves the output to the other half: the loop's bounds
+      if (end > c.matchEnd) {
+        // The flush where the window fills moves the output to the next window: the loop's bounds
         // are set again when it is next entered.
         storePositions(c);
         if (!copyMatch(length, distance)) return InflateResult::Stopped;
@@ -1079,8 +1074,8 @@ class Inflater {
 
   ReaderContext& ctx_;
   detail::DecoderGlobals& g_;
-  uint8_t* window_;   // the ring of two halves; the first is the described window between streams
-  uint8_t* out_;      // the half being written
+  uint8_t* window_;   // the described window between streams, then the room written on into
+  uint8_t* out_;      // the window being written
   const uint8_t* in_;
   uint32_t index_ = 0;
   uint32_t count_ = 0;

@@ -20,7 +20,8 @@
 namespace kz {
 
 inline constexpr uint32_t kInputBufferSize = 32768 + 64;
-inline constexpr uint32_t kWindowBufferSize = 2 * 32768;
+// The window between members (its first 32 KiB), then the room the decoder writes on into.
+inline constexpr uint32_t kWindowBufferSize = 8 * 32768;
 
 struct MemoryInput {
   const uint8_t* base = nullptr;

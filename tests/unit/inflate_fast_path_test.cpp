@@ -1,5 +1,5 @@
 // The fast engine against the plain reference engine where the fast one keeps its own layout
-// (history and current window in two halves, wide tables of packed entries, look-ahead taken eight
+// (the history and the windows after it in one straight buffer, wide tables of packed entries, look-ahead taken eight
 // bytes at a time): the window across members, the input at every refill, and the codes that the
 // wide tables hold as invalid.
 #include <gtest/gtest.h>
@@ -75,34 +75,54 @@ void fixedMatch(BitWriter& w, unsigned length, unsigned distance) {
   w.bits(distance - kz::test::kDistBase[d], kz::test::kDistExtra[d]);
 }
 
-// A member whose matches reach before its own start read the window the member before left:
-// after 40,000 bytes that is bytes 32,768..39,999 at window positions 0..7,231 and bytes
-// 7,232..32,767 at the rest. Distance 32,768 at position 100 reads position 100 itself.
+// A member whose matches reach before its own start read the window the member before left: its
+// last partial window at positions 0..r-1, the rest of the window before it at r..32,767. The
+// first members are long enough to end in the buffer's last window and past its move to the start,
+// and each takes distance 32,768 at every window start, reading the first byte of the history.
 TEST(InflateWindow, MatchesBeforeTheStartReadTheWindowTheMemberBeforeLeft) {
   kz::test::TempDir dir;
   const std::string out = dir.file("out.bin");
-  const Bytes first = kz::test::textBytes(40000, 31);
-  Bytes expected(first.begin() + 32668, first.begin() + 32768);             // distance 100 at 0
-  expected.insert(expected.end(), first.begin() + 32868, first.begin() + 32918);  // 32,768 at 100
-  expected.insert(expected.end(), first.begin() + 25918, first.begin() + 25948);  // 7,000 at 150
-  expected.push_back('!');
-  BitWriter w;
-  w.blockHeader(true, 1);
-  fixedMatch(w, 100, 100);
-  fixedMatch(w, 50, 32768);
-  fixedMatch(w, 30, 7000);
-  w.fixedSymbol('!');
-  w.fixedSymbol(256);
-  const std::vector<Bytes> members = {kz::test::zlibGzip(first, 6, Z_DEFAULT_STRATEGY),
-                                      kz::test::wrapGzip(w.finish(), expected)};
+  const Bytes text = kz::test::textBytes(300000, 31);
+  for (const size_t size : {size_t{40000}, size_t{6 * 32768 + 7232}, size_t{8 * 32768 + 7232}}) {
+    Bytes first;
+    BitWriter head;
+    head.blockHeader(true, 1);
+    while (first.size() < size) {
+      if (first.size() % 32768 == 0 && !first.empty()) {
+        fixedMatch(head, 20, 32768);
+        for (int k = 0; k < 20; ++k) first.push_back(first[first.size() - 32768]);
+      } else {
+        head.fixedSymbol(text[first.size()]);
+        first.push_back(text[first.size()]);
+      }
+    }
+    head.fixedSymbol(256);
+    const size_t r = size % 32768;
+    const auto history = [&](size_t p) { return first[size - r - (p < r ? 0 : 32768) + p]; };
+    Bytes expected;
+    for (size_t p = 32668; p < 32768; ++p) expected.push_back(history(p));  // distance 100 at 0
+    for (size_t p = 100; p < 150; ++p) expected.push_back(history(p));      // 32,768 at 100
+    for (size_t p = 25918; p < 25948; ++p) expected.push_back(history(p));  // 7,000 at 150
+    for (size_t p = r - 5; p < r + 5; ++p) expected.push_back(history(p));  // across r, at 180
+    expected.push_back('!');
+    BitWriter w;
+    w.blockHeader(true, 1);
+    fixedMatch(w, 100, 100);
+    fixedMatch(w, 50, 32768);
+    fixedMatch(w, 30, 7000);
+    fixedMatch(w, 10, static_cast<unsigned>(32768 + 180 - (r - 5)));
+    w.fixedSymbol('!');
+    w.fixedSymbol(256);
+    const std::vector<Bytes> members = {kz::test::wrapGzip(head.finish(), first), kz::test::wrapGzip(w.finish(), expected)};
 
-  for (kz::InflateEngine engine : {kz::InflateEngine{nullptr}, &kz::test::referenceInflateMember}) {
-    const std::vector<Decoded> r = decodeInOneContext(engine, members, out);
-    ASSERT_EQ(r.size(), 2u);
-    EXPECT_EQ(r[0].outcome, kz::MemberOutcome::Decoded);
-    EXPECT_TRUE(r[0].output == first);
-    EXPECT_EQ(r[1].outcome, kz::MemberOutcome::Decoded) << kz::describeDecodeFailure(r[1].failure);
-    EXPECT_TRUE(r[1].output == expected) << (engine == nullptr ? "fast engine" : "reference engine");
+    for (kz::InflateEngine engine : {kz::InflateEngine{nullptr}, &kz::test::referenceInflateMember}) {
+      const std::vector<Decoded> d = decodeInOneContext(engine, members, out);
+      ASSERT_EQ(d.size(), 2u);
+      EXPECT_EQ(d[0].outcome, kz::MemberOutcome::Decoded) << size;
+      EXPECT_TRUE(d[0].output == first) << size;
+      EXPECT_EQ(d[1].outcome, kz::MemberOutcome::Decoded) << kz::describeDecodeFailure(d[1].failure);
+      EXPECT_TRUE(d[1].output == expected) << size << (engine == nullptr ? " fast engine" : " reference engine");
+    }
   }
 }
 
