@@ -518,8 +518,10 @@ struct FastCursor {
   KZ_FAST_INLINE uint32_t takeValue() {
     const FastWord saved = bits;
     consume(e);
-    const uint32_t extra = static_cast<uint32_t>(saved) & ((uint32_t{1} << entryDrop(e)) - 1);
-    return entryValue(e) + (extra >> entryCodeBits(e));
+    // The dropped bits: what the shift took off the bottom. Bits 12-15 of a value entry are zero,
+    // so its code bits need no mask of their own.
+    const auto dropped = static_cast<uint32_t>(saved ^ (bits << (e & (kFastWordBits - 1))));
+    return entryValue(e) + (dropped >> ((e >> 8) & 31u));
   }
 
   KZ_FAST_INLINE uint32_t literalEntryAtBits() const { return lit[static_cast<uint32_t>(bits) & kLitMask]; }
