@@ -425,6 +425,7 @@ static_assert(kWindowEnd % kWindow == 0 && kWindowEnd >= 2 * kWindow, "the buffe
 // Bytes a match copy in the fast path may write from its start: whole words up to this many, even
 // for a shorter match, and the scratch past the end of a longer one stays below it too.
 constexpr uint32_t kMatchScratch = 32;
+static_assert(kMatchScratch >= kFastWindowMargin, "a match the fast path copies ends below the literals' bound");
 
 // The fast path's helpers must inline into its loop: a call there would cost more than the copy.
 #if defined(__GNUC__)
@@ -1058,7 +1059,8 @@ class Inflater {
       }
       copyMatchWords(c.out, from, end, distance);
       c.out = end;
-      if (c.in >= c.inEnd || c.out >= c.outEnd) break;
+      // The match ended before matchEnd, which lies below outEnd: only the input can run short.
+      if (c.in >= c.inEnd) break;
     }
     leaveFastPath(c);
     return result;
