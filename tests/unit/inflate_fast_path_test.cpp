@@ -99,18 +99,17 @@ TEST(InflateWindow, MatchesBeforeTheStartReadTheWindowTheMemberBeforeLeft) {
     head.fixedSymbol(256);
     const size_t r = size % 32768;
     const auto history = [&](size_t p) { return first[size - r - (p < r ? 0 : 32768) + p]; };
+    // Each match reads the window from a position at or after its own, so none is overwritten yet.
     Bytes expected;
-    for (size_t p = 32668; p < 32768; ++p) expected.push_back(history(p));  // distance 100 at 0
-    for (size_t p = 100; p < 150; ++p) expected.push_back(history(p));      // 32,768 at 100
-    for (size_t p = 25918; p < 25948; ++p) expected.push_back(history(p));  // 7,000 at 150
-    for (size_t p = r - 5; p < r + 5; ++p) expected.push_back(history(p));  // across r, at 180
-    expected.push_back('!');
     BitWriter w;
     w.blockHeader(true, 1);
-    fixedMatch(w, 100, 100);
-    fixedMatch(w, 50, 32768);
-    fixedMatch(w, 30, 7000);
-    fixedMatch(w, 10, static_cast<unsigned>(32768 + 180 - (r - 5)));
+    size_t at = 0;
+    for (const auto& [length, from] : {std::pair<size_t, size_t>{100, 32668}, {50, 100}, {30, 25918}, {10, r - 5}}) {
+      fixedMatch(w, static_cast<unsigned>(length), static_cast<unsigned>(32768 + at - from));
+      for (size_t k = 0; k < length; ++k) expected.push_back(history(from + k));
+      at += length;
+    }
+    expected.push_back('!');
     w.fixedSymbol('!');
     w.fixedSymbol(256);
     const std::vector<Bytes> members = {kz::test::wrapGzip(head.finish(), first), kz::test::wrapGzip(w.finish(), expected)};
