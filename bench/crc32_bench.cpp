@@ -36,7 +36,8 @@ BENCHMARK(BM_ZlibCrc32);
 
 int main(int argc, char** argv) {
   using kz::detail::Crc32Method;
-  std::printf("carry-less multiplication: %s\n", kz::detail::crc32MethodAvailable(Crc32Method::WideFolding) ? "32-byte registers"
+  std::printf("carry-less multiplication: %s\n", kz::detail::crc32MethodAvailable(Crc32Method::WidestFolding) ? "64-byte registers"
+                                                   : kz::detail::crc32MethodAvailable(Crc32Method::WideFolding) ? "32-byte registers"
                                                    : kz::detail::crc32MethodAvailable(Crc32Method::Folding)   ? "16-byte registers"
                                                                                                               : "not available");
   return kz::bench::runWithRatios(argc, argv,
