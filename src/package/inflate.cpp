@@ -108,15 +108,21 @@ inline void copy8(uint8_t* dst, const uint8_t* src) {
 //               count: a shift by the entry itself drops it.
 //   bits 8-11   the code's bits at this level; of a link, the sub-table's index bits
 //   bit 12      literal (bits 16-23 the byte)
+//   bit 13      a whole length: its extra bits are resolved by the entry (see below)
 //   bit 14      link to a sub-table (bits 16-31 its offset)
 //   bit 15      alone: end of block; with bit 14: an invalid code
 //   bits 16-31  literal(s), base length, base distance or code-length symbol
 // Extra bits follow the code: an entry's value is its base plus the bits between its code length
-// and the bits it drops. The byte beside each entry holds the bits the described tables need
+// and the bits it drops. A length code that fits the first level together with its extra bits has
+// an entry for each value of them instead, as if each were a code of its own: the entry holds the
+// whole length and counts the extra bits among its code's, so the fast path takes the length as it
+// is, and the careful path needs the extra bits before the code is resolved (they follow the code
+// in any stream that goes on). The byte beside each entry holds the bits the described tables need
 // before its code is resolved, counted from the code's first bit; only the careful path reads it.
 // (Entries that held two literals where both codes fit the first level were tried: on binaries
 // and text compressed at level 9 such pairs are rare, and building them cost more than they saved.)
 constexpr uint32_t kFlagLiteral = 1u << 12;
+constexpr uint32_t kFlagWholeLength = 1u << 13;
 constexpr uint32_t kFlagLink = 1u << 14;
 constexpr uint32_t kFlagSpecial = 1u << 15;
 constexpr uint32_t kKindMask = kFlagLiteral | kFlagLink | kFlagSpecial;
@@ -212,7 +218,31 @@ uint32_t entryFor(CodeSet set, const uint16_t* symbol, unsigned levelBits) {
   if (sym < 256) return makeEntry(levelBits, kFlagLiteral, levelBits, sym);
   if (sym == 256) return makeEntry(levelBits, kKindEndOfBlock, levelBits, 0);
   if (kLengthExtra[sym - 257] == 99) return makeEntry(levelBits, kKindInvalid, levelBits, 0);
+  if (kLengthExtra[sym - 257] == 0) return makeEntry(levelBits, kFlagWholeLength, levelBits, kLengthBase[sym - 257]);
   return makeEntry(levelBits + kLengthExtra[sym - 257], 0, levelBits, kLengthBase[sym - 257]);
+}
+
+// A first-level length code whose extra bits fit the first level too.
+struct LengthWithExtra {
+  unsigned code;  // bit-reversed
+  unsigned codeLength;
+  unsigned symbol;
+};
+
+bool fitsWithExtra(unsigned symbol, unsigned codeLength, unsigned firstBits) {
+  return symbol > 256 && symbol < 286 && kLengthExtra[symbol - 257] != 0 &&
+         codeLength + kLengthExtra[symbol - 257] <= firstBits;
+}
+
+// Gives each value of the length's extra bits its own whole-length entry, in every first-level
+// slot of the code: they are the index bits right above the code.
+void resolveExtraBits(DecodeTable& t, const LengthWithExtra& length) {
+  const unsigned extra = kLengthExtra[length.symbol - 257];
+  const unsigned whole = length.codeLength + extra;
+  const unsigned base = kLengthBase[length.symbol - 257];
+  for (unsigned slot = length.code; slot < (1u << t.bits); slot += 1u << length.codeLength) {
+    t.entries[slot] = makeEntry(whole, kFlagWholeLength, whole, base + ((slot >> length.codeLength) & kMask[extra]));
+  }
 }
 
 // The code after `code` (bit-reversed, codeLength bits) in canonical order.
@@ -322,6 +352,8 @@ void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsi
   unsigned subBits = 0;
   unsigned symbolIndex = 0;
   unsigned filledBits = space.shortest < firstBits ? space.shortest : firstBits;
+  LengthWithExtra withExtra[29];  // resolved once the first level is filled
+  unsigned withExtraCount = 0;
   for (unsigned codeLength = space.shortest; codeLength <= space.longest; ++codeLength) {
     while (filledBits < codeLength && filledBits < firstBits) doubleFirstLevel(t, filledBits++);
     unsigned left = space.perLength[codeLength];
@@ -335,6 +367,9 @@ void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsi
       if (codeLength <= firstBits) {
         table[code] = entry;
         t.need[code] = needBits;
+        if (set == CodeSet::LiteralLength && symbol != nullptr && fitsWithExtra(*symbol, codeLength, firstBits)) {
+          withExtra[withExtraCount++] = {code, codeLength, *symbol};
+        }
       } else {
         const unsigned prefix = code & t.mask;
         if (prefix != subPrefix) {
@@ -355,6 +390,7 @@ void fillTable(const CodeSpace& space, const uint16_t* sorted, CodeSet set, unsi
     }
   }
   while (filledBits < firstBits) doubleFirstLevel(t, filledBits++);
+  for (unsigned i = 0; i < withExtraCount; ++i) resolveExtraBits(t, withExtra[i]);
 }
 
 // Builds the engine's table for n code lengths. describedBits is the first-level width the
@@ -978,9 +1014,15 @@ class Inflater {
     return stored;
   }
 
-  // A length: base plus the extra bits that follow its code.
+  // A length: whole in its entry, or its base plus the extra bits that follow its code.
   static KZ_FAST_INLINE uint32_t decodeLength(FastCursor& c) {
-    const uint32_t length = c.takeValue();
+    uint32_t length;
+    if ((c.e & kFlagWholeLength) != 0) {
+      c.consume(c.e);
+      length = entryValue(c.e);
+    } else {
+      length = c.takeValue();
+    }
     if constexpr (kFastWordBits == 32) c.refill();
     return length;
   }
