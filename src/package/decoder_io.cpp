@@ -21,22 +21,16 @@ void failEntry(DecodeFailure reason) {
 int refillInput() {
   ReaderContext& ctx = *currentReader();
   DecoderGlobals& g = decoder();
-  g.inputCount = 0;
   errno = 0;
   const uint32_t left = ctx.compressedBudget - ctx.bytesIn;
-  const uint32_t target = left < gzip::kRefillSize ? left : gzip::kRefillSize;
-  while (g.inputCount < target) {
-    const uint32_t got = readBytes(ctx, ctx.inputBuffer + g.inputCount, target - g.inputCount);
-    if (got == 0) break;
-    g.inputCount += got;
-  }
+  g.inputCount = viewBytes(ctx, ctx.inputBytes, left < gzip::kRefillSize ? left : gzip::kRefillSize);
   if (g.inputCount == 0) {
     failEntry(DecodeFailure::InputEnded);
     return -1;
   }
   ctx.bytesIn += g.inputCount;
   ctx.inputIndex = 1;
-  return ctx.inputBuffer[0];
+  return ctx.inputBytes[0];
 }
 
 bool inputLeft() {
@@ -46,7 +40,7 @@ bool inputLeft() {
 
 int nextInputByte() {
   ReaderContext& ctx = *currentReader();
-  if (ctx.inputIndex < decoder().inputCount) return ctx.inputBuffer[ctx.inputIndex++];
+  if (ctx.inputIndex < decoder().inputCount) return ctx.inputBytes[ctx.inputIndex++];
   return refillInput();
 }
 

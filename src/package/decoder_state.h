@@ -13,7 +13,7 @@
 namespace kz::detail {
 
 struct DecoderGlobals {
-  uint32_t inputCount = 0;    // valid bytes in the input buffer
+  uint32_t inputCount = 0;    // bytes the last refill delivered (ReaderContext::inputBytes)
   uint32_t crcRegister = 0xFFFFFFFFu;  // kept inverted
   bool pkEntry = false;       // the member is a PK local entry
   bool pkDescriptor = false;  // its CRC and sizes follow the data
@@ -27,7 +27,7 @@ DecoderGlobals& decoder();
 // The next input byte (0..255), or -1 when the input ended inside the member; the entry has then
 // been aborted and nothing more may be read or written.
 int nextInputByte();
-// Refills the input buffer with at most 32 KiB, never past the member's budget. Returns the first
+// Delivers the next at most 32 KiB of the input, never past the member's budget. Returns the first
 // byte and leaves the input index at 1, or aborts the entry and returns -1.
 int refillInput();
 // True when a refill would deliver at least one byte: the budget is not used up and the input has

@@ -43,7 +43,7 @@ bool skipZeroTerminated() {
 // field after it), or Refused.
 MemberMethod checkPkEntry(ReaderContext& ctx) {
   detail::DecoderGlobals& g = decoder();
-  const uint8_t* h = ctx.inputBuffer;
+  const uint8_t* h = ctx.inputBytes;
   if (g.inputCount < gzip::kPkFixedHeader) return MemberMethod::Refused;
   const uint32_t nameLength = static_cast<uint32_t>(h[gzip::kPkOffsetNameLength]) |
                               (static_cast<uint32_t>(h[gzip::kPkOffsetNameLength + 1]) << 8);
@@ -74,7 +74,7 @@ bool copyStored(ReaderContext& ctx, uint32_t length) {
       uint32_t n = g.inputCount - ctx.inputIndex;
       if (n > length) n = length;
       if (n > gzip::kWindowSize - ctx.outputCount) n = gzip::kWindowSize - ctx.outputCount;
-      std::memcpy(window + ctx.outputCount, ctx.inputBuffer + ctx.inputIndex, n);
+      std::memcpy(window + ctx.outputCount, ctx.inputBytes + ctx.inputIndex, n);
       ctx.inputIndex += n;
       ctx.outputCount += n;
       length -= n;
@@ -101,8 +101,8 @@ bool decodeBody() {
   uint32_t expectedLength = 0;
   const bool pkWithoutDescriptor = g.pkEntry && !g.pkDescriptor;
   if (pkWithoutDescriptor) {
-    expectedCrc = loadLittle32(ctx.inputBuffer + gzip::kPkOffsetCrc);
-    expectedLength = loadLittle32(ctx.inputBuffer + gzip::kPkOffsetSize);
+    expectedCrc = loadLittle32(ctx.inputBytes + gzip::kPkOffsetCrc);
+    expectedLength = loadLittle32(ctx.inputBytes + gzip::kPkOffsetSize);
   }
 
   if (ctx.method == MemberMethod::Deflated) {
@@ -117,8 +117,8 @@ bool decodeBody() {
       return false;
     }
   } else if (ctx.method == MemberMethod::Stored && g.pkEntry) {
-    const uint32_t size = loadLittle32(ctx.inputBuffer + gzip::kPkOffsetSize);
-    if (size != loadLittle32(ctx.inputBuffer + gzip::kPkOffsetCompressedSize)) {
+    const uint32_t size = loadLittle32(ctx.inputBytes + gzip::kPkOffsetSize);
+    if (size != loadLittle32(ctx.inputBytes + gzip::kPkOffsetCompressedSize)) {
       failEntry(DecodeFailure::LengthMismatch);
       return false;
     }

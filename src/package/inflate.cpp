@@ -14,8 +14,8 @@
 // the code: where they would lie past the member's last byte they count as zeros and are never
 // read. So a member may end at the input's last byte (a PK entry has no trailer behind its deflate
 // data), and wherever the member has more input the look-ahead refills exactly as before. The fast
-// path reads ahead whole words, but only from bytes already in the input buffer, and the buffer
-// never holds a byte past the budget.
+// path reads ahead whole words, but only from the bytes the last refill delivered (a view of the
+// input, not a copy), and a refill never delivers a byte past the budget.
 //
 // Tables. The engine decodes with wide tables of packed 32-bit entries (see DecodeTable). Where it
 // reads its input, though, it keeps to a narrower tree of tables, "the described tables" below:
@@ -605,12 +605,13 @@ struct FastCursor {
 class Inflater {
  public:
   explicit Inflater(ReaderContext& ctx)
-      : ctx_(ctx), g_(detail::decoder()), window_(ctx.window), out_(ctx.window + kWindow), in_(ctx.inputBuffer) {}
+      : ctx_(ctx), g_(detail::decoder()), window_(ctx.window), out_(ctx.window + kWindow) {}
 
   InflateResult run() {
     pos_ = 0;
     bits_ = 0;
     bitCount_ = 0;
+    in_ = ctx_.inputBytes;
     index_ = ctx_.inputIndex;
     count_ = g_.inputCount;
     bool last = false;
@@ -649,7 +650,18 @@ class Inflater {
     g_.bitCount = bitCount_;
   }
 
-  // Takes the bytes already in the input buffer; refills only when the n bits lie beyond it.
+  // The next bytes of the input, where they lie: the first one, or -1 when the input ended.
+  int refill() {
+    ctx_.inputIndex = index_;
+    const int c = detail::refillInput();
+    if (c < 0) return c;
+    in_ = ctx_.inputBytes;
+    index_ = ctx_.inputIndex;
+    count_ = g_.inputCount;
+    return c;
+  }
+
+  // Takes the bytes the last refill delivered; refills only when the n bits lie beyond them.
   bool need(unsigned n) {
     if (bitCount_ >= n) return true;
     return needSlow(n);
@@ -660,11 +672,8 @@ class Inflater {
       if (index_ < count_) {
         bits_ |= static_cast<uint64_t>(in_[index_++]) << bitCount_;
       } else {
-        ctx_.inputIndex = index_;
-        const int c = detail::refillInput();
+        const int c = refill();
         if (c < 0) return false;
-        index_ = ctx_.inputIndex;
-        count_ = g_.inputCount;
         bits_ |= static_cast<uint64_t>(c) << bitCount_;
       }
       bitCount_ += 8;
@@ -682,7 +691,7 @@ class Inflater {
     return true;
   }
 
-  // Takes whole bytes already in the input buffer while the bit buffer has room for them.
+  // Takes whole bytes the last refill delivered while the bit buffer has room for them.
   void takeBuffered() {
     while (index_ < count_ && bitCount_ + 8 < kFastWordBits) {
       bits_ |= static_cast<uint64_t>(in_[index_++]) << bitCount_;
@@ -738,7 +747,7 @@ class Inflater {
     const uint32_t complement = peek(16);
     drop(16);
     if (length != (~complement & 0xFFFFu)) return InflateResult::Invalid;
-    // Whole bytes still in the bit buffer come first, then the input buffer directly.
+    // Whole bytes still in the bit buffer come first, then the input directly.
     while (length != 0 && bitCount_ >= 8) {
       out_[pos_++] = static_cast<uint8_t>(bits_);
       drop(8);
@@ -747,11 +756,8 @@ class Inflater {
     }
     while (length != 0) {
       if (index_ == count_) {
-        ctx_.inputIndex = index_;
-        const int c = detail::refillInput();
+        const int c = refill();
         if (c < 0) return InflateResult::Stopped;
-        index_ = ctx_.inputIndex;
-        count_ = g_.inputCount;
         out_[pos_++] = static_cast<uint8_t>(c);
         --length;
       } else {
@@ -1147,7 +1153,7 @@ class Inflater {
   detail::DecoderGlobals& g_;
   uint8_t* window_;   // the described window between streams, then the room written on into
   uint8_t* out_;      // the window being written
-  const uint8_t* in_;
+  const uint8_t* in_ = nullptr;
   uint32_t index_ = 0;
   uint32_t count_ = 0;
   uint64_t bits_ = 0;

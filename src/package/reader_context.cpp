@@ -15,11 +15,10 @@ ReaderContext* g_currentReader = nullptr;
 ReaderContext* currentReader() { return g_currentReader; }
 
 bool initReader(ReaderContext& ctx) {
-  if (ctx.inputBuffer == nullptr) ctx.inputBuffer = static_cast<uint8_t*>(std::malloc(kInputBufferSize));
   // The window starts zeroed, so a damaged member that reaches before its output reads
   // defined bytes.
   if (ctx.window == nullptr) ctx.window = static_cast<uint8_t*>(std::calloc(1, kWindowBufferSize));
-  if (ctx.inputBuffer == nullptr || ctx.window == nullptr) {
+  if (ctx.window == nullptr) {
     destroyReader(ctx);
     return false;
   }
@@ -27,8 +26,7 @@ bool initReader(ReaderContext& ctx) {
 }
 
 bool destroyReader(ReaderContext& ctx) {
-  std::free(ctx.inputBuffer);
-  ctx.inputBuffer = nullptr;
+  ctx.inputBytes = nullptr;
   std::free(ctx.window);
   ctx.window = nullptr;
   return true;
@@ -67,12 +65,19 @@ bool closeOutput(ReaderContext& ctx) {
   return flushed && closed;
 }
 
-uint32_t readBytes(ReaderContext& ctx, void* buffer, uint32_t count) {
+uint32_t viewBytes(ReaderContext& ctx, const uint8_t*& data, uint32_t count) {
   MemoryInput& in = ctx.input;
   if (in.base == nullptr || in.position >= in.size) return 0;
   const uint32_t n = std::min(count, in.size - in.position);
-  std::memcpy(buffer, in.base + in.position, n);
+  data = in.base + in.position;
   in.position += n;
+  return n;
+}
+
+uint32_t readBytes(ReaderContext& ctx, void* buffer, uint32_t count) {
+  const uint8_t* data = nullptr;
+  const uint32_t n = viewBytes(ctx, data, count);
+  if (n != 0) std::memcpy(buffer, data, n);
   return n;
 }
 

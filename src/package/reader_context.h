@@ -3,6 +3,8 @@
 //
 // Contract of the byte operations:
 //  - readBytes delivers at most count bytes; 0 means the input has no more bytes.
+//  - viewBytes is readBytes without the copy: data points at the bytes in the input itself, valid
+//    while the input stays open.
 //  - seekInput never fails on a memory block: the position is clamped to the block.
 //  - closeOutput is false when the close fails, for instance when the last buffered bytes cannot
 //    be written; the stream is closed either way.
@@ -19,7 +21,6 @@
 
 namespace kz {
 
-inline constexpr uint32_t kInputBufferSize = 32768 + 64;
 // The window between members (its first 32 KiB), then the room the decoder writes on into.
 inline constexpr uint32_t kWindowBufferSize = 8 * 32768;
 
@@ -52,7 +53,8 @@ struct ReaderContext {
   uint32_t bytesIn = 0;
   uint32_t bytesOut = 0;
   MemberMethod method = MemberMethod::Refused;  // of the current member, readMemberHeader's result
-  uint8_t* inputBuffer = nullptr;  // kInputBufferSize bytes
+  // The bytes the last refill delivered, where they lie in the input: never past the member's budget.
+  const uint8_t* inputBytes = nullptr;
   uint8_t* window = nullptr;       // kWindowBufferSize bytes
 };
 
@@ -65,6 +67,7 @@ bool openOutputFile(ReaderContext& ctx, const char* path);
 bool closeMemoryInput(ReaderContext& ctx);
 bool closeOutput(ReaderContext& ctx);
 uint32_t readBytes(ReaderContext& ctx, void* buffer, uint32_t count);
+uint32_t viewBytes(ReaderContext& ctx, const uint8_t*& data, uint32_t count);
 uint32_t writeBytes(ReaderContext& ctx, const void* buffer, uint32_t count);
 uint32_t seekInput(ReaderContext& ctx, uint32_t offset, SeekOrigin origin);
 bool inputAtEnd(const ReaderContext& ctx);

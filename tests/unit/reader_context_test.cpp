@@ -53,7 +53,7 @@ TEST_F(ReaderContextTest, AbortDeletesTheOutputOnce) {
   EXPECT_TRUE(ctx_.abortFlag);
   EXPECT_EQ(ctx_.output, nullptr);
   EXPECT_EQ(ctx_.window, nullptr);
-  EXPECT_EQ(ctx_.inputBuffer, nullptr);
+  EXPECT_EQ(ctx_.inputBytes, nullptr);
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_TRUE(kz::closeOutput(ctx_));
   EXPECT_TRUE(kz::destroyReader(ctx_));
