@@ -66,6 +66,12 @@ TEST(PosixFiles, ReadOnlyMapsToWritePermission) {
   EXPECT_NE(files().fileAttributes(dir.path().string().c_str()) & kAttrDirectory, 0u);
   EXPECT_EQ(files().fileAttributes(dir.file("none").c_str()), kInvalidAttributes);
   EXPECT_FALSE(files().setFileAttributes(dir.file("none").c_str(), kAttrReadOnly));
+  // A link is described itself, as a reparse point without size, not the file it points at.
+  fs::create_symlink(path, dir.file("link"));
+  FileInfo info;
+  ASSERT_TRUE(files().fileInfo(dir.file("link").c_str(), info));
+  EXPECT_EQ(info.attributes, kAttrReparsePoint);
+  EXPECT_EQ(info.size, 0u);
 }
 
 // Hidden, system and archive read back as they were set, kept in a user extended attribute.

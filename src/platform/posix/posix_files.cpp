@@ -116,6 +116,11 @@ class PosixFileSystem final : public FileSystem {
     const std::string p = nativePath(path);
     struct stat st {};
     if (lstat(p.c_str(), &st) != 0) return kInvalidAttributes;
+    return attributesOf(p, st);
+  }
+
+  // The attributes of what lstat found at p.
+  static uint32_t attributesOf(const std::string& p, const struct stat& st) {
     if (S_ISLNK(st.st_mode)) {
       // Like a reparse point on Windows: the link itself, a folder when it points at one.
       struct stat target {};
@@ -145,12 +150,13 @@ class PosixFileSystem final : public FileSystem {
     return true;
   }
 
+  // Like the Windows query, of the link itself where one stands at the path: its attributes, and no size.
   bool fileInfo(const char* path, FileInfo& info) override {
     const std::string p = nativePath(path);
     struct stat st {};
-    if (stat(p.c_str(), &st) != 0) return false;
-    info.attributes = fileAttributes(path);
-    info.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+    if (lstat(p.c_str(), &st) != 0) return false;
+    info.attributes = attributesOf(p, st);
+    info.size = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
     return true;
   }
 
