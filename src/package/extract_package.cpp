@@ -30,13 +30,19 @@ ExtractionError entryError(EntryOutcome outcome) {
   return ExtractionError::EntryNotWritten;
 }
 
-// Whether a junction or symbolic link stands at any folder of the entry path or at the file itself,
-// so that writing the entry would follow it out of the work folder. Folders and files are made only
-// where nothing but real folders stand on the way.
-bool linkOnTheWay(const char* path) {
+// What stands on an entry's path in the work folder.
+enum class EntryPath : uint8_t {
+  LinkOnTheWay,    // a junction or symbolic link, at a folder or at the file: writing would follow it
+  FoldersMissing,  // no link; a folder is still to be made
+  FoldersPresent,  // no link, and every folder already stands as a real folder
+};
+
+// Folders and files are made only where nothing but real folders stand on the way, so that no
+// entry is written out of the work folder through a link.
+EntryPath checkEntryPath(const char* path) {
   char prefix[platform::kMaxPath];
   const size_t length = std::strlen(path);
-  if (length >= sizeof prefix) return true;
+  if (length >= sizeof prefix) return EntryPath::LinkOnTheWay;
   std::memcpy(prefix, path, length + 1);
   for (const char* end = platform::componentEnd(path);; end = platform::componentEnd(end + 1)) {
     const auto cut = static_cast<size_t>(end - path);
@@ -44,8 +50,14 @@ bool linkOnTheWay(const char* path) {
     prefix[cut] = '\0';
     const uint32_t attributes = platform::fileSystem().fileAttributes(prefix);
     prefix[cut] = kept;
-    if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReparsePoint) != 0) return true;
-    if (*end == '\0') return false;
+    if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReparsePoint) != 0) {
+      return EntryPath::LinkOnTheWay;
+    }
+    if (*end == '\0') return EntryPath::FoldersPresent;
+    // Nothing stands beneath a folder that is missing (or is a file, where making the entry fails).
+    if (attributes == platform::kInvalidAttributes || (attributes & platform::kAttrDirectory) == 0) {
+      return EntryPath::FoldersMissing;
+    }
   }
 }
 
@@ -81,12 +93,15 @@ bool extractEntries(const uint8_t* form, uint32_t size, ExtractionFailure* failu
           fail(failure, ExtractionError::EntryDescription);
           break;
         }
-        if (linkOnTheWay(entry.path)) {
+        const EntryPath onTheWay = checkEntryPath(entry.path);
+        if (onTheWay == EntryPath::LinkOnTheWay) {
           // Nothing is written, and nothing deleted: a delete would follow the link as well.
           fail(failure, ExtractionError::EntryNotWritten, entry.path);
           break;
         }
-        const EntryOutcome outcome = extractEntry(ctx, entry, entry.path);
+        const EntryOutcome outcome =
+            extractEntry(ctx, entry, entry.path,
+                         onTheWay == EntryPath::FoldersPresent ? OutputFolders::MustExist : OutputFolders::Create);
         if (outcome != EntryOutcome::Written) {
           fail(failure, entryError(outcome), entry.path);
           // The path passed readEntryName's check, so this delete stays inside the work folder.

@@ -81,14 +81,15 @@ EntryOutcome decoderOutcome() {
 
 }  // namespace
 
-EntryOutcome extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath) {
+EntryOutcome extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath,
+                          OutputFolders folders) {
   platform::FileSystem& fs = platform::fileSystem();
   if (!readBigEndian32(ctx, ctx.chunkId) || ctx.chunkId != kBodyId) return EntryOutcome::Damaged;
   if (!readBigEndian32(ctx, ctx.chunkLength)) return EntryOutcome::Damaged;
   const uint32_t start = ctx.input.position;
   const uint32_t length = ctx.chunkLength;
 
-  switch (decodeMemberToFile(ctx, length, outputPath, OutputFolders::Create)) {
+  switch (decodeMemberToFile(ctx, length, outputPath, folders)) {
     case MemberOutcome::Decoded:
       break;
     case MemberOutcome::HeaderRefused:

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "package/form_format.h"
+#include "package/gzip_member.h"
 #include "package/reader_context.h"
 
 namespace kz {
@@ -45,7 +46,9 @@ enum class EntryOutcome : uint8_t {
 // the file's time and then its attributes (entry.attributes & 0x27, when any is set). When
 // Written, the input is at the end of the BODY chunk, however many bytes the decoder consumed.
 // Otherwise the caller deletes outputPath (the decoder has already done so when it aborted).
-EntryOutcome extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath);
+// folders says whether the file's folders are still to be made (MustExist: they stand already).
+EntryOutcome extractEntry(ReaderContext& ctx, const PackageEntry& entry, const char* outputPath,
+                          OutputFolders folders = OutputFolders::Create);
 
 // Reads a chunk length (its id has been read) and moves the input past its data.
 bool skipChunk(ReaderContext& ctx);
