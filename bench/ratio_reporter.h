@@ -1,5 +1,8 @@
 // Runs the registered benchmarks and prints, after the usual table, the ratio of each of ours to
-// the peer measured in the same run: "ratio NAME: ours / peer = X (target T)".
+// the peer measured in the same run: "ratio NAME: ours / peer = X (target T)". Each benchmark is
+// repeated, the repetitions of all of them in random order, and the ratios are those of the
+// medians: a slow spell of the machine (other work, the disk's write-back) then weighs on ours and
+// the peer alike instead of on whichever ran during it.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -23,10 +26,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      if (run.error_occurred) continue;
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.run_type != Run::RT_Iteration && !median) continue;
       const auto it = run.counters.find("bytes_per_second");
       const double bps = it != run.counters.end() ? static_cast<double>(it->second) : 0.0;
-      results_[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), bps};
+      // The median of the repetitions where there are several, whatever order they arrive in.
+      Result& r = results_[run.run_name.function_name];
+      if (median || !r.median) r = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), bps, median};
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -67,12 +74,21 @@ class RatioReporter : public benchmark::ConsoleReporter {
     double time;
     double cpuTime;
     double bytesPerSecond;
+    bool median;
   };
   std::map<std::string, Result> results_;
 };
 
 // main() for a benchmark binary that prints ratios.
 inline int runWithRatios(int argc, char** argv, const std::vector<RatioSpec>& ratios) {
+  // Defaults the command line may override: later flags win.
+  std::vector<char*> args(argv, argv + argc);
+  char repetitions[] = "--benchmark_repetitions=5";
+  char interleaving[] = "--benchmark_enable_random_interleaving=true";
+  char aggregatesOnly[] = "--benchmark_report_aggregates_only=true";
+  args.insert(args.begin() + 1, {repetitions, interleaving, aggregatesOnly});
+  argc = static_cast<int>(args.size());
+  argv = args.data();
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
