@@ -156,6 +156,8 @@ TEST_F(Extraction, RefusesFormsWithNothingWritten) {
       {"note without its NUL", withName(noNoteNul)},
       {"NAME length beyond the input",  // refused without allocating it
        FormBuilder().chunkHead(kNameId, 0xFFFFFFF0u).raw(nameData("a.txt")).bytes()},
+      {"path of 260 characters",  // a NAME may hold it, a path buffer not
+       withName(nameData(std::string(200, 'a') + "\\" + std::string(59, 'b')))},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -406,6 +408,8 @@ TEST_F(Extraction, ReportsWhyItFailed) {
       {"no package", Bytes{}, folder, ExtractionError::NoPackage, "", nullptr},
       {"no work folder", two, (dir.path() / "none").string(), ExtractionError::WorkFolder, "", nullptr},
       {"file not created", two, folder, ExtractionError::EntryNotWritten, "b.txt", "openFile b.txt"},
+      {"file where a folder stands", FormBuilder().file({"bin\\a.dll", kAlpha}).file({"bin", kBeta}).bytes(), folder,
+       ExtractionError::EntryNotWritten, "bin", nullptr},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
