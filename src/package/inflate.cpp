@@ -36,10 +36,10 @@
 // engine does not compare a distance with the output produced so far, so a corrupt distance copies
 // stale bytes and the member then fails its CRC check.
 //
-// Fast path and careful path. While enough input is buffered and the window has room for the
-// longest match plus the scratch that whole-word copies write past it, a literal or match is
-// decoded with branch-free refills from the buffer and no flush or refill of the input can be
-// due. Near the end of the buffered input or of the window the careful path decodes one symbol at
+// Fast path and careful path. While the last refill left enough input and the window has room for
+// the longest match plus the scratch that whole-word copies write past it, a literal or match is
+// decoded with branch-free refills of the bit word and no flush or refill of the input can be
+// due. Near the end of the refill's input or of the window the careful path decodes one symbol at
 // a time: it needs the bits the described tables would need, refills only then, and flushes the
 // window exactly when it fills.
 //
@@ -454,8 +454,8 @@ constexpr unsigned kFastWordBits = sizeof(FastWord) * 8;
 constexpr unsigned kIndexShift = kFastWordBits == 64 ? 2 : 0;
 
 // Input the fast path may read ahead of its position: two refills of one word each. Its word loads
-// therefore stay inside the bytes already buffered, which never pass the member's budget; the last
-// kFastInputMargin bytes of every refill go through the careful path.
+// therefore stay inside the bytes the last refill delivered, which never pass the member's budget;
+// the last kFastInputMargin bytes of every refill go through the careful path.
 constexpr uint32_t kFastInputMargin = 32;
 // Window room the fast path keeps for a run of literals (at most three between two checks); a
 // match whose copy with its scratch would reach the window's end is copied at the careful pace,
@@ -1053,7 +1053,7 @@ class Inflater {
     return distance;
   }
 
-  // Fast path: while at least kFastInputMargin input bytes are buffered past the position and
+  // Fast path: while at least kFastInputMargin bytes the refill delivered lie past the position and
   // the window has kFastWindowMargin bytes of room, no refill of the input can be due within one
   // literal run or match, and only a match that reaches the window's end flushes it. Leaves with
   // kLeaveFastPath when the careful path must take over, or with the block's result.
