@@ -2,7 +2,8 @@
 // the peer measured in the same run: "ratio NAME: ours / peer = X (target T)". Each benchmark is
 // repeated, the repetitions of all of them in random order, and the ratios are those of the
 // medians: a slow spell of the machine (other work, the disk's write-back) then weighs on ours and
-// the peer alike instead of on whichever ran during it.
+// the peer alike instead of on whichever ran during it. A benchmark may also run ours and the peer
+// in turns itself and give their ratios as counters (kTimeRatio, kCpuRatio).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -14,10 +15,15 @@
 
 namespace kz::bench {
 
+// Counters of a benchmark that measures ours and the peer itself, in turns: the ratios ours/peer
+// of their time and CPU time.
+inline constexpr char kTimeRatio[] = "time_ours/peer";
+inline constexpr char kCpuRatio[] = "cpu_ours/peer";
+
 struct RatioSpec {
   std::string label;
   std::string ours;  // benchmark name (without arguments)
-  std::string peer;
+  std::string peer;  // empty: ours measures the peer in turns and gives the ratios as counters
   bool higherIsBetter;  // throughput: ours/peer; time: ours/peer as well, lower is better
   double target;  // 0 for a ratio printed for information only
 };
@@ -29,11 +35,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.error_occurred) continue;
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       if (run.run_type != Run::RT_Iteration && !median) continue;
-      const auto it = run.counters.find("bytes_per_second");
-      const double bps = it != run.counters.end() ? static_cast<double>(it->second) : 0.0;
       // The median of the repetitions where there are several, whatever order they arrive in.
       Result& r = results_[run.run_name.function_name];
-      if (median || !r.median) r = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), bps, median};
+      if (median || !r.median) {
+        r = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime(), counter(run, "bytes_per_second"),
+             counter(run, kTimeRatio), counter(run, kCpuRatio), median};
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -44,8 +51,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::printf("\n");
     for (const RatioSpec& s : ratios) {
       const auto a = results_.find(s.ours);
-      const auto b = results_.find(s.peer);
-      if (a == results_.end() || b == results_.end()) {
+      const auto b = s.peer.empty() ? a : results_.find(s.peer);
+      if (a == results_.end() || b == results_.end() || (s.peer.empty() && a->second.timeRatio <= 0)) {
         std::printf("ratio %s: not measured\n", s.label.c_str());
         ++missing;
         continue;
@@ -60,10 +67,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
                     a->second.bytesPerSecond / 1e6, b->second.bytesPerSecond / 1e6, ratio, s.target,
                     ratio >= s.target ? "met" : "NOT MET");
       } else {
-        const double ratio = a->second.time / b->second.time;
+        const bool inTurns = s.peer.empty();
+        const double ratio = inTurns ? a->second.timeRatio : a->second.time / b->second.time;
+        const double cpuRatio = inTurns ? a->second.cpuRatio : a->second.cpuTime / b->second.cpuTime;
         std::printf("ratio %s: time ours/peer = %.3f, CPU time ours/peer = %.3f (target <= %.2f) %s\n",
-                    s.label.c_str(), ratio, a->second.cpuTime / b->second.cpuTime, s.target,
-                    ratio <= s.target ? "met" : "NOT MET");
+                    s.label.c_str(), ratio, cpuRatio, s.target, ratio <= s.target ? "met" : "NOT MET");
       }
     }
     return missing;
@@ -74,8 +82,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
     double time;
     double cpuTime;
     double bytesPerSecond;
+    double timeRatio;  // counters of a benchmark in turns, else 0
+    double cpuRatio;
     bool median;
   };
+
+  static double counter(const Run& run, const char* name) {
+    const auto it = run.counters.find(name);
+    return it != run.counters.end() ? static_cast<double>(it->second) : 0.0;
+  }
   std::map<std::string, Result> results_;
 };
 
