@@ -196,7 +196,7 @@ void BM_ExtractionInTurns(benchmark::State& state) {
   const std::string peer = (p.dir.path() / "libdeflate").string() + "/";
   libdeflate_decompressor* d = libdeflate_alloc_decompressor();
   std::vector<uint8_t> out;
-  double time[2] = {};  // [1]: ours
+  double wall[2] = {};  // [1]: ours
   double cpu[2] = {};
   bool oursFirst = true;
   for (auto _ : state) {
@@ -205,14 +205,14 @@ void BM_ExtractionInTurns(benchmark::State& state) {
       const double cpuStart = threadCpuSeconds();
       const bool ok = isOurs ? kz::extractPackage(p.area.data(), ours.c_str()) : libdeflateExtraction(d, p, peer, out);
       cpu[isOurs] += threadCpuSeconds() - cpuStart;
-      time[isOurs] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      wall[isOurs] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       if (!ok) state.SkipWithError("extraction failed");
     }
     oursFirst = !oursFirst;
   }
   libdeflate_free_decompressor(d);
-  if (time[0] > 0 && cpu[0] > 0) {
-    state.counters[kz::bench::kTimeRatio] = time[1] / time[0];
+  if (wall[0] > 0 && cpu[0] > 0) {
+    state.counters[kz::bench::kTimeRatio] = wall[1] / wall[0];
     state.counters[kz::bench::kCpuRatio] = cpu[1] / cpu[0];
   }
 }
